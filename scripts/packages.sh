@@ -1,0 +1,22 @@
+# Debian packages the project needs, and a function that installs the
+# missing ones (one `apt-get update` first). Sourced by run.sh and test.sh.
+
+VUMIRA_BUILD_PACKAGES="cmake g++ make pkg-config libx11-dev libxext-dev libpulse-dev libasound2-dev
+    libsndfile1-dev libsoxr-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core"
+VUMIRA_RUN_PACKAGES="pulseaudio-utils"
+VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth pulseaudio pulseaudio-utils sox
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"
+
+install_missing_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}

@@ -1,0 +1,106 @@
+// The one process-wide record of the plug-in: every setting with its rc key
+// (see settings.cpp) and every runtime value (windows, capture, arrays,
+// style, back buffer). No other copy of any of these exists.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <obsidel/api.h>
+
+#include <atomic>
+#include <cstddef>
+
+#include "core/text.h"
+
+namespace vumira {
+
+inline constexpr std::size_t kPathSize = MAX_PATH;
+inline constexpr std::size_t kColorKeySize = 100;
+inline constexpr std::size_t kPeakTypeSize = 32;
+inline constexpr std::size_t kScopeTypeSize = 5;
+inline constexpr std::size_t kTabPositionSize = 3;
+inline constexpr std::size_t kBandSlots = 512;
+
+// The see-through colour of the transparent background: red 255, green 0, blue 230.
+inline constexpr COLORREF colorKey = RGB(255, 0, 230);
+static_assert(colorKey == 0x00E600FF);
+
+// Fields marked "shared" are read by the capture callback on the wave-in
+// thread while the user-interface thread may change them. They are atomics:
+// relaxed where only each value needs to be whole, release/acquire for the
+// stop handshake (returnedBuffers).
+struct PluginState {
+    // ---- plug-in core ----
+    HINSTANCE moduleInstance = nullptr;
+    HWND hostWindow = nullptr;
+    HWND slitWindow = nullptr;
+    std::atomic<HWND> pluginWindow{nullptr};  // shared: the callback invalidates it
+    bool layeredSupported = false;
+    BLENDFUNCTION blendFunction{};  // constant alpha = motionBlurAlpha
+
+    // ---- settings (rc keys in settings.cpp) ----
+    char rcPath[kPathSize] = {};
+    int posX = 10;
+    int posY = 10;
+    bool inSlit = false;
+    bool motionBlur = false;
+    bool transparencyEnabled = false;
+    bool transBackEnabled = false;
+    int transparencyAlpha = 60;
+    bool alwaysOnTop = true;
+    bool snapWindow = true;
+    bool toggleWithPlugins = true;
+    char updateUrl[kPathSize] = {};
+    std::atomic<int> width{100};   // shared
+    std::atomic<int> height{25};   // shared
+    bool startMonitorOnStartup = true;
+    int bufferSize = 0;  // zero until the first loadSettings
+    std::atomic<int> freqMin{0};   // shared
+    std::atomic<int> freqMax{32};  // shared
+    int bandCount = 32;
+    std::atomic<int> frameIntervalMs{40};  // shared
+    int sampleRateKHz = 16;
+    int bitsPerSample = 16;
+    std::atomic<bool> peakMarkers{false};  // shared
+    char peakType[kPeakTypeSize] = "dot";
+    std::atomic<float> peakDropSpeed{0.1f};  // shared
+    std::atomic<int> maxBarHeight{64};       // shared
+    char scopeColorKey[kColorKeySize] = "toolbar.textColor:";
+    char peakColorKey[kColorKeySize] = "borderColor:";
+    char tabPosition[kTabPositionSize] = "br";
+    SharedText<kScopeTypeSize> scopeType{"h"};  // shared
+    bool showBorder = true;
+
+    // ---- style ----
+    StyleItem styleItem{};
+    int bevelWidth = 0;
+    int borderWidth = 0;
+    COLORREF borderColor = 0;
+    COLORREF scopeColor = RGB(255, 255, 255);
+    COLORREF peakColor = 0;
+    HFONT styleFont = nullptr;
+
+    // ---- capture ----
+    std::atomic<int> capturing{0};             // shared
+    std::atomic<HWAVEIN> waveInHandle{nullptr};  // shared
+    WAVEHDR waveHeader{};
+    std::atomic<int> returnedBuffers{0};  // shared: the stop handshake
+
+    // ---- analysis ----
+    std::atomic<unsigned char> bars[kBandSlots] = {};  // shared
+    std::atomic<float> peaks[kBandSlots] = {};         // shared
+    std::atomic<DWORD> lastRepaintTick{0};
+
+    // ---- window ----
+    bool pluginsHidden = false;
+
+    // ---- back buffer ----
+    HDC backBufferDC = nullptr;
+    HBITMAP backBufferBitmap = nullptr;
+    HBITMAP previousBitmap = nullptr;
+};
+
+extern PluginState plugin;
+
+}  // namespace vumira

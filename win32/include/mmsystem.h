@@ -1,0 +1,89 @@
+/* The Win32 subset for Linux: the wave-in part of <mmsystem.h>, with the
+ * real header's types, values and layouts (see win32/src/wavein/). */
+#ifndef WIN32_SUBSET_MMSYSTEM_H
+#define WIN32_SUBSET_MMSYSTEM_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef UINT MMRESULT;
+typedef struct HWAVEIN__* HWAVEIN;
+typedef HWAVEIN* LPHWAVEIN;
+
+#define MMSYSERR_NOERROR 0
+#define MMSYSERR_ERROR 1
+#define MMSYSERR_BADDEVICEID 2
+#define MMSYSERR_ALLOCATED 4
+#define MMSYSERR_INVALHANDLE 5
+#define MMSYSERR_NODRIVER 6
+#define MMSYSERR_NOMEM 7
+#define MMSYSERR_INVALFLAG 10
+#define MMSYSERR_INVALPARAM 11
+#define WAVERR_BADFORMAT 32
+#define WAVERR_STILLPLAYING 33
+#define WAVERR_UNPREPARED 34
+
+#define WAVE_MAPPER ((UINT)-1)
+#define WAVE_FORMAT_PCM 1
+
+#define CALLBACK_NULL 0x00000000L
+#define CALLBACK_WINDOW 0x00010000L
+#define CALLBACK_FUNCTION 0x00030000L
+#define CALLBACK_TYPEMASK 0x00070000L
+
+#define WIM_OPEN 0x3BE
+#define WIM_CLOSE 0x3BF
+#define WIM_DATA 0x3C0
+
+#define WHDR_DONE 0x00000001
+#define WHDR_PREPARED 0x00000002
+#define WHDR_BEGINLOOP 0x00000004
+#define WHDR_ENDLOOP 0x00000008
+#define WHDR_INQUEUE 0x00000010
+
+#pragma pack(push, 1)
+typedef struct tWAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+} WAVEFORMATEX, *LPWAVEFORMATEX;
+#pragma pack(pop)
+typedef const WAVEFORMATEX* LPCWAVEFORMATEX;
+
+typedef struct wavehdr_tag {
+    LPSTR lpData;
+    DWORD dwBufferLength;
+    DWORD dwBytesRecorded;
+    DWORD_PTR dwUser;
+    DWORD dwFlags;
+    DWORD dwLoops;
+    struct wavehdr_tag* lpNext;
+    DWORD_PTR reserved;
+} WAVEHDR, *LPWAVEHDR;
+
+typedef void(CALLBACK* WAVEINPROC)(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                   DWORD_PTR param2);
+
+MMRESULT WINAPI waveInOpen(LPHWAVEIN device, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
+                           DWORD_PTR instance, DWORD flags);
+MMRESULT WINAPI waveInClose(HWAVEIN device);
+MMRESULT WINAPI waveInPrepareHeader(HWAVEIN device, LPWAVEHDR header, UINT size);
+MMRESULT WINAPI waveInUnprepareHeader(HWAVEIN device, LPWAVEHDR header, UINT size);
+MMRESULT WINAPI waveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size);
+MMRESULT WINAPI waveInStart(HWAVEIN device);
+MMRESULT WINAPI waveInStop(HWAVEIN device);
+MMRESULT WINAPI waveInReset(HWAVEIN device);
+UINT WINAPI waveInGetNumDevs(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

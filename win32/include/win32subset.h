@@ -1,0 +1,45 @@
+/* Calls that only the Win32 subset for Linux offers: choosing the display
+ * and wave-in back ends, writing the screen as PNG, and reading back the
+ * message boxes that the headless display answered. Linux-only callers
+ * (the host's Linux files, native tests) include this; Windows has none. */
+#ifndef WIN32_SUBSET_EXTENSIONS_H
+#define WIN32_SUBSET_EXTENSIONS_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Back-end choice: "headless", "x11[:DISPLAY]", "term", or NULL/"" for the
+ * default (VUMIRA_DISPLAY, else x11 when $DISPLAY answers, else term when
+ * standard output is a terminal, else headless). Call before the first
+ * window is made. Returns 0, or -1 with a message on standard error. */
+int Win32SubsetSetDisplay(const char* spec);
+/* The name of the display back end in use ("headless", "x11", "term"). */
+const char* Win32SubsetDisplayName(void);
+
+/* Wave-in device for WAVE_MAPPER: "pulse[:SOURCE]", "alsa[:PCM]",
+ * "file:PATH", "raw:PATH[,RATE[,CHANNELS]]", "raw:-", "tone:HZ[+HZ...]",
+ * "demo", "none", or NULL/"" for the default (VUMIRA_WAVE_IN, else the
+ * first of pulse, alsa, none that answers). Takes effect at the next
+ * waveInOpen. Returns 0, or -1 with a message when the text names no device. */
+int Win32SubsetSetWaveIn(const char* spec);
+
+/* The screen as the top-level windows compose it, written as PNG.
+ * Returns 0, or -1 with a message on standard error. */
+int Win32SubsetWriteScreenPng(const char* path);
+
+/* Message boxes shown so far in this process (each also printed to
+ * standard error when no display shows them). */
+int Win32SubsetMessageBoxCount(void);
+const char* Win32SubsetMessageBoxCaption(int index);
+const char* Win32SubsetMessageBoxText(int index);
+UINT Win32SubsetMessageBoxType(int index);
+void Win32SubsetClearMessageBoxes(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

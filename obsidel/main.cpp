@@ -1,0 +1,65 @@
+// The Obsidel host: loads plug-in modules, offers them the host API, and
+// runs the user-interface thread's message loop until it is told to stop.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "command_line.h"
+#include "host_paths.h"
+#include "host_window.h"
+#include "platform.h"
+#include "plugin_loader.h"
+
+namespace {
+
+int runHost(const obsidel::Options& options) {
+    if (!options.home.empty()) obsidel::setHomeFolder(options.home);
+    if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
+    if (!obsidel::selectBackEnds(options.display, options.waveIn)) return 1;
+
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HWND host = obsidel::createHostWindow(instance);
+    if (!host) {
+        std::fprintf(stderr, "obsidel: cannot create the host window\n");
+        return 1;
+    }
+    obsidel::closeOnInterrupt(host);
+
+    HWND slit = nullptr;
+    std::vector<std::string> modules = options.modules;
+    if (modules.empty())
+        modules.push_back(obsidel::programFolder() + obsidel::pathSeparator() + obsidel::defaultModuleName());
+    for (const auto& module : modules) obsidel::loadPlugin(module, slit);
+
+    if (options.exitAfterMs) obsidel::exitAfter(*options.exitAfterMs, options.snapshot);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+
+    obsidel::unloadPlugins();
+    obsidel::destroyHostWindow();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    auto options = obsidel::parseCommandLine(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "obsidel: %s\n\n%s", error.c_str(), obsidel::kUsage);
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(obsidel::kUsage, stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::puts("obsidel 0.1.0");
+        return 0;
+    }
+    return runHost(*options);
+}

@@ -1,0 +1,99 @@
+#include "command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace obsidel {
+
+const char* const kUsage =
+    "usage: obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]\n"
+    "               [--slit] [--exit-after MS] [--snapshot FILE.png] [MODULE...]\n"
+    "       obsidel --exec \"TEXT\"      send a command to the running host\n"
+    "       obsidel --reconfigure      make the running host re-read its settings\n"
+    "\n"
+    "  --home DIR          configuration folder (default: $XDG_CONFIG_HOME/obsidel)\n"
+    "  --style FILE        style file (default: the host's default style)\n"
+    "  --wave-in SPEC      recording device: pulse[:SOURCE], alsa[:PCM], file:PATH,\n"
+    "                      raw:PATH[,RATE[,CHANNELS]], raw:-, tone:HZ[+HZ...], demo, none\n"
+    "  --display SPEC      x11[:DISPLAY], term or headless\n"
+    "  --slit              start with the slit, so plug-ins can dock in it\n"
+    "  --exit-after MS     exit after MS milliseconds\n"
+    "  --snapshot FILE     with --exit-after: write the screen as PNG before exiting\n"
+    "  MODULE              plug-in modules to load (default: the Vumira module beside the host)\n";
+
+namespace {
+
+bool parseMilliseconds(const char* text, unsigned& value) {
+    if (!text || !*text || *text == '-') return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long number = std::strtoul(text, &end, 10);
+    if (*end != '\0' || errno == ERANGE || number > 0xFFFFFFFFul) return false;
+    value = static_cast<unsigned>(number);
+    return true;
+}
+
+}  // namespace
+
+std::optional<Options> parseCommandLine(int argc, const char* const* argv, std::string& error) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                error = std::string(name) + " needs a value";
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        const char* text = nullptr;
+        if (arg == "--help" || arg == "-h") options.help = true;
+        else if (arg == "--version") options.version = true;
+        else if (arg == "--slit") options.slit = true;
+        else if (arg == "--reconfigure") options.reconfigure = true;
+        else if (arg == "--home") {
+            if (!(text = value("--home"))) return std::nullopt;
+            options.home = text;
+        } else if (arg == "--style") {
+            if (!(text = value("--style"))) return std::nullopt;
+            options.style = text;
+        } else if (arg == "--wave-in") {
+            if (!(text = value("--wave-in"))) return std::nullopt;
+            options.waveIn = text;
+        } else if (arg == "--display") {
+            if (!(text = value("--display"))) return std::nullopt;
+            options.display = text;
+        } else if (arg == "--snapshot") {
+            if (!(text = value("--snapshot"))) return std::nullopt;
+            options.snapshot = text;
+        } else if (arg == "--exec") {
+            if (!(text = value("--exec"))) return std::nullopt;
+            options.exec = text;
+        } else if (arg == "--exit-after") {
+            if (!(text = value("--exit-after"))) return std::nullopt;
+            unsigned ms = 0;
+            if (!parseMilliseconds(text, ms)) {
+                error = "--exit-after needs a number of milliseconds, not \"" + std::string(text) + "\"";
+                return std::nullopt;
+            }
+            options.exitAfterMs = ms;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        } else {
+            options.modules.push_back(arg);
+        }
+    }
+    if (options.exec && options.reconfigure) {
+        error = "--exec and --reconfigure cannot be used together";
+        return std::nullopt;
+    }
+    if (!options.snapshot.empty() && !options.exitAfterMs) {
+        error = "--snapshot needs --exit-after: the screen is written when the host exits";
+        return std::nullopt;
+    }
+    return options;
+}
+
+}  // namespace obsidel

@@ -1,0 +1,36 @@
+// The host's command line:
+//   obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]
+//           [--slit] [--exit-after MS] [--snapshot FILE.png] [MODULE...]
+//   obsidel --exec "TEXT" | --reconfigure      (to the running host)
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace obsidel {
+
+struct Options {
+    std::string home;
+    std::string style;
+    std::string waveIn;
+    std::string display;
+    bool slit = false;
+    std::optional<unsigned> exitAfterMs;
+    std::string snapshot;
+    std::vector<std::string> modules;
+
+    // Talking to a running host instead of being one.
+    std::optional<std::string> exec;
+    bool reconfigure = false;
+
+    bool help = false;
+    bool version = false;
+};
+
+// Parses argv; on a mistake returns nothing and fills `error` with what was wrong.
+std::optional<Options> parseCommandLine(int argc, const char* const* argv, std::string& error);
+
+extern const char* const kUsage;
+
+}  // namespace obsidel

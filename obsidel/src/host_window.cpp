@@ -1,0 +1,131 @@
+#include "host_window.h"
+
+#include <obsidel/api.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <utility>
+
+#include "platform.h"
+
+namespace obsidel {
+namespace {
+
+constexpr const char* kClassName = "ObsidelHost";
+constexpr UINT kPostedBroadcast = WM_APP + 1;
+constexpr UINT kPostedReconfigure = WM_APP + 2;
+constexpr UINT_PTR kExitTimer = 1;
+
+HWND mainWindow = nullptr;
+std::string snapshotOnExit;
+
+struct Registration {
+    HWND window;
+    UINT message;
+};
+std::vector<Registration> registrations;
+
+void registerMessages(HWND window, const UINT* messages, bool add) {
+    if (!messages) return;
+    for (; *messages; ++messages) {
+        UINT message = *messages;
+        auto same = [&](const Registration& r) { return r.window == window && r.message == message; };
+        auto found = std::find_if(registrations.begin(), registrations.end(), same);
+        if (add && found == registrations.end()) registrations.push_back({window, message});
+        if (!add && found != registrations.end()) registrations.erase(found);
+    }
+}
+
+void sendToRegistered(UINT message, LPARAM lParam) {
+    // A window may unregister (or register another) while it handles the
+    // message, so the list is copied first.
+    for (HWND window : windowsRegisteredFor(message))
+        if (IsWindow(window)) SendMessageA(window, message, 0, lParam);
+}
+
+LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case OBM_REGISTERMESSAGE:
+    case OBM_UNREGISTERMESSAGE:
+        registerMessages(reinterpret_cast<HWND>(wParam), reinterpret_cast<const UINT*>(lParam),
+                         message == OBM_REGISTERMESSAGE);
+        return 0;
+    case OBM_SETSTATUSBAR:
+        if (lParam) {
+            std::fprintf(stderr, "obsidel: %s\n", reinterpret_cast<const char*>(lParam));
+            std::fflush(stderr);
+        }
+        return 0;
+    case kPostedBroadcast: {
+        auto* text = reinterpret_cast<std::string*>(lParam);
+        broadcast(text->c_str());
+        delete text;
+        return 0;
+    }
+    case kPostedReconfigure:
+        reconfigure();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kExitTimer) {
+            KillTimer(window, kExitTimer);
+            if (!snapshotOnExit.empty()) writeScreenSnapshot(snapshotOnExit);
+            PostQuitMessage(0);
+        }
+        return 0;
+    case WM_CLOSE:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+HWND createHostWindow(HINSTANCE instance) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = hostWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kClassName;
+    if (!RegisterClassA(&windowClass)) return nullptr;
+    // Never shown: it only carries the host's messages.
+    mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Obsidel", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 instance, nullptr);
+    return mainWindow;
+}
+
+void destroyHostWindow() {
+    if (mainWindow) DestroyWindow(mainWindow);
+    mainWindow = nullptr;
+    registrations.clear();
+}
+
+HWND hostWindow() { return mainWindow; }
+
+void broadcast(const char* command) { sendToRegistered(OBM_BROADCAST, reinterpret_cast<LPARAM>(command)); }
+
+void reconfigure() { sendToRegistered(OBM_RECONFIGURE, 0); }
+
+void postBroadcast(const std::string& command) {
+    auto* text = new std::string(command);
+    if (!PostMessageA(mainWindow, kPostedBroadcast, 0, reinterpret_cast<LPARAM>(text))) delete text;
+}
+
+void postReconfigure() { PostMessageA(mainWindow, kPostedReconfigure, 0, 0); }
+
+void exitAfter(unsigned milliseconds, const std::string& snapshotPath) {
+    snapshotOnExit = snapshotPath;
+    SetTimer(mainWindow, kExitTimer, milliseconds, nullptr);
+}
+
+std::vector<HWND> windowsRegisteredFor(UINT message) {
+    std::vector<HWND> windows;
+    for (const auto& r : registrations)
+        if (r.message == message) windows.push_back(r.window);
+    return windows;
+}
+
+}  // namespace obsidel
+
+extern "C" HWND GetOBWnd(void) { return obsidel::hostWindow(); }

@@ -1,0 +1,33 @@
+// The host's main window (GetOBWnd): it keeps the list of plug-in windows
+// registered for host messages (10001/10002), shows status texts (10304),
+// and hands broadcasts (10901) and reconfigure (10103) to the registered
+// windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace obsidel {
+
+HWND createHostWindow(HINSTANCE instance);
+void destroyHostWindow();
+HWND hostWindow();
+
+// To every window registered for the message, on the calling (user-interface) thread.
+void broadcast(const char* command);
+void reconfigure();
+
+// From any thread: the host window performs them on its own thread.
+void postBroadcast(const std::string& command);
+void postReconfigure();
+
+// Ends the message loop after `milliseconds`, first writing the screen to
+// `snapshotPath` when it is not empty.
+void exitAfter(unsigned milliseconds, const std::string& snapshotPath);
+
+// The windows registered for `message`, in the order they registered.
+std::vector<HWND> windowsRegisteredFor(UINT message);
+
+}  // namespace obsidel

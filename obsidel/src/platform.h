@@ -1,0 +1,28 @@
+// What the host does differently on each system; implemented once in
+// src/linux/ and once in src/windows/.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace obsidel {
+
+// The host's configuration folder when no --home is given.
+std::string defaultHomeFolder();
+// Creates the folder (and its parents). False with a message when it cannot.
+bool makeFolder(const std::string& path);
+char pathSeparator();
+// The file name of the Vumira module that is built beside the host.
+const char* defaultModuleName();
+
+// Chooses the display and wave-in back ends (empty: the default). Only the
+// Linux subset has a choice; on Windows a choice is reported and ignored.
+bool selectBackEnds(const std::string& display, const std::string& waveIn);
+// Writes the screen as PNG.
+bool writeScreenSnapshot(const std::string& path);
+// An interrupt (Ctrl+C, a termination request) closes the host window, so
+// the host stops its plug-ins and exits cleanly.
+void closeOnInterrupt(HWND hostWindow);
+
+}  // namespace obsidel

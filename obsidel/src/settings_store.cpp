@@ -1,0 +1,181 @@
+#include "settings_store.h"
+
+#include <obsidel/api.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+namespace obsidel {
+namespace {
+
+std::string trim(const std::string& text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+    return text.substr(begin, end - begin);
+}
+
+// The key without its trailing colon and surrounding blanks.
+std::string bareKey(const std::string& key) {
+    std::string bare = trim(key);
+    if (!bare.empty() && bare.back() == ':') bare.pop_back();
+    return trim(bare);
+}
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// When `line` is a `key: value` line of `bare`, its value (trimmed).
+std::optional<std::string> valueOfLine(const std::string& line, const std::string& bare) {
+    size_t colon = line.find(':');
+    while (colon != std::string::npos) {
+        // Keys may themselves hold colons; the key ends at the colon after
+        // which the line's key equals the one wanted.
+        if (equalsIgnoringCase(trim(line.substr(0, colon)), bare)) return trim(line.substr(colon + 1));
+        colon = line.find(':', colon + 1);
+    }
+    return std::nullopt;
+}
+
+bool isComment(const std::string& line) {
+    std::string start = trim(line);
+    return start.empty() || start[0] == '#' || start[0] == '!';
+}
+
+bool readLines(const std::string& path, std::vector<std::string>& lines, bool& endsWithNewline) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    endsWithNewline = text.empty() || text.back() == '\n';
+    std::istringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> readSetting(const std::string& path, const std::string& key) {
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+    if (!readLines(path, lines, endsWithNewline)) return std::nullopt;
+    std::string bare = bareKey(key);
+    for (const auto& line : lines) {
+        if (isComment(line)) continue;
+        if (auto value = valueOfLine(line, bare)) return value;
+    }
+    return std::nullopt;
+}
+
+bool writeSetting(const std::string& path, const std::string& key, const std::string& value) {
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+    readLines(path, lines, endsWithNewline);  // a missing file starts empty
+    std::string bare = bareKey(key);
+    // A value never spans lines: a line break in it would forge other keys.
+    std::string flat = value;
+    for (char& c : flat)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::string written = bare + ": " + flat;
+    bool replaced = false;
+    for (auto& line : lines) {
+        if (!isComment(line) && valueOfLine(line, bare)) {
+            line = written;
+            replaced = true;
+            break;
+        }
+    }
+    if (!replaced) lines.push_back(written);
+    std::string contents;
+    for (const auto& line : lines) contents += line + "\n";
+    return replaceFileAtomically(path, contents);
+}
+
+std::optional<int> parseInt(const std::string& text) {
+    std::string value = trim(text);
+    if (value.empty()) return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    long number = std::strtol(value.c_str(), &end, 10);
+    if (end == value.c_str() || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX)
+        return std::nullopt;
+    return static_cast<int>(number);
+}
+
+std::optional<bool> parseBool(const std::string& text) {
+    std::string value = trim(text);
+    for (const char* yes : {"true", "yes", "1"})
+        if (equalsIgnoringCase(value, yes)) return true;
+    for (const char* no : {"false", "no", "0"})
+        if (equalsIgnoringCase(value, no)) return false;
+    return std::nullopt;
+}
+
+}  // namespace obsidel
+
+// ---- the host API over the store ----
+
+namespace {
+// ReadString's result lives here until the next call, as the API promises.
+thread_local std::string lastReadString;
+}  // namespace
+
+extern "C" {
+
+int FileExists(LPCSTR path) {
+    if (!path || !*path) return 0;
+    std::ifstream in(path, std::ios::binary);
+    return in.good() ? 1 : 0;
+}
+
+int ReadInt(LPCSTR path, LPCSTR key, int defaultValue) {
+    if (!path || !key) return defaultValue;
+    auto value = obsidel::readSetting(path, key);
+    if (!value) return defaultValue;
+    return obsidel::parseInt(*value).value_or(defaultValue);
+}
+
+int ReadBool(LPCSTR path, LPCSTR key, int defaultValue) {
+    if (!path || !key) return defaultValue;
+    auto value = obsidel::readSetting(path, key);
+    if (!value) return defaultValue;
+    auto parsed = obsidel::parseBool(*value);
+    return parsed ? (*parsed ? 1 : 0) : defaultValue;
+}
+
+LPCSTR ReadString(LPCSTR path, LPCSTR key, LPCSTR defaultValue) {
+    std::optional<std::string> value;
+    if (path && key) value = obsidel::readSetting(path, key);
+    lastReadString = value ? *value : (defaultValue ? defaultValue : "");
+    return lastReadString.c_str();
+}
+
+void WriteInt(LPCSTR path, LPCSTR key, int value) {
+    if (path && key) obsidel::writeSetting(path, key, std::to_string(value));
+}
+
+void WriteBool(LPCSTR path, LPCSTR key, int value) {
+    if (path && key) obsidel::writeSetting(path, key, value ? "true" : "false");
+}
+
+void WriteString(LPCSTR path, LPCSTR key, LPCSTR value) {
+    if (path && key) obsidel::writeSetting(path, key, value ? value : "");
+}
+
+}  // extern "C"

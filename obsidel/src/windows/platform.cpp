@@ -1,0 +1,55 @@
+// The host on Windows: the user's application-data folder, the real
+// system's display and devices, and console interrupts.
+#include "platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace obsidel {
+
+std::string defaultHomeFolder() {
+    if (const char* appData = std::getenv("APPDATA"); appData && *appData) return std::string(appData) + "\\Obsidel";
+    return ".\\Obsidel";
+}
+
+bool makeFolder(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error || !std::filesystem::is_directory(path)) {
+        std::fprintf(stderr, "obsidel: cannot use the folder %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+char pathSeparator() { return '\\'; }
+
+const char* defaultModuleName() { return "vumira.dll"; }
+
+bool selectBackEnds(const std::string& display, const std::string& waveIn) {
+    if (!display.empty() || !waveIn.empty())
+        std::fprintf(stderr, "obsidel: --display and --wave-in choose Linux back ends; Windows uses its own\n");
+    return true;
+}
+
+bool writeScreenSnapshot(const std::string& path) {
+    std::fprintf(stderr, "obsidel: --snapshot is not available on Windows (%s not written)\n", path.c_str());
+    return false;
+}
+
+namespace {
+HWND windowToClose = nullptr;
+
+BOOL WINAPI onConsoleEvent(DWORD) {
+    PostMessageA(windowToClose, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+}  // namespace
+
+void closeOnInterrupt(HWND hostWindow) {
+    windowToClose = hostWindow;
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+}  // namespace obsidel

@@ -43,10 +43,10 @@ protected:
 };
 
 struct BarCase {
-    std::string name;
-    Bytes bytes;
-    BandValues before;
-    BandValues after;
+    std::string name{};
+    Bytes bytes{};
+    BandValues before{};
+    BandValues after{};
     int height = 25;
     int width = 100;
     int maxBarHeight = 64;

@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <string>
 
+#include "command_channel.h"
 #include "command_line.h"
 #include "host_paths.h"
 #include "host_window.h"
+#include "menu_tree.h"
 #include "platform.h"
 #include "plugin_loader.h"
+#include "slit.h"
 
 namespace {
 
@@ -25,8 +28,10 @@ int runHost(const obsidel::Options& options) {
         return 1;
     }
     obsidel::closeOnInterrupt(host);
+    obsidel::startCommandChannel(instance);
 
-    HWND slit = nullptr;
+    HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;
+    if (options.slit && !slit) std::fprintf(stderr, "obsidel: cannot create the slit; plug-ins start outside it\n");
     std::vector<std::string> modules = options.modules;
     if (modules.empty())
         modules.push_back(obsidel::programFolder() + obsidel::pathSeparator() + obsidel::defaultModuleName());
@@ -39,7 +44,10 @@ int runHost(const obsidel::Options& options) {
         DispatchMessageA(&message);
     }
 
+    obsidel::stopCommandChannel();
     obsidel::unloadPlugins();
+    obsidel::destroySlit();
+    obsidel::clearMenus();
     obsidel::destroyHostWindow();
     return 0;
 }
@@ -61,5 +69,10 @@ int main(int argc, char** argv) {
         std::puts("obsidel 0.1.0");
         return 0;
     }
+    using Request = obsidel::RemoteRequest;
+    if (options->exec) return obsidel::runRemoteRequest({Request::Kind::Exec, *options->exec});
+    if (options->reconfigure) return obsidel::runRemoteRequest({Request::Kind::Reconfigure, ""});
+    if (options->menu) return obsidel::runRemoteRequest({Request::Kind::Menu, ""});
+    if (options->pick) return obsidel::runRemoteRequest({Request::Kind::Pick, *options->pick});
     return runHost(*options);
 }

@@ -11,6 +11,8 @@ const char* const kUsage =
     "               [--slit] [--exit-after MS] [--snapshot FILE.png] [MODULE...]\n"
     "       obsidel --exec \"TEXT\"      send a command to the running host\n"
     "       obsidel --reconfigure      make the running host re-read its settings\n"
+    "       obsidel --menu             print the running plug-in's menu (as a right click shows it)\n"
+    "       obsidel --pick PATH[=VALUE]  pick an entry of that menu, e.g. \"Configuration/FPS/30\"\n"
     "\n"
     "  --home DIR          configuration folder (default: $XDG_CONFIG_HOME/obsidel)\n"
     "  --style FILE        style file (default: the host's default style)\n"
@@ -52,6 +54,7 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv, std::
         else if (arg == "--version") options.version = true;
         else if (arg == "--slit") options.slit = true;
         else if (arg == "--reconfigure") options.reconfigure = true;
+        else if (arg == "--menu") options.menu = true;
         else if (arg == "--home") {
             if (!(text = value("--home"))) return std::nullopt;
             options.home = text;
@@ -70,6 +73,9 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv, std::
         } else if (arg == "--exec") {
             if (!(text = value("--exec"))) return std::nullopt;
             options.exec = text;
+        } else if (arg == "--pick") {
+            if (!(text = value("--pick"))) return std::nullopt;
+            options.pick = text;
         } else if (arg == "--exit-after") {
             if (!(text = value("--exit-after"))) return std::nullopt;
             unsigned ms = 0;
@@ -85,8 +91,10 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv, std::
             options.modules.push_back(arg);
         }
     }
-    if (options.exec && options.reconfigure) {
-        error = "--exec and --reconfigure cannot be used together";
+    int remoteRequests = (options.exec ? 1 : 0) + (options.reconfigure ? 1 : 0) + (options.menu ? 1 : 0) +
+                         (options.pick ? 1 : 0);
+    if (remoteRequests > 1) {
+        error = "--exec, --reconfigure, --menu and --pick cannot be used together";
         return std::nullopt;
     }
     if (!options.snapshot.empty() && !options.exitAfterMs) {

@@ -1,7 +1,8 @@
 // The host's command line:
 //   obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]
 //           [--slit] [--exit-after MS] [--snapshot FILE.png] [MODULE...]
-//   obsidel --exec "TEXT" | --reconfigure      (to the running host)
+//   obsidel --exec "TEXT" | --reconfigure | --menu | --pick PATH[=VALUE]
+//                                              (to the running host)
 #pragma once
 
 #include <optional>
@@ -23,6 +24,8 @@ struct Options {
     // Talking to a running host instead of being one.
     std::optional<std::string> exec;
     bool reconfigure = false;
+    bool menu = false;                 // print the first plug-in's menu
+    std::optional<std::string> pick;   // pick the menu entry at this path
 
     bool help = false;
     bool version = false;

@@ -16,6 +16,7 @@
 #include "audio/capture.h"
 #include "commands/menu.h"
 #include "config/plugin_state.h"
+#include "config/rc_keys.h"
 #include "config/settings.h"
 #include "config/style.h"
 #include "core/identity.h"
@@ -127,31 +128,31 @@ void toggleSlit(const char* subCommand) {
     }
     // Started without a slit, the plug-in keeps inSlit as it is and still
     // announces and writes it.
-    reportSetting(plugin.inSlit, subCommand, "Vumira.plugin.inSlit:");
+    reportSetting(plugin.inSlit, subCommand, rckey::kInSlit);
 }
 
 void toggleMonitorStartUp(const char* s) {
-    toggleSetting(plugin.startMonitorOnStartup, s, "Vumira.plugin.wave.StartWaveMonitorOnStartUp:");
+    toggleSetting(plugin.startMonitorOnStartup, s, rckey::kStartMonitorOnStartup);
 }
-void togglePeakMarkers(const char* s) { toggleSetting(plugin.peakMarkers, s, "Vumira.plugin.wave.peaks:"); }
-void toggleAlwaysOnTop(const char* s) { toggleSetting(plugin.alwaysOnTop, s, "Vumira.plugin.alwaysontop:"); }
-void toggleSnapWindow(const char* s) { toggleSetting(plugin.snapWindow, s, "Vumira.plugin.snapwindow:"); }
+void togglePeakMarkers(const char* s) { toggleSetting(plugin.peakMarkers, s, rckey::kPeakMarkers); }
+void toggleAlwaysOnTop(const char* s) { toggleSetting(plugin.alwaysOnTop, s, rckey::kAlwaysOnTop); }
+void toggleSnapWindow(const char* s) { toggleSetting(plugin.snapWindow, s, rckey::kSnapWindow); }
 void toggleTransparency(const char* s) {
-    toggleSetting(plugin.transparencyEnabled, s, "Vumira.plugin.transparency.enabled:");
+    toggleSetting(plugin.transparencyEnabled, s, rckey::kTransparencyEnabled);
 }
-void toggleBorder(const char* s) { toggleSetting(plugin.showBorder, s, "Vumira.plugin.showBorder:"); }
+void toggleBorder(const char* s) { toggleSetting(plugin.showBorder, s, rckey::kShowBorder); }
 void toggleTransBack(const char* s) {
-    toggleSetting(plugin.transBackEnabled, s, "Vumira.plugin.transback.enabled:");
+    toggleSetting(plugin.transBackEnabled, s, rckey::kTransBackEnabled);
 }
 void toggleWithPlugins(const char* s) {
-    toggleSetting(plugin.toggleWithPlugins, s, "Vumira.plugin.togglewithplugins:");
+    toggleSetting(plugin.toggleWithPlugins, s, rckey::kToggleWithPlugins);
 }
-void toggleBlur(const char* s) { toggleSetting(plugin.motionBlur, s, "Vumira.plugin.motionblur:"); }
+void toggleBlur(const char* s) { toggleSetting(plugin.motionBlur, s, rckey::kMotionBlur); }
 
 void setTransparencyAlpha(int n) {
     plugin.transparencyAlpha = n;
     applyWindowState();
-    WriteInt(plugin.rcPath, "Vumira.plugin.transparency.alpha:", n);
+    WriteInt(plugin.rcPath, rckey::kTransparencyAlpha, n);
 }
 
 void editRcFile(const char*) {
@@ -181,12 +182,12 @@ void setBlurAlpha(int n) {
     // Only the constant-alpha byte of the blend counts.
     auto alpha = static_cast<BYTE>(static_cast<unsigned>(n) & 0xFFu);
     plugin.blendFunction.SourceConstantAlpha = alpha;
-    WriteInt(plugin.rcPath, "Vumira.plugin.motionbluralpha:", alpha);
+    WriteInt(plugin.rcPath, rckey::kMotionBlurAlpha, alpha);
 }
 
 void setKHz(int n) {
     plugin.sampleRateKHz = n;
-    WriteInt(plugin.rcPath, "Vumira.plugin.wave.KHz:", n);
+    WriteInt(plugin.rcPath, rckey::kSampleRateKHz, n);
     restartCapture();
 }
 
@@ -194,14 +195,14 @@ void setFreqMin(int n) {
     n = clampToBands(n);
     plugin.freqMin.store(n);
     plugin.bandCount = plugin.freqMax.load() - n;
-    WriteInt(plugin.rcPath, "Vumira.plugin.wave.freqmin:", n);
+    WriteInt(plugin.rcPath, rckey::kFreqMin, n);
 }
 
 void setFreqMax(int n) {
     n = clampToBands(n);
     plugin.freqMax.store(n);
     plugin.bandCount = n - plugin.freqMin.load();
-    WriteInt(plugin.rcPath, "Vumira.plugin.wave.freqmax:", n);
+    WriteInt(plugin.rcPath, rckey::kFreqMax, n);
 }
 
 void setBufferSize(int n) {
@@ -218,18 +219,18 @@ void setBufferSize(int n) {
     plugin.freqMax.store(freqMax);
     plugin.bandCount = freqMax - freqMin;
     // Only the size is written; the adjusted range is not.
-    WriteInt(plugin.rcPath, "Vumira.plugin.wave.buffsize:", n);
+    WriteInt(plugin.rcPath, rckey::kBufferSize, n);
     restartCapture();
 }
 
 void setBit(int n) {
     plugin.bitsPerSample = n;
-    WriteInt(plugin.rcPath, "Vumira.plugin.wave.bit:", n);
+    WriteInt(plugin.rcPath, rckey::kBitsPerSample, n);
     restartCapture();
 }
 
 void setFps(int n) {
-    WriteInt(plugin.rcPath, "Vumira.plugin.wave.fps:", n);
+    WriteInt(plugin.rcPath, rckey::kFps, n);
     // A rate of 0 or less counts as 1 frame a second, as in the loader.
     plugin.frameIntervalMs.store(1000 / std::max(n, 1));
     restartCapture();
@@ -237,7 +238,7 @@ void setFps(int n) {
 
 void setTab(const char* position) {
     copyText(plugin.tabPosition, position);
-    WriteString(plugin.rcPath, "Vumira.plugin.style.tabPosition:", plugin.tabPosition);
+    WriteString(plugin.rcPath, rckey::kTabPosition, plugin.tabPosition);
 }
 void setTabHT(const char*) { setTab("ht"); }
 void setTabTR(const char*) { setTab("tr"); }
@@ -249,26 +250,26 @@ void setScope(const char* type) {
     plugin.scopeType.set(type);
     char stored[kScopeTypeSize];
     plugin.scopeType.get(stored);
-    WriteString(plugin.rcPath, "Vumira.plugin.style.scopeType:", stored);
+    WriteString(plugin.rcPath, rckey::kScopeType, stored);
 }
 void setScopeV(const char*) { setScope("v"); }
 void setScopeH(const char*) { setScope("h"); }
 
 void setPeak(const char* type) {
     copyText(plugin.peakType, type);
-    WriteString(plugin.rcPath, "Vumira.plugin.style.peakType:", plugin.peakType);
+    WriteString(plugin.rcPath, rckey::kPeakType, plugin.peakType);
 }
 void setPeakDot(const char*) { setPeak("dot"); }
 void setPeakLine(const char*) { setPeak("line"); }
 
 void setPeakDrop(int tenths) {
     plugin.peakDropSpeed.store(static_cast<float>(tenths * 0.1));
-    WriteInt(plugin.rcPath, "Vumira.plugin.style.peakDrop:", tenths);
+    WriteInt(plugin.rcPath, rckey::kPeakDrop, tenths);
 }
 
 void setMaxHeight(int n) {
     plugin.maxBarHeight.store(n);
-    WriteInt(plugin.rcPath, "Vumira.plugin.style.maxBarHeight:", n);
+    WriteInt(plugin.rcPath, rckey::kMaxBarHeight, n);
 }
 
 void setStyle1(const char*) { applyColorPreset(1); }

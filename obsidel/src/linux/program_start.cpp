@@ -52,8 +52,8 @@ bool onPath(const std::string& name) {
     while (start <= folders.size()) {
         std::size_t end = folders.find(':', start);
         if (end == std::string::npos) end = folders.size();
-        std::string folder = folders.substr(start, end - start);
-        if (folder.empty()) folder = ".";
+        // An empty entry is the current folder.
+        std::string folder = end > start ? folders.substr(start, end - start) : std::string(".");
         std::string candidate = folder + "/" + name;
         if (isFile(candidate) && access(candidate.c_str(), X_OK) == 0) return true;
         start = end + 1;

@@ -53,18 +53,29 @@ void appendEntries(const Menu& menu, int depth, std::string& out) {
     }
 }
 
-// Depth first, in menu order: the first entry whose texts spell the path.
-const MenuItem* find(const Menu& menu, const std::string& path) {
+// Depth first, in menu order: the first item whose texts spell the path;
+// a submenu that the path names whole only when no item fits.
+const MenuItem* find(const Menu& menu, const std::string& path, const MenuItem*& submenuNamed) {
     for (const auto& item : menu.items) {
         if (item->kind == MenuItem::Kind::Separator) continue;
         const std::string& text = item->text;
-        if (path == text) return item.get();
+        if (path == text) {
+            if (item->kind != MenuItem::Kind::Submenu) return item.get();
+            if (!submenuNamed) submenuNamed = item.get();
+        }
         if (item->kind == MenuItem::Kind::Submenu && path.size() > text.size() &&
             path.compare(0, text.size(), text) == 0 && path[text.size()] == '/') {
-            if (const MenuItem* found = find(*item->submenu, path.substr(text.size() + 1))) return found;
+            if (const MenuItem* found = find(*item->submenu, path.substr(text.size() + 1), submenuNamed))
+                return found;
         }
     }
     return nullptr;
+}
+
+const MenuItem* find(const Menu& menu, const std::string& path) {
+    const MenuItem* submenuNamed = nullptr;
+    const MenuItem* item = find(menu, path, submenuNamed);
+    return item ? item : submenuNamed;
 }
 
 std::optional<int> parseInteger(const std::string& text) {

@@ -12,7 +12,8 @@
 //
 // A path names one entry from the menu down: the texts of the submenus
 // and of the item, joined by "/" ("Configuration/FPS/30"). A text that
-// itself holds a "/" ("7/10") is matched whole where it fits.
+// itself holds a "/" ("7/10") is matched whole where it fits. Where an item
+// and a submenu share a text, the path names the item.
 #pragma once
 
 #include <optional>

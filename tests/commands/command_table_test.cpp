@@ -229,7 +229,9 @@ TEST_P(Command, ChangesWritesAndFollowsUpAsItsRowSays) {
     EXPECT_EQ(status, c.status ? std::vector<std::string>{c.status} : std::vector<std::string>{});
     EXPECT_EQ(commandtest::windowStateApplied(window), c.window);
     EXPECT_EQ(obsidel::menuShowCount() - showsBefore, c.menu ? 1u : 0u);
-    if (c.menu) EXPECT_EQ(obsidel::shownMenu()->flag, 0);
+    if (c.menu) {
+        EXPECT_EQ(obsidel::shownMenu()->flag, 0);
+    }
 
     auto captureAfter = commandtest::captureCounts();
     int opened = captureAfter.opened - captureBefore.opened;

@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ShowHideCase{"hideNotToggled", kNotToggled, false, {"@OBHidePlugins"}, true, true},
                       ShowHideCase{"hideDocked", kDocked, true, {"@OBHidePlugins"}, false, true},
                       ShowHideCase{"showDockedLeavesTheFlag", kDocked, true, {"@OBShowPlugins"}, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(HostBroadcasts, TurningToggleWithPluginsOffShowsAHiddenWindow) {
     commandtest::StartedPlugin plugin("");
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(HostMessages, Reconfigure,
                                            ReconfigureCase{"idle",
                                                            "Vumira.plugin.wave.StartWaveMonitorOnStartUp: false\n",
                                                            false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CaptureRestart, StartsAgainWithTheFormatJustSet) {
     struct Case {

@@ -4,6 +4,7 @@
 #include <win32subset.h>
 
 #include <dlfcn.h>
+#include <stdlib.h>
 
 #include <atomic>
 #include <cstdio>
@@ -45,6 +46,8 @@ void prepareProcess() {
         ASSERT_FALSE(std::filesystem::exists(beside))
             << beside << " would be read in place of the tests' own rc files: remove it";
     }
+    // Edit must never start a person's real editor from a test.
+    setenv("VISUAL", "true", 1);
     ASSERT_EQ(Win32SubsetSetDisplay("headless"), 0);
     ASSERT_EQ(Win32SubsetSetWaveIn("tone:440"), 0);
     ASSERT_NE(obsidel::createHostWindow(GetModuleHandleA(nullptr)), nullptr);

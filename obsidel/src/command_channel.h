@@ -4,6 +4,16 @@
 // windows/ (WM_COPYDATA to the running host's main window). Either way the
 // running host carries each request out with handleRemoteRequest on its
 // user-interface thread and answers with its reply.
+//
+// What a system's side provides: the three functions below. The running
+// host calls startCommandChannel once its main window exists (GetOBWnd) and
+// stopCommandChannel before it stops its plug-ins; a client process calls
+// sendToRunningHost. encodeRequest/decodeRequest and encodeReply/decodeReply
+// (remote_request.h) give the bytes that travel each way. With WM_COPYDATA,
+// for example: the client sends the request's bytes with its own (hidden)
+// window as wParam; the host's window takes it on its own thread, runs
+// handleRemoteRequest, sends the reply's bytes back to that window with
+// WM_COPYDATA, and returns TRUE.
 #pragma once
 
 #include <windows.h>

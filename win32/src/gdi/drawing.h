@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "gdi/object_table.h"
 
 namespace subset::gdi {
@@ -14,5 +16,10 @@ void drawLine(DeviceContext& dc, POINT from, POINT to);
 
 // A closed polygon filled with the DC's brush and outlined with its pen.
 void drawPolygon(DeviceContext& dc, const POINT* points, int count);
+
+// Fills the inside of a polygon by the alternate rule: a pixel is inside when
+// the point at its coordinates is, counting left and top edges as inside and
+// right and bottom edges as outside.
+void fillPolygonAlternate(Surface& surface, const POINT* points, int count, uint32_t pixel);
 
 }  // namespace subset::gdi

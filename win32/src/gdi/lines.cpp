@@ -1,12 +1,29 @@
 // Lines.
 //
-// Provides: LineTo (MoveToEx and GetCurrentPositionEx live with the DC state).
+// Provides: LineTo (MoveToEx and GetCurrentPositionEx live with the DC state),
+// and the line drawing that Polygon and Rectangle outline with.
 //
-// Promises: a one-pixel pen draws the Bresenham line from the current
-// position toward the end point and leaves the end point out, so lines
-// joined end to start draw every pixel once; a null pen draws nothing; the
-// current position moves to the end point in every case.
+// Promises, for a pen one pixel wide (width 0 or 1): the Bresenham line from
+// the current position toward the end point, leaving the end point out, so
+// lines joined end to start draw every pixel once; where the true line passes
+// exactly halfway between two pixels the one with the smaller coordinate is
+// drawn (up for a flat line, left for a steep one), so a line covers the same
+// pixels from either end.
+//
+// For a wider pen (round ends, as the real system's geometric pens): a round
+// dot of the pen's width at each end, the end point included, joined by a
+// band of the pen's width. The dot of width w covers the w x w box whose
+// left column is x - w/2 (integer halving) and takes, in doubled coordinates
+// from the box's centre (X, Y odd for even w, even for odd w), the pixels with
+// |X| <= n(Y) or |Y| <= n(X), where n(v) is the number of the same parity
+// nearest to sqrt((w - 1)^2 - v^2), halfway going to the smaller one. The band
+// is the quadrilateral from the two ends offset across the line by w/2 (see
+// bandOffsets for the rounding), filled as Polygon fills. A null pen draws nothing. The current position moves to the end
+// point in every case.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "gdi/drawing.h"
 #include "gdi/raster.h"
@@ -14,26 +31,152 @@
 namespace subset::gdi {
 namespace {
 
+// The steps i in [0, major) whose major coordinate start + i * step lies in [0, limit).
+void clipSteps(long long start, int step, long long limit, long long& first, long long& last) {
+    if (step > 0) {
+        first = std::max(first, -start);
+        last = std::min(last, limit - start);
+    } else {
+        first = std::max(first, start - limit + 1);
+        last = std::min(last, start + 1);
+    }
+}
+
 void thinLine(Surface& surface, POINT from, POINT to, uint32_t pixel) {
-    const int dx = to.x - from.x;
-    const int dy = to.y - from.y;
-    const bool xMajor = std::abs(dx) >= std::abs(dy);
-    const long long major = xMajor ? std::abs(dx) : std::abs(dy);
-    const long long minor = xMajor ? std::abs(dy) : std::abs(dx);
+    const long long dx = static_cast<long long>(to.x) - from.x;
+    const long long dy = static_cast<long long>(to.y) - from.y;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const long long major = xMajor ? std::llabs(dx) : std::llabs(dy);
+    const long long minorDelta = xMajor ? dy : dx;  // signed
     const int majorStep = (xMajor ? dx : dy) < 0 ? -1 : 1;
-    const int minorStep = (xMajor ? dy : dx) < 0 ? -1 : 1;
-    for (long long i = 0; i < major; ++i) {
-        // Nearest minor offset to the true line; an exact half rounds away
-        // from the start.
-        const long long offset = (2 * i * minor + major) / (2 * major);
-        const int along = static_cast<int>(i) * majorStep;
-        const int across = static_cast<int>(offset) * minorStep;
+    long long first = 0;
+    long long last = major;
+    clipSteps(xMajor ? from.x : from.y, majorStep, xMajor ? surface.width : surface.height, first, last);
+    for (long long i = first; i < last; ++i) {
+        // The pixel nearest to the true line, halves to the smaller
+        // coordinate: ceil((2 i minor - major) / (2 major)).
+        const long long numerator = 2 * i * minorDelta - major;
+        const long long denominator = 2 * major;
+        const long long offset =
+            numerator >= 0 ? (numerator + denominator - 1) / denominator : -(-numerator / denominator);
+        const long long along = i * majorStep;
         if (xMajor) {
-            plot(surface, from.x + along, from.y + across, pixel);
+            plot(surface, static_cast<int>(from.x + along), static_cast<int>(from.y + offset), pixel);
         } else {
-            plot(surface, from.x + across, from.y + along, pixel);
+            plot(surface, static_cast<int>(from.x + offset), static_cast<int>(from.y + along), pixel);
         }
     }
+}
+
+// The number of the given parity nearest to sqrt(q) (q >= 0), halfway going
+// to the smaller: the largest m of that parity with m == parity or (m - 1)^2 < q.
+long long nearestOfParity(long long q, long long parity) {
+    long long m = parity;
+    while ((m + 1) * (m + 1) < q) m += 2;
+    return m;
+}
+
+void roundDot(Surface& surface, POINT centre, int width, uint32_t pixel) {
+    const long long diameter = width - 1;
+    const long long parity = diameter % 2;
+    const int left = centre.x - width / 2;
+    const int top = centre.y - width / 2;
+    // Half-extents n(v) for every doubled coordinate v = 2k + 1 - width.
+    std::vector<long long> extent(static_cast<size_t>(width));
+    for (int k = 0; k < width; ++k) {
+        const long long v = 2LL * k + 1 - width;
+        extent[k] = nearestOfParity(diameter * diameter - v * v, parity);
+    }
+    for (int row = 0; row < width; ++row) {
+        const long long y = 2LL * row + 1 - width;
+        int spanStart = -1;
+        for (int column = 0; column <= width; ++column) {
+            bool inside = false;
+            if (column < width) {
+                const long long x = 2LL * column + 1 - width;
+                inside = std::llabs(x) <= extent[row] || std::llabs(y) <= extent[column];
+            }
+            if (inside && spanStart < 0) spanStart = column;
+            if (!inside && spanStart >= 0) {
+                fillSpan(surface, left + spanStart, left + column, top + row, pixel);
+                spanStart = -1;
+            }
+        }
+    }
+}
+
+__extension__ typedef __int128 Wide;
+
+// For the band's offset across a line: the size of one component, m =
+// |a| w / (2 sqrt(lengthSquared)), where a is the line's extent along the
+// other axis. Worked out in integers so that exact values round exactly.
+struct AcrossComponent {
+    Wide aw2;          // a^2 w^2
+    Wide lengthSquared;
+    long long estimate;  // about m
+};
+
+// The largest k >= 0 with test(k) true, starting near the estimate.
+template <typename Test>
+long long largestWith(long long estimate, Test test) {
+    long long k = std::max<long long>(estimate - 1, 0);
+    while (k > 0 && !test(k)) --k;
+    while (test(k + 1)) ++k;
+    return k;
+}
+
+long long floorOf(const AcrossComponent& c) {  // floor(m)
+    return largestWith(c.estimate, [&](long long k) { return 4 * Wide(k) * k * c.lengthSquared <= c.aw2; });
+}
+long long nearestOf(const AcrossComponent& c) {  // floor(m + 1/2)
+    return largestWith(c.estimate, [&](long long k) {
+        return k == 0 || Wide(2 * k - 1) * (2 * k - 1) * c.lengthSquared <= c.aw2;
+    });
+}
+
+// The band's corners across the line: `outer` on the side that points right
+// (down for a level line), `inner` on the other. A level or upright line is
+// offset by w/2 rounded up on the outer side and down on the inner side; a
+// sloping line by floor(m) + 1 on the outer side and m rounded to nearest,
+// halves away from the line, on the inner side, for each component.
+void bandOffsets(long long dx, long long dy, int width, POINT& outer, POINT& inner) {
+    // (-dy, dx) is one normal of the line; turn it to the outer side.
+    long long nx = -dy;
+    long long ny = dx;
+    if (!(nx > 0 || (nx == 0 && ny > 0))) {
+        nx = -nx;
+        ny = -ny;
+    }
+    auto sign = [](long long v) { return v > 0 ? 1 : v < 0 ? -1 : 0; };
+    if (dx == 0 || dy == 0) {
+        outer = {sign(nx) * ((width + 1) / 2), sign(ny) * ((width + 1) / 2)};
+        inner = {-sign(nx) * (width / 2), -sign(ny) * (width / 2)};
+        return;
+    }
+    const Wide lengthSquared = Wide(dx) * dx + Wide(dy) * dy;
+    const long double length = std::sqrt(static_cast<long double>(dx) * dx + static_cast<long double>(dy) * dy);
+    auto component = [&](long long a) {
+        const long double m = std::fabs(static_cast<long double>(a)) * width / (2 * length);
+        return AcrossComponent{Wide(a) * a * width * width, lengthSquared, static_cast<long long>(m)};
+    };
+    const AcrossComponent cx = component(nx);
+    const AcrossComponent cy = component(ny);
+    outer = {static_cast<LONG>(sign(nx) * (floorOf(cx) + 1)), static_cast<LONG>(sign(ny) * (floorOf(cy) + 1))};
+    inner = {static_cast<LONG>(-sign(nx) * nearestOf(cx)), static_cast<LONG>(-sign(ny) * nearestOf(cy))};
+}
+
+void wideLine(Surface& surface, POINT from, POINT to, int width, uint32_t pixel) {
+    roundDot(surface, from, width, pixel);
+    if (from.x == to.x && from.y == to.y) return;
+    roundDot(surface, to, width, pixel);
+    POINT outer{};
+    POINT inner{};
+    bandOffsets(static_cast<long long>(to.x) - from.x, static_cast<long long>(to.y) - from.y, width, outer, inner);
+    const POINT band[4] = {{from.x + outer.x, from.y + outer.y},
+                           {to.x + outer.x, to.y + outer.y},
+                           {to.x + inner.x, to.y + inner.y},
+                           {from.x + inner.x, from.y + inner.y}};
+    fillPolygonAlternate(surface, band, 4, pixel);
 }
 
 }  // namespace
@@ -41,7 +184,12 @@ void thinLine(Surface& surface, POINT from, POINT to, uint32_t pixel) {
 void drawLine(DeviceContext& dc, POINT from, POINT to) {
     GdiObject* pen = findObject(dc.pen, ObjectKind::pen);
     if (!pen || pen->pen.style == PS_NULL) return;
-    thinLine(*dc.surface, from, to, pixelFromColor(pen->pen.color));
+    const uint32_t pixel = pixelFromColor(pen->pen.color);
+    if (pen->pen.width <= 1) {
+        thinLine(*dc.surface, from, to, pixel);
+    } else {
+        wideLine(*dc.surface, from, to, pen->pen.width, pixel);
+    }
 }
 
 }  // namespace subset::gdi

@@ -15,9 +15,8 @@
 #include "gdi/raster.h"
 
 namespace subset::gdi {
-namespace {
 
-void fillAlternate(Surface& surface, const POINT* points, int count, uint32_t pixel) {
+void fillPolygonAlternate(Surface& surface, const POINT* points, int count, uint32_t pixel) {
     int top = points[0].y;
     int bottom = points[0].y;
     for (int i = 1; i < count; ++i) {
@@ -48,13 +47,11 @@ void fillAlternate(Surface& surface, const POINT* points, int count, uint32_t pi
     }
 }
 
-}  // namespace
-
 void drawPolygon(DeviceContext& dc, const POINT* points, int count) {
     if (count < 2) return;
     GdiObject* brush = findObject(dc.brush, ObjectKind::brush);
     if (brush && !brush->brush.hollow && count >= 3) {
-        fillAlternate(*dc.surface, points, count, pixelFromColor(brush->brush.color));
+        fillPolygonAlternate(*dc.surface, points, count, pixelFromColor(brush->brush.color));
     }
     for (int i = 0; i < count; ++i) drawLine(dc, points[i], points[(i + 1) % count]);
 }

@@ -8,7 +8,8 @@
 // bottom + 1 through top, and likewise for columns; FillRect does nothing
 // with a hollow brush. Rectangle takes its corners in any order and is the
 // closed outline (l, t), (r - 1, t), (r - 1, b - 1), (l, b - 1) drawn with
-// the pen and filled with the brush as Polygon draws it. Pixels outside the
+// the pen and filled with the brush as Polygon draws it (nothing when it has
+// no width or no height). Pixels outside the
 // surface are never touched; GetPixel there answers CLR_INVALID.
 #include <algorithm>
 
@@ -38,7 +39,7 @@ BOOL WINAPI Rectangle(HDC handle, int left, int top, int right, int bottom) {
     if (!dc) return FALSE;
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
-    if (right - left < 2 || bottom - top < 2) return TRUE;  // nothing inside the outline's path
+    if (right == left || bottom == top) return TRUE;
     const POINT corners[4] = {{left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}};
     drawPolygon(*dc, corners, 4);
     return TRUE;

@@ -50,9 +50,14 @@ public:
     // The canvas as a picture, with `legend` naming the colours expected;
     // a pixel of any other colour shows as '?'.
     std::string picture(const std::map<char, COLORREF>& legend = defaultLegend()) const {
+        return picture(RECT{0, 0, width_, height_}, legend);
+    }
+
+    // The part of the canvas inside `part` (right and bottom excluded).
+    std::string picture(const RECT& part, const std::map<char, COLORREF>& legend = defaultLegend()) const {
         std::string text;
-        for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) {
+        for (int y = part.top; y < part.bottom; ++y) {
+            for (int x = part.left; x < part.right; ++x) {
                 const COLORREF pixel = GetPixel(dc_, x, y);
                 char shown = '?';
                 for (const auto& entry : legend) {
@@ -63,6 +68,18 @@ public:
             text += '\n';
         }
         return text;
+    }
+
+    // How many pixels outside `part` differ from `color`.
+    int changedOutside(const RECT& part, COLORREF color = background) const {
+        int changed = 0;
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                const bool inside = x >= part.left && x < part.right && y >= part.top && y < part.bottom;
+                if (!inside && GetPixel(dc_, x, y) != color) ++changed;
+            }
+        }
+        return changed;
     }
 
     static const std::map<char, COLORREF>& defaultLegend() {
@@ -85,21 +102,23 @@ inline std::string rows(const std::vector<std::string>& lines) {
     return text;
 }
 
-// Selects a pen and a brush into a DC for one scope and deletes them after.
-class PenAndBrush {
+// Draws with a pen of the ink colour and a brush of the fill colour,
+// selected for one scope and deleted after.
+class InkAndFill {
 public:
-    PenAndBrush(HDC dc, HPEN pen, HBRUSH brush) : dc_(dc), pen_(pen), brush_(brush) {
-        oldPen_ = SelectObject(dc, pen);
-        oldBrush_ = SelectObject(dc, brush);
+    InkAndFill(HDC dc, int penWidth, int penStyle = PS_SOLID)
+        : dc_(dc), pen_(CreatePen(penStyle, penWidth, ink)), brush_(CreateSolidBrush(fill)) {
+        oldPen_ = SelectObject(dc, pen_);
+        oldBrush_ = SelectObject(dc, brush_);
     }
-    ~PenAndBrush() {
+    ~InkAndFill() {
         SelectObject(dc_, oldPen_);
         SelectObject(dc_, oldBrush_);
         DeleteObject(pen_);
         DeleteObject(brush_);
     }
-    PenAndBrush(const PenAndBrush&) = delete;
-    PenAndBrush& operator=(const PenAndBrush&) = delete;
+    InkAndFill(const InkAndFill&) = delete;
+    InkAndFill& operator=(const InkAndFill&) = delete;
 
 private:
     HDC dc_;

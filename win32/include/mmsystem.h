@@ -26,8 +26,16 @@ typedef HWAVEIN* LPHWAVEIN;
 #define WAVERR_STILLPLAYING 33
 #define WAVERR_UNPREPARED 34
 
-#define WAVE_MAPPER ((UINT)-1)
+/* ((UINT)-1) in the real header; written without a cast so that C++ code
+ * built with -Wold-style-cast can use it. */
+#define WAVE_MAPPER (~0u)
 #define WAVE_FORMAT_PCM 1
+
+/* waveInOpen flags besides the callback kind */
+#define WAVE_FORMAT_QUERY 0x0001
+#define WAVE_ALLOWSYNC 0x0002
+#define WAVE_MAPPED 0x0004
+#define WAVE_FORMAT_DIRECT 0x0008
 
 #define CALLBACK_NULL 0x00000000L
 #define CALLBACK_WINDOW 0x00010000L
@@ -68,6 +76,37 @@ typedef struct wavehdr_tag {
     DWORD_PTR reserved;
 } WAVEHDR, *LPWAVEHDR;
 
+#pragma pack(push, 1)
+typedef struct mmtime_tag {
+    UINT wType;
+    union {
+        DWORD ms;
+        DWORD sample;
+        DWORD cb;
+        DWORD ticks;
+        struct {
+            BYTE hour;
+            BYTE min;
+            BYTE sec;
+            BYTE frame;
+            BYTE fps;
+            BYTE dummy;
+            BYTE pad[2];
+        } smpte;
+        struct {
+            DWORD songptrpos;
+        } midi;
+    } u;
+} MMTIME, *PMMTIME, *LPMMTIME;
+#pragma pack(pop)
+
+#define TIME_MS 0x0001
+#define TIME_SAMPLES 0x0002
+#define TIME_BYTES 0x0004
+#define TIME_SMPTE 0x0008
+#define TIME_MIDI 0x0010
+#define TIME_TICKS 0x0020
+
 typedef void(CALLBACK* WAVEINPROC)(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
                                    DWORD_PTR param2);
 
@@ -80,6 +119,7 @@ MMRESULT WINAPI waveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size);
 MMRESULT WINAPI waveInStart(HWAVEIN device);
 MMRESULT WINAPI waveInStop(HWAVEIN device);
 MMRESULT WINAPI waveInReset(HWAVEIN device);
+MMRESULT WINAPI waveInGetPosition(HWAVEIN device, LPMMTIME time, UINT size);
 UINT WINAPI waveInGetNumDevs(void);
 
 #ifdef __cplusplus

@@ -1,0 +1,432 @@
+// The life of a recording buffer: prepared, queued, filled and handed back
+// through the callback on the device's thread, queued again from inside the
+// callback, handed back part-filled by a reset or a stop; and the errors
+// for a buffer used while it is queued.
+#include <atomic>
+#include <thread>
+
+#include "recording.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using wavetest::pcmFormat;
+
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// What each callback saw, in order.
+struct Event {
+    HWAVEIN device;
+    UINT message;
+    DWORD_PTR param1;
+    std::thread::id thread;
+    DWORD bytes = 0;
+    DWORD flags = 0;
+};
+
+struct CallbackLog {
+    std::mutex lock;
+    std::vector<Event> events;
+    std::atomic<bool> requeue{false};
+
+    std::vector<Event> snapshot() {
+        std::lock_guard<std::mutex> held(lock);
+        return events;
+    }
+    std::size_t dataCount() {
+        std::lock_guard<std::mutex> held(lock);
+        std::size_t count = 0;
+        for (const auto& event : events) count += event.message == WIM_DATA;
+        return count;
+    }
+};
+
+void CALLBACK logMessages(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+    auto* log = reinterpret_cast<CallbackLog*>(instance);
+    Event event{device, message, param1, std::this_thread::get_id()};
+    if (message == WIM_DATA) {
+        const auto* header = reinterpret_cast<WAVEHDR*>(param1);
+        event.bytes = header->dwBytesRecorded;
+        event.flags = header->dwFlags;
+    }
+    {
+        std::lock_guard<std::mutex> held(log->lock);
+        log->events.push_back(event);
+    }
+    if (message == WIM_DATA && log->requeue) waveInAddBuffer(device, reinterpret_cast<WAVEHDR*>(param1), sizeof(WAVEHDR));
+}
+
+HWAVEIN openLogged(const char* deviceText, const WAVEFORMATEX& format, CallbackLog& log) {
+    EXPECT_EQ(Win32SubsetSetWaveIn(deviceText), 0);
+    HWAVEIN device = nullptr;
+    EXPECT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&logMessages),
+                         reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    return device;
+}
+
+WAVEHDR headerFor(std::vector<char>& storage) {
+    WAVEHDR header{};
+    header.lpData = storage.data();
+    header.dwBufferLength = DWORD(storage.size());
+    return header;
+}
+
+DWORD positionBytes(HWAVEIN device) {
+    MMTIME time{};
+    time.wType = TIME_BYTES;
+    EXPECT_EQ(waveInGetPosition(device, &time, sizeof time), MMSYSERR_NOERROR);
+    EXPECT_EQ(time.wType, UINT(TIME_BYTES));
+    return time.u.cb;
+}
+
+TEST(WaveInBufferCycle, MessagesComeOnTheDevicesOwnThreadDuringOpenAndClose) {
+    CallbackLog log;
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    HWAVEIN device = openLogged("tone:1000", format, log);
+    ASSERT_NE(device, nullptr);
+    auto events = log.snapshot();
+    ASSERT_EQ(events.size(), 1u) << "WIM_OPEN arrives before waveInOpen returns";
+    EXPECT_EQ(events[0].message, UINT(WIM_OPEN));
+    EXPECT_EQ(events[0].device, device);
+    EXPECT_EQ(events[0].param1, 0u);
+    const std::thread::id deviceThread = events[0].thread;
+    EXPECT_NE(deviceThread, std::this_thread::get_id());
+
+    std::vector<char> storage(640);  // 20 ms
+    WAVEHDR header = headerFor(storage);
+    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED));
+    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED | WHDR_INQUEUE));
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(waitUntil([&] { return log.dataCount() == 1; })) << "no buffer came back";
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(header.dwFlags, DWORD(WHDR_DONE));
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+
+    events = log.snapshot();
+    ASSERT_EQ(events.size(), 3u) << "open, one buffer, close";
+    EXPECT_EQ(events[1].message, UINT(WIM_DATA));
+    EXPECT_EQ(events[1].param1, reinterpret_cast<DWORD_PTR>(&header));
+    EXPECT_EQ(events[1].bytes, 640u) << "a full buffer";
+    EXPECT_EQ(events[1].flags, DWORD(WHDR_PREPARED | WHDR_DONE));
+    EXPECT_EQ(events[2].message, UINT(WIM_CLOSE)) << "WIM_CLOSE arrives before waveInClose returns";
+    for (const auto& event : events) {
+        EXPECT_EQ(event.thread, deviceThread);
+        EXPECT_EQ(event.device, device);
+    }
+}
+
+TEST(WaveInBufferCycle, ABufferHoldsWholeFramesOnly) {
+    const struct {
+        DWORD length;
+        DWORD recorded;
+    } cases[] = {
+        {1001, 1000},  // 16-bit stereo: 4 bytes a frame
+        {1000, 1000},
+        {5, 4},
+        {3, 0},  // not even one frame: back at once, empty
+    };
+    const WAVEFORMATEX format = pcmFormat(8000, 2, 16);
+    for (const auto& row : cases) {
+        CallbackLog log;
+        HWAVEIN device = openLogged("tone:700", format, log);
+        ASSERT_NE(device, nullptr);
+        std::vector<char> storage(row.length);
+        WAVEHDR header = headerFor(storage);
+        ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+        EXPECT_TRUE(waitUntil([&] { return log.dataCount() == 1; })) << row.length;
+        EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+        EXPECT_EQ(header.dwBytesRecorded, row.recorded) << "buffer of " << row.length << " bytes";
+        EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+        EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+    }
+}
+
+TEST(WaveInBufferCycle, AQueuedBufferCannotBeQueuedUnpreparedOrLeftBehindByClose) {
+    CallbackLog log;
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    HWAVEIN device = openLogged("tone:1000", format, log);
+    ASSERT_NE(device, nullptr);
+    std::vector<char> storage(3200), other(3200);
+    WAVEHDR header = headerFor(storage);
+    WAVEHDR unprepared = headerFor(other);
+
+    EXPECT_EQ(waveInAddBuffer(device, &unprepared, sizeof unprepared), WAVERR_UNPREPARED);
+    EXPECT_EQ(waveInPrepareHeader(device, &header, sizeof(WAVEHDR) - 1), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveInPrepareHeader(device, nullptr, sizeof(WAVEHDR)), MMSYSERR_INVALPARAM);
+    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR) << "preparing twice is harmless";
+    EXPECT_EQ(waveInAddBuffer(device, &header, sizeof(WAVEHDR) - 1), MMSYSERR_INVALPARAM);
+    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+
+    // Not started: the buffer stays queued.
+    EXPECT_EQ(waveInAddBuffer(device, &header, sizeof header), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveInPrepareHeader(device, &header, sizeof header), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveInClose(device), WAVERR_STILLPLAYING);
+    EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED | WHDR_INQUEUE)) << "refused calls leave the flags";
+
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+    EXPECT_EQ(log.dataCount(), 1u) << "the reset hands the buffer back before it returns";
+    EXPECT_EQ(header.dwBytesRecorded, 0u) << "nothing was recorded before the start";
+    EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED | WHDR_DONE));
+    EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+// The plug-in's way: one buffer, queued again from inside the callback while
+// capturing, counted once capturing has ended; the stop handshake.
+struct Circulation {
+    std::atomic<int> capturing{0};
+    std::atomic<int> returned{0};
+    std::atomic<int> full{0};
+    std::atomic<int> buffers{0};
+    DWORD length = 0;
+};
+
+void CALLBACK circulate(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+    if (message != WIM_DATA) return;
+    auto* state = reinterpret_cast<Circulation*>(instance);
+    auto* header = reinterpret_cast<WAVEHDR*>(param1);
+    state->buffers++;
+    if (header->dwBytesRecorded == state->length) state->full++;
+    if (state->capturing.load(std::memory_order_acquire)) {
+        waveInAddBuffer(device, header, sizeof(WAVEHDR));
+    } else {
+        state->returned.fetch_add(1, std::memory_order_release);
+    }
+}
+
+TEST(WaveInBufferCycle, ABufferQueuedAgainFromTheCallbackCirculatesUntilTheReset) {
+    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    Circulation state;
+    std::vector<char> storage(64);  // 2 ms, as the plug-in's default
+    state.length = 64;
+    HWAVEIN device = nullptr;
+    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&circulate),
+                         reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    WAVEHDR header = headerFor(storage);
+    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+    state.capturing = 1;
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(waitUntil([&] { return state.buffers >= 50; })) << "only " << state.buffers << " buffers came back";
+
+    state.capturing.store(0, std::memory_order_release);
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+    EXPECT_EQ(state.returned.load(std::memory_order_acquire), 1) << "the reset returns once the buffer was counted";
+    EXPECT_GE(state.full.load(), state.buffers.load() - 1) << "every buffer but the last comes back full";
+    EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+TEST(WaveInBufferCycle, TheResetHandsBackEveryQueuedBufferWithWhatItHolds) {
+    CallbackLog log;
+    const WAVEFORMATEX format = pcmFormat(16000, 2, 16);
+    HWAVEIN device = openLogged("tone:1000", format, log);
+    ASSERT_NE(device, nullptr);
+    std::vector<char> first(64), second(64), large(64000);  // 1 ms, 1 ms, 1 s
+    WAVEHDR headers[] = {headerFor(first), headerFor(second), headerFor(large)};
+    for (auto& header : headers) {
+        ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    // Until the large buffer holds something (the position counts what the
+    // buffers received).
+    DWORD seen = 0;
+    ASSERT_TRUE(waitUntil([&] { return (seen = positionBytes(device)) > 128; }));
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+
+    const auto events = log.snapshot();
+    ASSERT_EQ(events.size(), 4u) << "WIM_OPEN and three buffers, all before the reset returned";
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(events[i + 1].param1, reinterpret_cast<DWORD_PTR>(&headers[i])) << "buffers come back in order";
+        EXPECT_EQ(events[i + 1].flags, DWORD(WHDR_PREPARED | WHDR_DONE));
+    }
+    EXPECT_EQ(events[1].bytes, 64u);
+    EXPECT_EQ(events[2].bytes, 64u);
+    const DWORD partial = events[3].bytes;
+    EXPECT_GE(partial, seen - 128) << "the large buffer keeps what it had when the reset came";
+    EXPECT_LT(partial, 64000u);
+    EXPECT_EQ(partial % 4, 0u) << "whole frames only";
+    EXPECT_EQ(positionBytes(device), 0u) << "a reset starts the position again";
+
+    // The device writes nothing more into a buffer it handed back.
+    const std::vector<char> before = large;
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(headers[2].dwBytesRecorded, partial);
+    EXPECT_TRUE(before == large);
+
+    for (auto& header : headers) EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+TEST(WaveInBufferCycle, AStopHandsBackTheBufferBeingFilledAndKeepsTheEmptyOnes) {
+    CallbackLog log;
+    const WAVEFORMATEX format = pcmFormat(8000, 1, 8);
+    HWAVEIN device = openLogged("tone:500", format, log);
+    ASSERT_NE(device, nullptr);
+    std::vector<char> first(8000), second(8000);  // 1 s each
+    WAVEHDR headers[] = {headerFor(first), headerFor(second)};
+    for (auto& header : headers) {
+        ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(waitUntil([&] { return positionBytes(device) > 0; }));
+    EXPECT_EQ(waveInStop(device), MMSYSERR_NOERROR);
+    auto events = log.snapshot();
+    ASSERT_EQ(events.size(), 2u) << "the part-filled buffer comes back before the stop returns";
+    EXPECT_EQ(events[1].param1, reinterpret_cast<DWORD_PTR>(&headers[0]));
+    EXPECT_GT(events[1].bytes, 0u);
+    EXPECT_LT(events[1].bytes, 8000u);
+    EXPECT_EQ(waveInUnprepareHeader(device, &headers[1], sizeof(WAVEHDR)), WAVERR_STILLPLAYING)
+        << "the empty buffer stays queued";
+
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+    events = log.snapshot();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[2].param1, reinterpret_cast<DWORD_PTR>(&headers[1]));
+    EXPECT_EQ(events[2].bytes, 0u) << "nothing is recorded while stopped";
+    for (auto& header : headers) EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+// The stop handshake's hard case: the callback has read "capturing" as set,
+// the other thread clears it and resets, and only then does the callback
+// queue its buffer again. The reset must hand that buffer back too.
+struct LateRequeue {
+    std::atomic<int> capturing{1};
+    std::atomic<int> returned{0};
+    std::atomic<bool> inCallback{false};
+    std::atomic<bool> resetComing{false};
+    std::atomic<bool> first{true};
+};
+
+void CALLBACK requeueLate(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+    if (message != WIM_DATA) return;
+    auto* state = reinterpret_cast<LateRequeue*>(instance);
+    const bool capturing = state->capturing.load(std::memory_order_acquire);
+    if (state->first.exchange(false)) {
+        state->inCallback = true;
+        waitUntil([&] { return state->resetComing.load(); });
+        std::this_thread::sleep_for(50ms);  // let the reset start while this callback runs
+    }
+    if (capturing) {
+        waveInAddBuffer(device, reinterpret_cast<WAVEHDR*>(param1), sizeof(WAVEHDR));
+    } else {
+        state->returned.fetch_add(1, std::memory_order_release);
+    }
+}
+
+TEST(WaveInBufferCycle, AResetWaitsForARunningCallbackAndHandsBackTheBufferItQueues) {
+    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    LateRequeue state;
+    std::vector<char> storage(64);
+    HWAVEIN device = nullptr;
+    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&requeueLate),
+                         reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    WAVEHDR header = headerFor(storage);
+    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(waitUntil([&] { return state.inCallback.load(); }));
+
+    state.capturing.store(0, std::memory_order_release);
+    state.resetComing = true;
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+    EXPECT_EQ(state.returned.load(std::memory_order_acquire), 1) << "the buffer queued late was handed back";
+    EXPECT_EQ(header.dwFlags & WHDR_INQUEUE, 0u);
+    EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+// A callback that resets the device itself gets the other queued buffers
+// back at once, in nested callbacks, before its reset returns.
+struct Nested {
+    HWAVEIN device = nullptr;
+    WAVEHDR* resetter = nullptr;
+    int depth = 0;
+    std::vector<std::pair<WAVEHDR*, int>> seen;  // header, depth; only the device thread touches these
+    std::atomic<bool> done{false};
+};
+
+void CALLBACK resetFromInside(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+    if (message != WIM_DATA) return;
+    auto* state = reinterpret_cast<Nested*>(instance);
+    auto* header = reinterpret_cast<WAVEHDR*>(param1);
+    state->depth++;
+    state->seen.emplace_back(header, state->depth);
+    if (header == state->resetter) {
+        EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+        state->done = true;
+    }
+    state->depth--;
+}
+
+TEST(WaveInBufferCycle, AResetFromInsideTheCallbackHandsBackTheRestAtOnce) {
+    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    Nested state;
+    std::vector<char> small(64), large(32000);
+    WAVEHDR first = headerFor(small);
+    WAVEHDR second = headerFor(large);
+    state.resetter = &first;
+    HWAVEIN device = nullptr;
+    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&resetFromInside),
+                         reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    for (WAVEHDR* header : {&first, &second}) {
+        ASSERT_EQ(waveInPrepareHeader(device, header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveInAddBuffer(device, header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    ASSERT_TRUE(waitUntil([&] { return state.done.load(); }));
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);  // also orders the test's reads after the callbacks
+    ASSERT_EQ(state.seen.size(), 2u);
+    EXPECT_EQ(state.seen[0], std::make_pair(&first, 1));
+    EXPECT_EQ(state.seen[1], std::make_pair(&second, 2)) << "handed back inside the first callback";
+    EXPECT_EQ(second.dwFlags, DWORD(WHDR_PREPARED | WHDR_DONE));
+    for (WAVEHDR* header : {&first, &second}) {
+        EXPECT_EQ(waveInUnprepareHeader(device, header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    }
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+TEST(WaveInBufferCycle, WithoutACallbackTheFlagsTell) {
+    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    HWAVEIN device = nullptr;
+    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    std::vector<char> storage(320);
+    WAVEHDR header = headerFor(storage);
+    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    // The unprepare is refused until the buffer is done; asking it is a
+    // synchronised way to watch the flags.
+    EXPECT_TRUE(waitUntil([&] { return waveInUnprepareHeader(device, &header, sizeof header) == MMSYSERR_NOERROR; }));
+    EXPECT_EQ(header.dwFlags, DWORD(WHDR_DONE));
+    EXPECT_EQ(header.dwBytesRecorded, 320u);
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// The wave-in devices behind WAVE_MAPPER: one table, the device text that
+// picks one ("tone:440", "pulse:@DEFAULT_MONITOR@"), and the default choice.
+#pragma once
+
+#include <string>
+
+#include "wavein/source.h"
+
+namespace win32subset::wavein {
+
+struct DeviceKind {
+    const char* name;   // the text before the colon
+    const char* usage;  // the forms it takes, for messages
+    const SourceOps* ops;
+    bool triedByDefault;  // in table order, when nothing was chosen
+};
+
+struct DeviceChoice {
+    const DeviceKind* kind = nullptr;  // null: the default, the first device that answers
+    std::string argument;              // the text after the colon
+    std::string text() const;
+};
+
+// Reads a device text; false with a message when it names no device.
+bool parseDeviceText(const std::string& text, DeviceChoice& choice, std::string& error);
+
+// What the program chose (Win32SubsetSetWaveIn), else VUMIRA_WAVE_IN, else
+// the default. False with a message when VUMIRA_WAVE_IN names no device.
+bool currentDeviceChoice(DeviceChoice& choice, std::string& error);
+
+// Opens the chosen device, or for the default the sound server's default
+// source, else ALSA's default, telling on standard error why each one that
+// was tried did not answer. Null with a message when nothing opened.
+void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmShape& produced,
+                       const SourceOps*& opened, std::string& openedText, std::string& error);
+
+// True when a device that the default tries (the sound server, ALSA's
+// default) opens now; asks quietly and closes it again.
+bool anyDefaultDeviceAnswers();
+
+}  // namespace win32subset::wavein

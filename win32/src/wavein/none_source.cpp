@@ -1,0 +1,31 @@
+// none: no recording device at all. Opening always fails, so a program sees
+// what it sees on a machine without a microphone.
+#include "wavein/source.h"
+
+namespace win32subset::wavein {
+
+namespace {
+
+bool check(const std::string& argument, std::string& error) {
+    if (argument.empty()) return true;
+    error = "none takes nothing after it (found \"none:" + argument + "\")";
+    return false;
+}
+
+void* open(const std::string&, const PcmShape&, PcmShape&, std::string& error) {
+    error = "the wave-in device is \"none\": there is nothing to record from";
+    return nullptr;
+}
+
+bool read(void*, float*, std::size_t, std::string& error) {
+    error = "nothing to record from";
+    return false;
+}
+
+void close(void*) {}
+
+}  // namespace
+
+const SourceOps noneSource = {check, open, read, close};
+
+}  // namespace win32subset::wavein

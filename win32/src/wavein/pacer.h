@@ -1,0 +1,27 @@
+// Holds a generated or file-fed device to the wall clock, so that it records
+// no faster than a microphone would.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+namespace win32subset::wavein {
+
+class Pacer {
+public:
+    explicit Pacer(unsigned rate) : rate_(rate) {}
+
+    // Waits until `frames` more frames would have been recorded. After a
+    // stall (a slow reader, a writer that paused) it starts afresh from now
+    // rather than rushing through the backlog.
+    void wait(std::size_t frames);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    unsigned rate_;
+    bool anchored_ = false;
+    Clock::time_point anchor_{};
+    unsigned long long framesSinceAnchor_ = 0;
+};
+
+}  // namespace win32subset::wavein

@@ -1,0 +1,128 @@
+// Conversion from what a device records to the PCM that waveInOpen asked for.
+#include "wavein/pcm_stream.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace win32subset::wavein {
+
+namespace {
+// One read covers at most 10 ms: short enough for small buffers to arrive
+// evenly, long enough to keep the device's thread mostly asleep.
+std::size_t framesIn10Ms(unsigned rate) { return std::max<std::size_t>(1, rate / 100); }
+}  // namespace
+
+std::unique_ptr<PcmStream> PcmStream::create(const SourceOps& ops, void* source, PcmShape produced,
+                                             WantedPcm wanted, std::string& error) {
+    std::unique_ptr<PcmStream> stream(new PcmStream(ops, source, produced, wanted));
+    if (produced.rate != wanted.rate) {
+        soxr_error_t failure = nullptr;
+        const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ, 0);
+        stream->resampler_ = soxr_create(produced.rate, wanted.rate, wanted.channels, &failure, &io, &quality, nullptr);
+        if (failure) {
+            error = std::string("cannot convert ") + std::to_string(produced.rate) + " to " +
+                    std::to_string(wanted.rate) + " samples a second: " + failure;
+            return nullptr;  // the destructor closes the device
+        }
+    }
+    return stream;
+}
+
+PcmStream::PcmStream(const SourceOps& ops, void* source, PcmShape produced, WantedPcm wanted)
+    : ops_(ops),
+      source_(source),
+      produced_(produced),
+      wanted_(wanted),
+      largestRead_(framesIn10Ms(wanted.rate)),
+      largestSourceRead_(framesIn10Ms(produced.rate)) {
+    fromSource_.resize(largestSourceRead_ * produced_.channels);
+    mapped_.resize(largestSourceRead_ * wanted_.channels);
+    ready_.resize((largestRead_ * 4 + 1024) * wanted_.channels);
+}
+
+PcmStream::~PcmStream() {
+    if (resampler_) soxr_delete(resampler_);
+    ops_.close(source_);
+}
+
+bool PcmStream::read(unsigned char* out, std::size_t frames, std::string& error) {
+    while (readyFrames_ < frames) {
+        if (!refill(frames - readyFrames_, error)) return false;
+    }
+    quantise(out, frames);
+    const std::size_t channels = wanted_.channels;
+    std::memmove(ready_.data(), ready_.data() + frames * channels, (readyFrames_ - frames) * channels * sizeof(float));
+    readyFrames_ -= frames;
+    return true;
+}
+
+bool PcmStream::refill(std::size_t framesWanted, std::string& error) {
+    // Source frames for that many wanted frames, plus one for the rounding
+    // (the resampler's own delay is covered by the caller's loop).
+    std::size_t count = framesWanted;
+    if (resampler_) count = std::size_t(std::ceil(double(framesWanted) * produced_.rate / wanted_.rate)) + 1;
+    count = std::clamp<std::size_t>(count, 1, largestSourceRead_);
+    if (!ops_.read(source_, fromSource_.data(), count, error)) return false;
+    mapChannels(count);
+    appendConverted(mapped_.data(), count);
+    return true;
+}
+
+void PcmStream::mapChannels(std::size_t frames) {
+    const unsigned from = produced_.channels;
+    const unsigned to = wanted_.channels;
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        const float* in = &fromSource_[frame * from];
+        float* out = &mapped_[frame * to];
+        if (to == 1) {
+            float sum = 0;
+            for (unsigned c = 0; c < from; ++c) sum += in[c];
+            out[0] = sum / float(from);
+        } else {
+            out[0] = in[0];
+            out[1] = from > 1 ? in[1] : in[0];
+        }
+    }
+}
+
+void PcmStream::appendConverted(const float* frames, std::size_t count) {
+    const std::size_t channels = wanted_.channels;
+    if (!resampler_) {
+        if ((readyFrames_ + count) * channels > ready_.size()) ready_.resize((readyFrames_ + count) * channels);
+        std::memcpy(&ready_[readyFrames_ * channels], frames, count * channels * sizeof(float));
+        readyFrames_ += count;
+        return;
+    }
+    std::size_t consumed = 0;
+    while (consumed < count) {
+        // Room for everything this input can give, whatever the ratio.
+        const std::size_t room = std::size_t(double(count - consumed) * wanted_.rate / produced_.rate) + 256;
+        if ((readyFrames_ + room) * channels > ready_.size()) ready_.resize((readyFrames_ + room) * channels);
+        std::size_t taken = 0;
+        std::size_t given = 0;
+        soxr_process(resampler_, frames + consumed * channels, count - consumed, &taken,
+                     &ready_[readyFrames_ * channels], room, &given);
+        consumed += taken;
+        readyFrames_ += given;
+        if (taken == 0 && given == 0) break;
+    }
+}
+
+void PcmStream::quantise(unsigned char* out, std::size_t frames) const {
+    const std::size_t samples = frames * wanted_.channels;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const float value = std::clamp(ready_[i], -1.0f, 1.0f);
+        if (wanted_.bits == 8) {
+            out[i] = static_cast<unsigned char>(128 + std::lrint(value * 127.0f));
+        } else {
+            const auto sample = static_cast<int16_t>(std::lrint(value * 32767.0f));
+            const auto bits = static_cast<uint16_t>(sample);
+            out[2 * i] = static_cast<unsigned char>(bits & 0xff);  // little-endian, as the real device gives it
+            out[2 * i + 1] = static_cast<unsigned char>(bits >> 8);
+        }
+    }
+}
+
+}  // namespace win32subset::wavein

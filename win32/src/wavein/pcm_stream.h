@@ -1,0 +1,61 @@
+// A device together with the conversion to the format that waveInOpen asked
+// for: channels first (mono is the mean of all channels, stereo takes the
+// first two or doubles a mono one), then the rate (libsoxr), then the
+// sample width (16-bit signed, or 8-bit unsigned with silence at 0x80).
+#pragma once
+
+#include <soxr.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "wavein/source.h"
+
+namespace win32subset::wavein {
+
+struct WantedPcm {
+    unsigned rate = 0;
+    unsigned channels = 0;
+    unsigned bits = 0;  // 8 or 16
+    unsigned blockAlign() const { return channels * (bits / 8); }
+};
+
+class PcmStream {
+public:
+    // Takes the opened device; closes it when the stream ends.
+    static std::unique_ptr<PcmStream> create(const SourceOps& ops, void* source, PcmShape produced,
+                                             WantedPcm wanted, std::string& error);
+    ~PcmStream();
+    PcmStream(const PcmStream&) = delete;
+    PcmStream& operator=(const PcmStream&) = delete;
+
+    // The most frames that one read delivers.
+    std::size_t largestRead() const { return largestRead_; }
+
+    // Fills `frames` frames of the wanted format (frames * blockAlign bytes).
+    // False with a message when the device has failed for good.
+    bool read(unsigned char* out, std::size_t frames, std::string& error);
+
+private:
+    PcmStream(const SourceOps& ops, void* source, PcmShape produced, WantedPcm wanted);
+    bool refill(std::size_t framesWanted, std::string& error);
+    void mapChannels(std::size_t frames);
+    void appendConverted(const float* frames, std::size_t count);
+    void quantise(unsigned char* out, std::size_t frames) const;
+
+    const SourceOps& ops_;
+    void* source_;
+    PcmShape produced_;
+    WantedPcm wanted_;
+    std::size_t largestRead_;
+    std::size_t largestSourceRead_;
+    soxr_t resampler_ = nullptr;
+    std::vector<float> fromSource_;  // produced_.channels per frame
+    std::vector<float> mapped_;      // wanted_.channels per frame, source rate
+    std::vector<float> ready_;       // wanted_.channels per frame, wanted rate
+    std::size_t readyFrames_ = 0;
+};
+
+}  // namespace win32subset::wavein

@@ -1,0 +1,194 @@
+// raw:PATH[,RATE[,CHANNELS]] and raw:-: signed 16-bit little-endian PCM, as
+// music players write it to a FIFO output, from a FIFO, a plain file or
+// standard input; 44100 frames a second and 2 channels unless given.
+// - paced in real time: a plain file (which loops) or a fast pipe is never
+//   read faster than it would play;
+// - when the writer falls silent (paused, not started yet), silence is
+//   recorded after a tenth of a second, and the sound resumes when it writes
+//   again; a FIFO is held open for reading and writing so that a writer may
+//   come and go;
+// - standard input that ends is reported once and records silence.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "wavein/pacer.h"
+#include "wavein/source.h"
+
+namespace win32subset::wavein {
+
+namespace {
+
+constexpr unsigned kDefaultRate = 44100;
+constexpr unsigned kDefaultChannels = 2;
+constexpr auto kWriterGrace = std::chrono::milliseconds(100);
+
+struct RawSettings {
+    std::string path;  // "-" for standard input
+    unsigned rate = kDefaultRate;
+    unsigned channels = kDefaultChannels;
+};
+
+struct RawInput {
+    RawSettings settings;
+    int descriptor;
+    bool plainFile;
+    bool ended = false;  // standard input or a pipe reached its end
+    std::vector<unsigned char> bytes;  // what was read and not yet delivered
+    Pacer pacer;
+};
+
+bool parseNumber(const std::string& text, unsigned long lowest, unsigned long highest, unsigned& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) return false;
+    const unsigned long number = std::strtoul(text.c_str(), nullptr, 10);
+    if (number < lowest || number > highest) return false;
+    value = unsigned(number);
+    return true;
+}
+
+// The rate and the channel count are the numbers after the last commas, so
+// a path may itself hold commas.
+bool parse(const std::string& argument, RawSettings& settings, std::string& error) {
+    const std::string usage = "; write raw:PATH[,RATE[,CHANNELS]] or raw:- with RATE 1000 to 384000 and CHANNELS 1 to 8";
+    std::string path = argument;
+    std::vector<std::string> numbers;
+    while (numbers.size() < 2) {
+        const std::size_t comma = path.rfind(',');
+        if (comma == std::string::npos) break;
+        const std::string tail = path.substr(comma + 1);
+        if (tail.empty() || tail.find_first_not_of("0123456789") != std::string::npos) break;
+        numbers.insert(numbers.begin(), tail);
+        path.erase(comma);
+    }
+    if (path.empty()) {
+        error = "raw:" + argument + ": no path given" + usage;
+        return false;
+    }
+    settings.path = path;
+    if (numbers.size() >= 1 && !parseNumber(numbers[0], 1000, 384000, settings.rate)) {
+        error = "raw:" + argument + ": " + numbers[0] + " is not a rate" + usage;
+        return false;
+    }
+    if (numbers.size() == 2 && !parseNumber(numbers[1], 1, 8, settings.channels)) {
+        error = "raw:" + argument + ": " + numbers[1] + " is not a channel count" + usage;
+        return false;
+    }
+    return true;
+}
+
+bool check(const std::string& argument, std::string& error) {
+    RawSettings settings;
+    return parse(argument, settings, error);
+}
+
+void* open(const std::string& argument, const PcmShape&, PcmShape& produced, std::string& error) {
+    RawSettings settings;
+    if (!parse(argument, settings, error)) return nullptr;
+    int descriptor = -1;
+    bool plainFile = false;
+    if (settings.path == "-") {
+        descriptor = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);  // our own copy: closing it leaves standard input alone
+        if (descriptor < 0) {
+            error = "raw:-: cannot use standard input: " + std::string(std::strerror(errno));
+            return nullptr;
+        }
+    } else {
+        struct stat status {};
+        if (stat(settings.path.c_str(), &status) != 0) {
+            error = "raw:" + argument + ": cannot open " + settings.path + ": " + std::strerror(errno);
+            return nullptr;
+        }
+        if (S_ISDIR(status.st_mode)) {
+            error = "raw:" + argument + ": " + settings.path + " is a folder, not a FIFO or a file";
+            return nullptr;
+        }
+        plainFile = S_ISREG(status.st_mode);
+        if (plainFile && status.st_size < off_t(settings.channels * 2)) {
+            error = "raw:" + argument + ": " + settings.path + " holds no sound";
+            return nullptr;
+        }
+        // A FIFO opened for writing too never reports an end when its writer
+        // leaves, and its opening does not wait for a writer.
+        const int mode = S_ISFIFO(status.st_mode) ? O_RDWR : O_RDONLY;
+        descriptor = ::open(settings.path.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
+        if (descriptor < 0) {
+            error = "raw:" + argument + ": cannot open " + settings.path + ": " + std::strerror(errno);
+            return nullptr;
+        }
+    }
+    produced = PcmShape{settings.rate, settings.channels};
+    const unsigned rate = settings.rate;
+    return new RawInput{std::move(settings), descriptor, plainFile, false, {}, Pacer(rate)};
+}
+
+// Reads what is there, waiting at most until `deadline` for more.
+// False with a message on a read error.
+bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time_point deadline, std::string& error) {
+    unsigned char chunk[4096];
+    while (input.bytes.size() < wanted && !input.ended) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd waiting{input.descriptor, POLLIN, 0};
+        const int ready = poll(&waiting, 1, int(std::min<long long>(left.count(), 20)));
+        if (ready < 0 && errno != EINTR) {
+            error = "raw:" + input.settings.path + ": waiting for data failed: " + std::strerror(errno);
+            return false;
+        }
+        if (ready <= 0) continue;
+        const ssize_t count = ::read(input.descriptor, chunk, std::min(sizeof chunk, wanted - input.bytes.size()));
+        if (count > 0) {
+            input.bytes.insert(input.bytes.end(), chunk, chunk + count);
+        } else if (count == 0 && input.plainFile) {
+            lseek(input.descriptor, 0, SEEK_SET);  // loop
+        } else if (count == 0) {
+            input.ended = true;
+            std::fprintf(stderr, "wave-in: raw:%s: the input ended; recording silence from now on\n",
+                         input.settings.path.c_str());
+        } else if (errno != EAGAIN && errno != EINTR) {
+            error = "raw:" + input.settings.path + ": reading failed: " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool read(void* source, float* out, std::size_t frames, std::string& error) {
+    auto& input = *static_cast<RawInput*>(source);
+    const std::size_t frameBytes = input.settings.channels * 2;
+    const auto duration = std::chrono::duration<double>(double(frames) / input.settings.rate);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(duration) + kWriterGrace;
+    if (!gather(input, frames * frameBytes, deadline, error)) return false;
+    const std::size_t whole = std::min(frames, input.bytes.size() / frameBytes);
+    const std::size_t samples = whole * input.settings.channels;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const auto bits = static_cast<std::uint16_t>(input.bytes[2 * i] | (input.bytes[2 * i + 1] << 8));
+        out[i] = float(static_cast<std::int16_t>(bits)) / 32768.0f;
+    }
+    std::fill(out + samples, out + frames * input.settings.channels, 0.0f);  // the writer fell silent
+    input.bytes.erase(input.bytes.begin(), input.bytes.begin() + std::ptrdiff_t(whole * frameBytes));
+    input.pacer.wait(frames);
+    return true;
+}
+
+void close(void* source) {
+    auto* input = static_cast<RawInput*>(source);
+    ::close(input->descriptor);
+    delete input;
+}
+
+}  // namespace
+
+const SourceOps rawSource = {check, open, read, close};
+
+}  // namespace win32subset::wavein

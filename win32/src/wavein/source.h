@@ -1,0 +1,42 @@
+// What every wave-in device gives the device engine: floating-point PCM at
+// a rate and channel count of its own choosing, read at its own pace. The
+// engine (pcm_stream.cpp) turns it into the format that waveInOpen asked
+// for, so a device never converts more than it wants to.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace win32subset::wavein {
+
+// Frames a second and interleaved channels of a run of PCM.
+struct PcmShape {
+    unsigned rate = 0;
+    unsigned channels = 0;
+};
+
+// One kind of device. Every call gives a message in `error` when it
+// returns false or null; the message names the thing that failed and why.
+struct SourceOps {
+    // Checks the text after "name:" (empty when there is none) without
+    // touching the machine, so that a mistyped device text is caught at once.
+    bool (*check)(const std::string& argument, std::string& error);
+    // Opens the device for the shape the caller wants; the device may answer
+    // with another shape in `produced`. Returns its state, or null.
+    void* (*open)(const std::string& argument, const PcmShape& wanted, PcmShape& produced, std::string& error);
+    // Fills `frames` frames (produced.channels floats each, -1 to 1), waiting
+    // as the device's own clock asks. Returns within a fraction of a second
+    // while the device works; false when it has failed for good.
+    bool (*read)(void* source, float* out, std::size_t frames, std::string& error);
+    void (*close)(void* source);
+};
+
+extern const SourceOps pulseSource;
+extern const SourceOps alsaSource;
+extern const SourceOps fileSource;
+extern const SourceOps rawSource;
+extern const SourceOps toneSource;
+extern const SourceOps demoSource;
+extern const SourceOps noneSource;
+
+}  // namespace win32subset::wavein

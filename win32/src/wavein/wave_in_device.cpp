@@ -1,0 +1,273 @@
+// The engine of an open wave-in device (see wave_in_device.h): the queue,
+// the callback thread with stop and reset, the recording thread.
+#include "wavein/wave_in_device.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace win32subset::wavein {
+
+namespace {
+// A device that does not come back from a read within this time is left to
+// finish on its own, so that a hung sound server cannot hang waveInClose.
+constexpr auto kRecorderStopWait = std::chrono::seconds(2);
+}  // namespace
+
+void HeaderList::pushBack(WAVEHDR* header) {
+    header->lpNext = nullptr;
+    if (tail) tail->lpNext = header;
+    else head = header;
+    tail = header;
+}
+
+WAVEHDR* HeaderList::popFront() {
+    WAVEHDR* header = head;
+    if (!header) return nullptr;
+    head = header->lpNext;
+    if (!head) tail = nullptr;
+    header->lpNext = nullptr;
+    return header;
+}
+
+bool acceptableFormat(const WAVEFORMATEX& format) {
+    if (format.wFormatTag != WAVE_FORMAT_PCM) return false;
+    if (format.nChannels != 1 && format.nChannels != 2) return false;
+    if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) return false;
+    if (format.nSamplesPerSec < 1000 || format.nSamplesPerSec > 192000) return false;
+    // The derived fields must agree, as they do in every PCM format.
+    const unsigned blockAlign = format.nChannels * (format.wBitsPerSample / 8u);
+    return format.nBlockAlign == blockAlign && format.nAvgBytesPerSec == blockAlign * format.nSamplesPerSec;
+}
+
+WaveInDevice::WaveInDevice(const WAVEFORMATEX& format, WAVEINPROC callback, DWORD_PTR instance, std::string deviceText)
+    : format_(format), callback_(callback), instance_(instance), deviceText_(std::move(deviceText)) {}
+
+MMRESULT WaveInDevice::open(const std::shared_ptr<WaveInDevice>& self, std::unique_ptr<PcmStream> stream) {
+    try {
+        callbackThread_ = std::thread([this] { callbackLoop(); });
+    } catch (const std::system_error&) {
+        return MMSYSERR_NOMEM;
+    }
+    std::unique_lock<std::mutex> held(lock_);
+    changed_.wait(held, [this] { return openDelivered_; });
+    try {
+        recorder_ = std::thread([this, self, moved = std::move(stream)]() mutable { recordLoop(self, std::move(moved)); });
+    } catch (const std::system_error&) {
+        closing_ = true;
+        recorderEnded_ = true;
+        changed_.notify_all();
+        held.unlock();
+        callbackThread_.join();
+        return MMSYSERR_NOMEM;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::prepare(WAVEHDR* header) {
+    std::lock_guard<std::mutex> held(lock_);
+    if (closing_) return MMSYSERR_INVALHANDLE;
+    if (!header->lpData) return MMSYSERR_INVALPARAM;
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwFlags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::unprepare(WAVEHDR* header) {
+    std::lock_guard<std::mutex> held(lock_);
+    if (closing_) return MMSYSERR_INVALHANDLE;
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwFlags &= ~DWORD(WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::add(WAVEHDR* header) {
+    std::lock_guard<std::mutex> held(lock_);
+    if (closing_) return MMSYSERR_INVALHANDLE;
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwBytesRecorded = 0;
+    header->dwFlags = (header->dwFlags & ~DWORD(WHDR_DONE)) | WHDR_INQUEUE;
+    queue_.pushBack(header);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::start() {
+    std::lock_guard<std::mutex> held(lock_);
+    if (closing_) return MMSYSERR_INVALHANDLE;
+    started_ = true;
+    return MMSYSERR_NOERROR;
+}
+
+// Stop and reset end the recording at once, and hand buffers back on the
+// callback thread between callbacks. The caller waits until that is done,
+// without holding the lock, so a callback that queues its buffer again
+// meanwhile gets the lock and its buffer is handed back as well. On the
+// callback thread itself (a callback that stops or resets) the buffers are
+// handed back at once, through nested callbacks.
+MMRESULT WaveInDevice::control(bool reset) {
+    std::unique_lock<std::mutex> held(lock_);
+    if (closing_) return MMSYSERR_INVALHANDLE;
+    started_ = false;
+    (reset ? resetWanted_ : stopWanted_) = true;
+    if (onCallbackThreadLocked()) {
+        applyControlLocked();
+        deliverDoneLocked(held);
+        return MMSYSERR_NOERROR;
+    }
+    const unsigned long long ticket = ++controlsAsked_;
+    changed_.notify_all();
+    changed_.wait(held, [&] { return controlsDone_ >= ticket; });
+    return MMSYSERR_NOERROR;
+}
+
+void WaveInDevice::applyControlLocked() {
+    if (resetWanted_) {
+        while (WAVEHDR* header = queue_.popFront()) done_.pushBack(header);
+        positionBytes_ = 0;
+    } else if (stopWanted_ && queue_.head && queue_.head->dwBytesRecorded > 0) {
+        done_.pushBack(queue_.popFront());  // the buffer being filled; empty ones stay queued
+    }
+    resetWanted_ = false;
+    stopWanted_ = false;
+}
+
+void WaveInDevice::deliverDoneLocked(std::unique_lock<std::mutex>& held) {
+    while (WAVEHDR* header = done_.popFront()) {
+        header->dwFlags = (header->dwFlags & ~DWORD(WHDR_INQUEUE)) | WHDR_DONE;
+        held.unlock();
+        notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
+        held.lock();
+    }
+}
+
+void WaveInDevice::notify(UINT message, DWORD_PTR param1) {
+    if (callback_) callback_(handle(), message, instance_, param1, 0);
+}
+
+void WaveInDevice::callbackLoop() {
+    {
+        std::lock_guard<std::mutex> held(lock_);
+        callbackThreadId_ = std::this_thread::get_id();
+    }
+    notify(WIM_OPEN, 0);
+    std::unique_lock<std::mutex> held(lock_);
+    openDelivered_ = true;
+    changed_.notify_all();
+    for (;;) {
+        changed_.wait(held, [this] { return !done_.empty() || controlsAsked_ != controlsDone_ || closing_; });
+        if (controlsAsked_ != controlsDone_) {
+            const unsigned long long serving = controlsAsked_;
+            applyControlLocked();
+            deliverDoneLocked(held);
+            controlsDone_ = serving;
+            changed_.notify_all();
+        } else if (!done_.empty()) {
+            deliverDoneLocked(held);
+        } else {
+            break;  // closing, and nothing is left to hand back
+        }
+    }
+    held.unlock();
+    notify(WIM_CLOSE, 0);
+}
+
+// `self` keeps the device alive while this thread runs, even after a close
+// that stopped waiting for it.
+void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> self, std::unique_ptr<PcmStream> stream) {
+    const std::size_t blockAlign = format_.nBlockAlign;
+    std::vector<unsigned char> chunk(stream->largestRead() * blockAlign);
+    std::string error;
+    for (;;) {
+        std::size_t frames = stream->largestRead();
+        {
+            std::lock_guard<std::mutex> held(lock_);
+            if (closing_) break;
+            // Read no more than the head buffer still holds, so that a small
+            // buffer comes back as soon as the sound for it has arrived.
+            if (started_ && queue_.head) {
+                const std::size_t room = queue_.head->dwBufferLength / blockAlign - queue_.head->dwBytesRecorded / blockAlign;
+                if (room > 0) frames = std::min(frames, room);
+            }
+        }
+        if (!stream->read(chunk.data(), frames, error)) {
+            std::fprintf(stderr, "wave-in: %s; recording stopped\n", error.c_str());
+            break;
+        }
+        std::lock_guard<std::mutex> held(lock_);
+        if (closing_) break;
+        if (started_) fillBuffersLocked(chunk.data(), frames * blockAlign);  // else the sound is dropped, as by a real device
+    }
+    stream.reset();  // closes the recording device
+    std::lock_guard<std::mutex> held(lock_);
+    recorderEnded_ = true;
+    changed_.notify_all();
+    // `self` is let go after the lock: this thread may hold the last reference.
+}
+
+void WaveInDevice::fillBuffersLocked(const unsigned char* data, std::size_t bytes) {
+    const DWORD blockAlign = format_.nBlockAlign;
+    std::size_t offset = 0;
+    bool filled = false;
+    while (WAVEHDR* header = queue_.head) {
+        const DWORD room = header->dwBufferLength / blockAlign * blockAlign - header->dwBytesRecorded;
+        if (room == 0) {
+            done_.pushBack(queue_.popFront());
+            filled = true;
+            continue;
+        }
+        if (offset == bytes) break;
+        const std::size_t count = std::min<std::size_t>(room, bytes - offset);
+        std::memcpy(header->lpData + header->dwBytesRecorded, data + offset, count);
+        header->dwBytesRecorded += DWORD(count);
+        offset += count;
+        positionBytes_ += count;
+    }
+    if (filled) changed_.notify_all();
+}
+
+MMRESULT WaveInDevice::position(MMTIME* time) {
+    std::lock_guard<std::mutex> held(lock_);
+    if (closing_) return MMSYSERR_INVALHANDLE;
+    switch (time->wType) {
+    case TIME_SAMPLES:
+        time->u.sample = DWORD(positionBytes_ / format_.nBlockAlign);
+        break;
+    case TIME_MS:
+        time->u.ms = DWORD(positionBytes_ * 1000 / format_.nAvgBytesPerSec);
+        break;
+    default:  // a kind of time that a recording has not: bytes, as the real driver answers
+        time->wType = TIME_BYTES;
+        time->u.cb = DWORD(positionBytes_);
+        break;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::close() {
+    std::unique_lock<std::mutex> held(lock_);
+    if (closing_) return MMSYSERR_INVALHANDLE;
+    // The callback thread cannot wait for its own end.
+    if (onCallbackThreadLocked()) return MMSYSERR_ERROR;
+    if (!queue_.empty() || !done_.empty()) return WAVERR_STILLPLAYING;
+    closing_ = true;
+    started_ = false;
+    changed_.notify_all();
+    held.unlock();
+    callbackThread_.join();  // after WIM_CLOSE
+    held.lock();
+    const bool recorderStopped = changed_.wait_for(held, kRecorderStopWait, [this] { return recorderEnded_; });
+    held.unlock();
+    if (recorderStopped) {
+        recorder_.join();
+    } else {
+        std::fprintf(stderr, "wave-in: %s did not stop recording within %lld s; leaving it to finish on its own\n",
+                     deviceText_.c_str(), static_cast<long long>(kRecorderStopWait.count()));
+        recorder_.detach();
+    }
+    return MMSYSERR_NOERROR;
+}
+
+}  // namespace win32subset::wavein

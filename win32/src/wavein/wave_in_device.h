@@ -1,0 +1,91 @@
+// One open wave-in device: the queue of the program's buffers and the two
+// threads that serve it.
+// - The callback thread calls the program: WIM_OPEN while waveInOpen waits,
+//   WIM_DATA for each buffer handed back, WIM_CLOSE while waveInClose waits.
+//   It also carries out waveInStop and waveInReset, between callbacks, so
+//   that it never hands back a buffer while a callback still runs. It never
+//   waits for the recording device.
+// - The recording thread reads the device and copies what it records into
+//   the buffer at the head of the queue. It never calls the program, so a
+//   device that blocks or fails can hold up neither the callbacks nor a
+//   reset or a close.
+// The device lock is never held while the program's callback runs.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "wavein/pcm_stream.h"
+
+namespace win32subset::wavein {
+
+// Buffers in order, linked through WAVEHDR::lpNext as the real driver does,
+// so that queueing one allocates nothing.
+struct HeaderList {
+    WAVEHDR* head = nullptr;
+    WAVEHDR* tail = nullptr;
+    void pushBack(WAVEHDR* header);
+    WAVEHDR* popFront();
+    bool empty() const { return head == nullptr; }
+};
+
+class WaveInDevice {
+public:
+    WaveInDevice(const WAVEFORMATEX& format, WAVEINPROC callback, DWORD_PTR instance, std::string deviceText);
+    HWAVEIN handle() { return reinterpret_cast<HWAVEIN>(this); }
+
+    // Starts both threads and returns once the callback has had WIM_OPEN.
+    MMRESULT open(const std::shared_ptr<WaveInDevice>& self, std::unique_ptr<PcmStream> stream);
+    MMRESULT prepare(WAVEHDR* header);
+    MMRESULT unprepare(WAVEHDR* header);
+    MMRESULT add(WAVEHDR* header);
+    MMRESULT start();
+    MMRESULT stop() { return control(false); }
+    MMRESULT reset() { return control(true); }
+    MMRESULT position(MMTIME* time);
+    // Refuses while any buffer is queued or not yet handed back; else
+    // returns after WIM_CLOSE.
+    MMRESULT close();
+
+private:
+    MMRESULT control(bool reset);
+    void applyControlLocked();
+    void deliverDoneLocked(std::unique_lock<std::mutex>& held);
+    void callbackLoop();
+    void recordLoop(std::shared_ptr<WaveInDevice> self, std::unique_ptr<PcmStream> stream);
+    void fillBuffersLocked(const unsigned char* data, std::size_t bytes);
+    void notify(UINT message, DWORD_PTR param1);
+    bool onCallbackThreadLocked() const { return std::this_thread::get_id() == callbackThreadId_; }
+
+    const WAVEFORMATEX format_;
+    const WAVEINPROC callback_;  // null with CALLBACK_NULL: the flags alone tell
+    const DWORD_PTR instance_;
+    const std::string deviceText_;
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    HeaderList queue_;  // the device fills the head
+    HeaderList done_;   // filled or handed back, for the callback thread
+    bool started_ = false;
+    bool closing_ = false;
+    bool openDelivered_ = false;
+    bool recorderEnded_ = false;
+    bool resetWanted_ = false;
+    bool stopWanted_ = false;
+    unsigned long long controlsAsked_ = 0;
+    unsigned long long controlsDone_ = 0;
+    unsigned long long positionBytes_ = 0;  // recorded into buffers since open or the last reset
+    std::thread::id callbackThreadId_;
+    std::thread callbackThread_;
+    std::thread recorder_;
+};
+
+bool acceptableFormat(const WAVEFORMATEX& format);
+
+}  // namespace win32subset::wavein

@@ -26,9 +26,7 @@ typedef HWAVEIN* LPHWAVEIN;
 #define WAVERR_STILLPLAYING 33
 #define WAVERR_UNPREPARED 34
 
-/* ((UINT)-1) in the real header; written without a cast so that C++ code
- * built with -Wold-style-cast can use it. */
-#define WAVE_MAPPER (~0u)
+#define WAVE_MAPPER ((UINT)-1)
 #define WAVE_FORMAT_PCM 1
 
 /* waveInOpen flags besides the callback kind */

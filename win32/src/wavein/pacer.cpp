@@ -10,22 +10,29 @@ namespace {
 constexpr auto kLargestLag = std::chrono::milliseconds(250);
 }  // namespace
 
+void Pacer::anchorOnce() {
+    if (anchored_) return;
+    anchored_ = true;
+    anchor_ = Clock::now();
+    framesSinceAnchor_ = 0;
+}
+
+Pacer::Clock::time_point Pacer::due(std::size_t frames) {
+    anchorOnce();
+    return anchor_ + std::chrono::duration_cast<Clock::duration>(
+                         std::chrono::duration<double>(double(framesSinceAnchor_ + frames) / rate_));
+}
+
 void Pacer::wait(std::size_t frames) {
+    const auto until = due(frames);
     const auto now = Clock::now();
-    if (!anchored_) {
-        anchored_ = true;
-        anchor_ = now;
-        framesSinceAnchor_ = 0;
-    }
-    framesSinceAnchor_ += frames;
-    const auto due = anchor_ + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(double(framesSinceAnchor_) / rate_));
-    if (now > due + kLargestLag) {
+    if (now > until + kLargestLag) {
         anchor_ = now;
         framesSinceAnchor_ = 0;
         return;
     }
-    std::this_thread::sleep_until(due);
+    framesSinceAnchor_ += frames;
+    std::this_thread::sleep_until(until);
 }
 
 }  // namespace win32subset::wavein

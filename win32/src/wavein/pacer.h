@@ -9,7 +9,12 @@ namespace win32subset::wavein {
 
 class Pacer {
 public:
+    using Clock = std::chrono::steady_clock;
+
     explicit Pacer(unsigned rate) : rate_(rate) {}
+
+    // When the next `frames` frames will have been recorded in real time.
+    Clock::time_point due(std::size_t frames);
 
     // Waits until `frames` more frames would have been recorded. After a
     // stall (a slow reader, a writer that paused) it starts afresh from now
@@ -17,7 +22,8 @@ public:
     void wait(std::size_t frames);
 
 private:
-    using Clock = std::chrono::steady_clock;
+    void anchorOnce();
+
     unsigned rate_;
     bool anchored_ = false;
     Clock::time_point anchor_{};

@@ -165,10 +165,9 @@ bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time
 bool read(void* source, float* out, std::size_t frames, std::string& error) {
     auto& input = *static_cast<RawInput*>(source);
     const std::size_t frameBytes = input.settings.channels * 2;
-    const auto duration = std::chrono::duration<double>(double(frames) / input.settings.rate);
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(duration) + kWriterGrace;
-    if (!gather(input, frames * frameBytes, deadline, error)) return false;
+    // Waiting for the writer a little past the time the sound is due keeps
+    // the recording in real time while the writer is silent.
+    if (!gather(input, frames * frameBytes, input.pacer.due(frames) + kWriterGrace, error)) return false;
     const std::size_t whole = std::min(frames, input.bytes.size() / frameBytes);
     const std::size_t samples = whole * input.settings.channels;
     for (std::size_t i = 0; i < samples; ++i) {

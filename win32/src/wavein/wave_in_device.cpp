@@ -180,16 +180,23 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
     const std::size_t blockAlign = format_.nBlockAlign;
     std::vector<unsigned char> chunk(stream->largestRead() * blockAlign);
     std::string error;
+    std::size_t lastBufferFrames = 0;
     for (;;) {
         std::size_t frames = stream->largestRead();
         {
             std::lock_guard<std::mutex> held(lock_);
             if (closing_) break;
             // Read no more than the head buffer still holds, so that a small
-            // buffer comes back as soon as the sound for it has arrived.
+            // buffer comes back as soon as the sound for it has arrived. With
+            // no buffer queued (its callback is still running) read as much
+            // as the last one held: it is most likely queued again by the
+            // time that much sound has arrived, and then nothing is lost.
             if (started_ && queue_.head) {
-                const std::size_t room = queue_.head->dwBufferLength / blockAlign - queue_.head->dwBytesRecorded / blockAlign;
+                lastBufferFrames = queue_.head->dwBufferLength / blockAlign;
+                const std::size_t room = lastBufferFrames - queue_.head->dwBytesRecorded / blockAlign;
                 if (room > 0) frames = std::min(frames, room);
+            } else if (started_ && lastBufferFrames > 0) {
+                frames = std::min(frames, lastBufferFrames);
             }
         }
         if (!stream->read(chunk.data(), frames, error)) {

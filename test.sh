@@ -30,3 +30,7 @@ for arch in x86_64 i686; do
     cmake --preset "mingw-$arch" >/dev/null
     cmake --build --preset "mingw-$arch" -j "$jobs"
 done
+
+# ---- Wine stage (issue 7): the 64-bit Windows build's tests under Wine ----
+stage "tests under Wine (x86_64)"
+scripts/wine-tests.sh --native-build build/release

@@ -10,9 +10,11 @@
 #include "platform.h"
 
 namespace obsidel {
+
+const char* const kHostWindowClass = "ObsidelHost";
+
 namespace {
 
-constexpr const char* kClassName = "ObsidelHost";
 constexpr UINT kPostedBroadcast = WM_APP + 1;
 constexpr UINT kPostedReconfigure = WM_APP + 2;
 constexpr UINT_PTR kExitTimer = 1;
@@ -87,11 +89,11 @@ HWND createHostWindow(HINSTANCE instance) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = hostWindowProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = kHostWindowClass;
     if (!RegisterClassA(&windowClass)) return nullptr;
     // Never shown: it only carries the host's messages.
-    mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Obsidel", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                 instance, nullptr);
+    mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kHostWindowClass, "Obsidel", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                 nullptr, instance, nullptr);
     return mainWindow;
 }
 

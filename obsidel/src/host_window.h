@@ -11,6 +11,9 @@
 
 namespace obsidel {
 
+// The class of the main window; other processes find the running host by it.
+extern const char* const kHostWindowClass;
+
 HWND createHostWindow(HINSTANCE instance);
 void destroyHostWindow();
 HWND hostWindow();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "known_difference.h"
 #include "pixel_canvas.h"
 
 namespace {
@@ -74,9 +75,10 @@ TEST(GdiPixels, OutsideTheBitmapNothingIsReadOrWritten) {
     Canvas canvas(3, 2);
     const POINT outside[] = {{-1, 0}, {0, -1}, {3, 0}, {0, 2}, {100, 100}};
     for (const POINT& p : outside) {
-        // What SetPixel answers here differs (the documented -1 here, the
-        // colour under Wine); what matters is that nothing is written.
-        SetPixel(canvas.dc(), p.x, p.y, gditest::ink);
+        KNOWN_WINE_DIFFERENCE("Wine's SetPixel answers the colour for a pixel outside the bitmap, where Windows "
+                              "answers -1",
+                              EXPECT_EQ(SetPixel(canvas.dc(), p.x, p.y, gditest::ink), COLORREF(-1))
+                                  << p.x << "," << p.y);
         EXPECT_EQ(GetPixel(canvas.dc(), p.x, p.y), CLR_INVALID) << p.x << "," << p.y;
     }
     EXPECT_EQ(canvas.picture(), rows({"...", "..."}));

@@ -7,6 +7,8 @@
 #ifndef OBSIDEL_API_H
 #define OBSIDEL_API_H
 
+#include <stddef.h>
+#include <stdint.h>
 #include <windows.h>
 
 #ifdef __cplusplus

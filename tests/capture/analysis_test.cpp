@@ -142,8 +142,6 @@ TEST_F(Analysis, SilenceLetsABarOf100FallToZeroIn14Buffers) {
 // transformed point 0, so with f = 1 bands 0 and 1 stand at 16 and all
 // others at 0 (a single byte makes no point at all).
 TEST_F(Analysis, EveryByteCountEndsAndLeavesUntransformedEntriesAtZero) {
-    plugin.height.store(64);
-    plugin.freqMax.store(512);
     for (unsigned count = 1; count <= 600; ++count) {
         SCOPED_TRACE(testing::Message() << count << " bytes");
         capturetest::resetPluginState();

@@ -118,7 +118,7 @@ TEST(Transform, PermutationOfOtherCountsEndsAndKeepsEveryPoint) {
             points.push_back(1000.0 + k);
         }
         vumira::bitReversePermute(points.data(), n);
-        std::vector<double> reals, imaginaries;
+        std::vector<double> reals;
         for (unsigned k = 0; k < n; ++k) {
             EXPECT_EQ(points[2 * k + 1], 1000.0 + points[2 * k]) << "point " << k << " was split";
             reals.push_back(points[2 * k]);

@@ -299,6 +299,25 @@ TEST(WaveInBufferCycle, AStopHandsBackTheBufferBeingFilledAndKeepsTheEmptyOnes) 
     EXPECT_EQ(waveInUnprepareHeader(device, &headers[1], sizeof(WAVEHDR)), WAVERR_STILLPLAYING)
         << "the empty buffer stays queued";
 
+    // Stopped, the position holds still; it answers in bytes, samples or
+    // milliseconds, and in bytes for a kind of time a recording has not.
+    const DWORD bytes = positionBytes(device);
+    EXPECT_EQ(bytes, events[1].bytes) << "8-bit mono: one byte a sample";
+    const struct {
+        UINT asked;
+        UINT answered;
+        DWORD value;
+    } times[] = {{TIME_SAMPLES, TIME_SAMPLES, bytes}, {TIME_MS, TIME_MS, bytes / 8}, {TIME_SMPTE, TIME_BYTES, bytes}};
+    for (const auto& row : times) {
+        MMTIME time{};
+        time.wType = row.asked;
+        EXPECT_EQ(waveInGetPosition(device, &time, sizeof time), MMSYSERR_NOERROR);
+        EXPECT_EQ(time.wType, row.answered);
+        EXPECT_EQ(time.u.cb, row.value) << "time kind " << row.asked;
+    }
+    MMTIME shortTime{};
+    EXPECT_EQ(waveInGetPosition(device, &shortTime, sizeof shortTime - 1), MMSYSERR_INVALPARAM);
+
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
     events = log.snapshot();
     ASSERT_EQ(events.size(), 3u);

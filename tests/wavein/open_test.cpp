@@ -218,6 +218,33 @@ TEST(WaveInDeviceText, TheVariableChoosesWhenTheProgramDoesNot) {
     unsetenv("VUMIRA_WAVE_IN");
 }
 
+TEST(WaveInDeviceText, TheDefaultTriesTheSoundServerThenAlsaThenGivesUp) {
+    // No server at the address the client is given, and an ALSA
+    // configuration without any device.
+    testsupport::TempDir folder;
+    testsupport::writeFile(folder.file("asound.conf"), "\n");
+    setenv("PULSE_SERVER", ("unix:" + folder.file("no-server")).c_str(), 1);
+    setenv("ALSA_CONFIG_PATH", folder.file("asound.conf").c_str(), 1);
+    unsetenv("VUMIRA_WAVE_IN");
+    ASSERT_EQ(Win32SubsetSetWaveIn(nullptr), 0);
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    HWAVEIN device = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, ignoring(), 0, CALLBACK_FUNCTION), MMSYSERR_NODRIVER);
+    EXPECT_EQ(waveInGetNumDevs(), 0u);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(device, nullptr);
+    const std::size_t pulse = said.find("pulse: the sound server did not let us record");
+    const std::size_t alsa = said.find("alsa:default: cannot open");
+    const std::size_t none = said.find("no recording device answered");
+    EXPECT_NE(pulse, std::string::npos) << said;
+    EXPECT_NE(alsa, std::string::npos) << said;
+    EXPECT_NE(none, std::string::npos) << said;
+    EXPECT_TRUE(pulse < alsa && alsa < none) << "tried in the order sound server, ALSA, none: " << said;
+    unsetenv("PULSE_SERVER");
+    unsetenv("ALSA_CONFIG_PATH");
+}
+
 TEST(WaveInDeviceText, ADeviceThatCannotOpenSaysWhichAndWhy) {
     testsupport::TempDir folder;
     const std::string missing = folder.file("missing.wav");

@@ -84,11 +84,13 @@ public:
 
     void kill(int signal) {
         if (pid_ <= 0) return;
+        ::kill(pid_, SIGCONT);  // a frozen server must wake to end
         ::kill(pid_, signal);
         int status = 0;
         waitpid(pid_, &status, 0);
         pid_ = -1;
     }
+    void freeze() { ::kill(pid_, SIGSTOP); }
     void stop() { kill(SIGTERM); }
     const std::string& socket() const { return socket_; }
 
@@ -227,6 +229,18 @@ TEST_F(WaveInPulse, AServerThatDiesStopsTheRecordingAndTheBuffersStillComeBack) 
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("pulse:" + std::string(kSink) + ".monitor"), std::string::npos) << said;
     EXPECT_NE(said.find("recording stopped"), std::string::npos) << said;
+}
+
+TEST_F(WaveInPulse, AServerThatHangsCannotHangTheResetOrTheClose) {
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    Recorder recorder(format, 640);
+    ASSERT_EQ(recorder.open((std::string("pulse:") + kSink + ".monitor").c_str()), MMSYSERR_NOERROR);
+    ASSERT_TRUE(recorder.waitFor(6400));
+    server_.freeze();
+    testing::internal::CaptureStderr();
+    recorder.close();  // returns, with the buffers back, although the device's read never does
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("did not stop recording"), std::string::npos) << said;
 }
 
 }  // namespace

@@ -116,6 +116,11 @@ MMRESULT WINAPI waveInUnprepareHeader(HWAVEIN device, LPWAVEHDR header, UINT siz
 MMRESULT WINAPI waveInAddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size);
 MMRESULT WINAPI waveInStart(HWAVEIN device);
 MMRESULT WINAPI waveInStop(HWAVEIN device);
+/* Returns once every queued buffer has come back through the callback (on
+ * the device's thread, WHDR_DONE set, WHDR_INQUEUE cleared, with what it
+ * holds) and that callback has returned; a callback already running when
+ * the reset is called is waited for first, so a buffer it queues again is
+ * handed back too. A callback must not wait for the thread that resets. */
 MMRESULT WINAPI waveInReset(HWAVEIN device);
 MMRESULT WINAPI waveInGetPosition(HWAVEIN device, LPMMTIME time, UINT size);
 UINT WINAPI waveInGetNumDevs(void);

@@ -33,7 +33,8 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
     snd_pcm_t* pcm = nullptr;
     int failure = snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_CAPTURE, 0);
     if (failure < 0) {
-        error = deviceText(argument) + ": cannot open the ALSA device " + name + " (" + snd_strerror(failure) + ")";
+        error = deviceText(argument) + ": cannot open the ALSA device " + name + " (" + snd_strerror(failure) +
+                "); `arecord -L` lists the devices";
         return nullptr;
     }
     bool sixteenBit = false;

@@ -88,7 +88,7 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
             openedText = kind.name;
             return source;
         }
-        if (kind.ops != &noneSource) std::fprintf(stderr, "wave-in: default device: %s; trying the next\n", error.c_str());
+        if (kind.ops != &noneSource) std::fprintf(stderr, "wave-in: default device: %s (trying the next device)\n", error.c_str());
     }
     error = "no recording device answered (tried the sound server and ALSA's default); choose one with --wave-in or "
             "VUMIRA_WAVE_IN (" + knownForms() + ")";

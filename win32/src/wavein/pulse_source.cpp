@@ -38,7 +38,9 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
                                       argument.empty() ? nullptr : argument.c_str(), "wave-in recording", &spec,
                                       nullptr, &buffering, &failure);
     if (!stream) {
-        error = deviceText(argument) + ": the sound server did not let us record (" + pa_strerror(failure) + ")";
+        error = deviceText(argument) + ": cannot record from the sound server (" + pa_strerror(failure) + ")";
+        if (failure == PA_ERR_NOENTITY) error += "; `pactl list short sources` lists the sources";
+        if (failure == PA_ERR_CONNECTIONREFUSED) error += "; is a sound server running?";
         return nullptr;
     }
     produced = PcmShape{wanted.rate, wanted.channels};

@@ -560,6 +560,7 @@ typedef struct tagLOGBRUSH {
 #define OUT_DEFAULT_PRECIS 0
 #define CLIP_DEFAULT_PRECIS 0
 #define DEFAULT_QUALITY 0
+#define NONANTIALIASED_QUALITY 3
 #define ANTIALIASED_QUALITY 4
 #define DEFAULT_PITCH 0
 #define FF_DONTCARE 0
@@ -573,7 +574,31 @@ typedef struct tagLOGBRUSH {
 #define DT_SINGLELINE 0x0020
 #define DT_CALCRECT 0x0400
 #define DT_NOPREFIX 0x0800
+#define DT_NOCLIP 0x0100
 #define DT_END_ELLIPSIS 0x8000
+
+typedef struct tagTEXTMETRICA {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+    LONG tmOverhang;
+    LONG tmDigitizedAspectX;
+    LONG tmDigitizedAspectY;
+    BYTE tmFirstChar;
+    BYTE tmLastChar;
+    BYTE tmDefaultChar;
+    BYTE tmBreakChar;
+    BYTE tmItalic;
+    BYTE tmUnderlined;
+    BYTE tmStruckOut;
+    BYTE tmPitchAndFamily;
+    BYTE tmCharSet;
+} TEXTMETRICA, *LPTEXTMETRICA;
 
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
@@ -617,6 +642,7 @@ BOOL WINAPI AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 int WINAPI DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format);
 BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, LPSIZE size);
+BOOL WINAPI GetTextMetricsA(HDC dc, LPTEXTMETRICA metrics);
 int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage);
 
 #ifdef __cplusplus

@@ -18,6 +18,10 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -54,8 +58,21 @@ struct FaceFile {
     int index = 0;
 };
 
+// Loads fontconfig's configuration once for the process. Its parser keeps a
+// few bytes that it never frees; the leak checker is told to look away.
+bool fontconfigReady() {
+    static const bool ready = [] {
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan::ScopedDisabler ignoreLibraryLeak;
+#endif
+        return FcInit() == FcTrue;
+    }();
+    return ready;
+}
+
 // fontconfig's best match for the face name, weight and slant.
 bool matchFace(const LOGFONTA& logFont, FaceFile& file) {
+    if (!fontconfigReady()) return false;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     char name[LF_FACESIZE + 1] = {};

@@ -65,29 +65,39 @@ cleanup() {
     rm -rf "$scratch"
 }
 trap cleanup EXIT
+# A server of this private prefix left from an earlier run would refuse to
+# become persistent; ours is started afresh.
+"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -w >/dev/null 2>&1 || true
 "$wineserver" -p </dev/null >/dev/null 2>&1
 
-# ---- a private sound server: its default source hears a tone ----
+# ---- a private sound server: its default source hears a steady tone ----
+tone_hz=1000
 start_pulse() {
-    export PULSE_RUNTIME_PATH=$scratch/pulse
-    export PULSE_STATE_PATH=$scratch/pulse-state
-    export PULSE_SERVER=unix:$scratch/pulse/native
-    mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=true \
-        -L "module-native-protocol-unix auth-anonymous=1 socket=$scratch/pulse/native" \
+    local folder=$scratch/pulse
+    mkdir -p "$folder/runtime" "$folder/state" "$folder/config"
+    export PULSE_SERVER=unix:$folder/native
+    # The server's own folders, away from the user's.
+    HOME=$folder XDG_RUNTIME_DIR=$folder XDG_CONFIG_HOME=$folder/config \
+        PULSE_RUNTIME_PATH=$folder/runtime PULSE_STATE_PATH=$folder/state \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --realtime=no --high-priority=no \
+        --disable-shm=true --log-target=file:"$folder/server.log" \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$folder/native" \
         -L "module-null-sink sink_name=tone_sink rate=44100 channels=2" \
-        -L "module-sine sink=tone_sink frequency=1000" \
-        </dev/null >"$scratch/pulse.log" 2>&1 &
+        -L "module-sine sink=tone_sink frequency=$tone_hz" \
+        </dev/null >/dev/null 2>&1 &
     pulse_pid=$!
     local waited
-    for waited in $(seq 1 100); do
+    for waited in $(seq 1 200); do
         pactl info >/dev/null 2>&1 && break
-        kill -0 "$pulse_pid" 2>/dev/null || { cat "$scratch/pulse.log" >&2; fail "the private PulseAudio server did not start"; }
+        kill -0 "$pulse_pid" 2>/dev/null || { cat "$folder/server.log" >&2; fail "the private PulseAudio server did not start"; }
         sleep 0.1
     done
     pactl info >/dev/null 2>&1 || fail "the private PulseAudio server does not answer"
     pactl set-default-sink tone_sink
     pactl set-default-source tone_sink.monitor
+    # The recording tests compare what they hear with this.
+    export VUMIRA_WINE_TONE_HZ=$tone_hz
 }
 start_pulse
 
@@ -132,6 +142,7 @@ results=$scratch/results.xml
 ctest_status=0
 # Everything a test needs is provided here, so a test that would skip fails.
 CI=true ctest --test-dir "$build" --output-on-failure --timeout 300 --output-junit "$results" \
+    --test-output-size-passed 1000000 --test-output-size-failed 1000000 \
     ${exclude_regex:+-E "$exclude_regex"} || ctest_status=$?
 
 # ---- checks ----

@@ -1,0 +1,108 @@
+// Choosing the display back end.
+//
+// Provides: Win32SubsetSetDisplay, Win32SubsetDisplayName; and, inside the
+// subset, subset::display::current.
+//
+// Promises: the spec "name[:options]" names a back end of the table below;
+// NULL or "" takes VUMIRA_DISPLAY when set, else the first back end of the
+// table that opens (headless always does). The choice is made once, before
+// the first window: a later call while windows exist fails. A name that is
+// not in this build, or a back end that cannot open, gives -1 and a message
+// on standard error that lists the names there are. Used before any call,
+// the default opens by itself; a VUMIRA_DISPLAY that does not open is then
+// reported and headless used.
+#include <win32subset.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "display/display.h"
+#include "internal/user_objects.h"
+
+namespace subset::display {
+namespace {
+
+// Priority order for the default: real displays first, headless last.
+const Backend* const kBackends[] = {&headlessBackend};
+
+std::mutex choiceMutex;
+const Backend* active = nullptr;
+
+std::string knownNames() {
+    std::string names;
+    for (const Backend* backend : kBackends) {
+        if (!names.empty()) names += ", ";
+        names += backend->name;
+    }
+    return names;
+}
+
+// Opens the back end that `spec` names; lock held.
+bool openNamedLocked(const std::string& spec) {
+    std::string name = spec.substr(0, spec.find(':'));
+    std::string options = spec.size() > name.size() ? spec.substr(name.size() + 1) : std::string();
+    for (const Backend* backend : kBackends) {
+        if (name != backend->name) continue;
+        if (!backend->open(options.c_str(), true)) {
+            std::fprintf(stderr, "win32subset: the display \"%s\" did not open\n", spec.c_str());
+            return false;
+        }
+        if (active) active->close();
+        active = backend;
+        return true;
+    }
+    std::fprintf(stderr, "win32subset: no display \"%s\" in this build (there are: %s)\n", name.c_str(),
+                 knownNames().c_str());
+    return false;
+}
+
+void openFirstLocked() {
+    for (const Backend* backend : kBackends) {
+        if (backend->open("", false)) {
+            if (active) active->close();
+            active = backend;
+            return;
+        }
+    }
+}
+
+const char* environmentChoice() {
+    const char* chosen = std::getenv("VUMIRA_DISPLAY");
+    return chosen && chosen[0] ? chosen : nullptr;
+}
+
+}  // namespace
+
+const Backend& current() {
+    std::lock_guard<std::mutex> lock(choiceMutex);
+    if (!active) {
+        const char* chosen = environmentChoice();
+        if (!chosen || !openNamedLocked(chosen)) openFirstLocked();
+    }
+    return *active;
+}
+
+}  // namespace subset::display
+
+using namespace subset::display;
+
+extern "C" {
+
+int Win32SubsetSetDisplay(const char* spec) {
+    if (subset::userObjectCount() > 0) {
+        std::fprintf(stderr, "win32subset: the display is chosen before the first window is made\n");
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(choiceMutex);
+    const char* chosen = spec && spec[0] ? spec : environmentChoice();
+    if (chosen) return openNamedLocked(chosen) ? 0 : -1;
+    openFirstLocked();
+    return 0;
+}
+
+const char* Win32SubsetDisplayName(void) { return current().name; }
+
+}  // extern "C"

@@ -1,0 +1,420 @@
+// Where windows are, how large, in which order, and whether they show.
+//
+// Provides: SetWindowPos, MoveWindow, ShowWindow, IsWindowVisible,
+// GetWindowRect, GetClientRect, ScreenToClient, ClientToScreen.
+//
+// Promises the real SetWindowPos: redundant flags are fixed up first (same
+// size: SWP_NOSIZE; same place: SWP_NOMOVE; z-order already right:
+// SWP_NOZORDER; activating a top-level window brings it to the top), then
+// WM_WINDOWPOSCHANGING with the caller's values (the procedure may change
+// them), WM_NCCALCSIZE when the size changes, the change itself, activation
+// unless SWP_NOACTIVATE, WM_ERASEBKGND for a window just shown, and
+// WM_WINDOWPOSCHANGED with the values the window took, unless nothing
+// changed at all. SetWindowPos never sends WM_MOVE or WM_SIZE itself: only
+// DefWindowProcA's handling of WM_WINDOWPOSCHANGED does. Top-most windows
+// stay above the others; a top-most window placed after a window that is not
+// top-most, or at the bottom, loses WS_EX_TOPMOST.
+//
+// ShowWindow sends WM_SHOWWINDOW only when the visibility changes (and always
+// for SW_SHOWNA), then SetWindowPos with SWP_SHOWWINDOW or SWP_HIDEWINDOW;
+// SW_SHOW and SW_SHOWNORMAL activate a top-level window, SW_SHOWNA and
+// SW_SHOWNOACTIVATE do not; hiding the active window activates the next
+// visible one. It returns whether the window was visible before.
+//
+// Windows here have no non-client area of their own: frame and caption
+// styles draw nothing and take no room, so the client rectangle is the
+// window rectangle unless the procedure answers WM_NCCALCSIZE otherwise.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "display/display.h"
+#include "user/window_manager.h"
+
+using namespace subset::user;
+
+namespace subset::user {
+namespace {
+
+struct ZPlan {
+    std::vector<HWND> order;
+    bool topmost = false;
+};
+
+bool isTopmostLocked(HWND handle) {
+    Window* window = findWindowLocked(handle);
+    return window && (window->exStyle & WS_EX_TOPMOST);
+}
+
+ZPlan planZOrderLocked(const Window& window, HWND insertAfter) {
+    ZPlan plan;
+    std::vector<HWND>* siblings = siblingsLocked(window);
+    if (!siblings) return plan;
+    plan.order = *siblings;
+    std::erase(plan.order, window.handle);
+    bool topLevel = !window.parent;
+    plan.topmost = topLevel && (window.exStyle & WS_EX_TOPMOST);
+    size_t firstNormal = 0;
+    if (topLevel)
+        while (firstNormal < plan.order.size() && isTopmostLocked(plan.order[firstNormal])) ++firstNormal;
+
+    size_t position = 0;
+    if (insertAfter == HWND_TOPMOST) {
+        plan.topmost = topLevel;
+        position = 0;
+    } else if (insertAfter == HWND_NOTOPMOST) {
+        plan.topmost = false;
+        position = firstNormal;
+    } else if (insertAfter == HWND_TOP) {
+        position = plan.topmost ? 0 : firstNormal;
+    } else if (insertAfter == HWND_BOTTOM) {
+        plan.topmost = false;
+        position = plan.order.size();
+    } else {
+        auto found = std::find(plan.order.begin(), plan.order.end(), insertAfter);
+        if (found == plan.order.end()) {
+            position = plan.topmost ? 0 : firstNormal;
+        } else {
+            position = static_cast<size_t>(found - plan.order.begin()) + 1;
+            if (topLevel) {
+                if (plan.topmost && !isTopmostLocked(insertAfter)) plan.topmost = false;
+                if (!plan.topmost) position = std::max(position, firstNormal);
+            }
+        }
+    }
+    plan.order.insert(plan.order.begin() + static_cast<ptrdiff_t>(position), window.handle);
+    return plan;
+}
+
+bool zOrderUnchangedLocked(const Window& window, HWND insertAfter) {
+    std::vector<HWND>* siblings = siblingsLocked(window);
+    if (!siblings) return true;
+    ZPlan plan = planZOrderLocked(window, insertAfter);
+    bool topmost = !window.parent && (window.exStyle & WS_EX_TOPMOST);
+    return plan.order == *siblings && plan.topmost == topmost;
+}
+
+void invalidateTreeLocked(Window& window) {
+    invalidateLocked(window, nullptr, true);
+    for (HWND child : window.children)
+        if (Window* c = findWindowLocked(child); c && (c->style & WS_VISIBLE)) invalidateTreeLocked(*c);
+}
+
+int width(const RECT& r) { return r.right - r.left; }
+int height(const RECT& r) { return r.bottom - r.top; }
+
+}  // namespace
+
+void placeInZOrderLocked(Window& window, HWND insertAfter) {
+    std::vector<HWND>* siblings = siblingsLocked(window);
+    if (!siblings) return;
+    ZPlan plan = planZOrderLocked(window, insertAfter);
+    *siblings = std::move(plan.order);
+    if (!window.parent) {
+        if (plan.topmost)
+            window.exStyle |= WS_EX_TOPMOST;
+        else
+            window.exStyle &= ~static_cast<DWORD>(WS_EX_TOPMOST);
+    }
+}
+
+void unlinkFromZOrderLocked(Window& window) {
+    if (std::vector<HWND>* siblings = siblingsLocked(window)) std::erase(*siblings, window.handle);
+}
+
+MINMAXINFO minMaxInfo(HWND handle) {
+    MINMAXINFO info{};
+    DWORD style = 0;
+    {
+        auto lock = lockUser();
+        Window* window = findWindowLocked(handle);
+        if (!window) return info;
+        style = window->style;
+        info.ptReserved = POINT{window->rect.left, window->rect.top};
+        SIZE area = screenSizeLocked();
+        if (window->parent) {
+            if (Window* parent = findWindowLocked(window->parent))
+                area = SIZE{width(parent->client), height(parent->client)};
+        }
+        info.ptMaxSize = POINT{area.cx, area.cy};
+    }
+    info.ptMaxPosition = POINT{0, 0};
+    if (style & (WS_DLGFRAME | WS_BORDER))
+        info.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+    else
+        info.ptMinTrackSize = POINT{0, 0};  // twice a frame that these windows do not have
+    info.ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    sendMessage(handle, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    return info;
+}
+
+BOOL setWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    WINDOWPOS pos{};
+    RECT oldRect{}, oldClient{};
+    bool topLevel = false;
+    {
+        auto lock = lockUser();
+        Window* window = findWindowLocked(handle);
+        if (!window) return FALSE;
+        topLevel = !window->parent;
+        oldRect = window->rect;
+        oldClient = window->client;
+        x = std::clamp(x, -32768, 32767);
+        y = std::clamp(y, -32768, 32767);
+        cx = std::clamp(cx, 0, 32767);
+        cy = std::clamp(cy, 0, 32767);
+        // Fix up redundant flags, as the real system does before it asks the window.
+        if (window->style & WS_VISIBLE) {
+            flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        } else {
+            flags &= ~static_cast<UINT>(SWP_HIDEWINDOW);
+            if (!(flags & SWP_SHOWWINDOW)) flags |= SWP_NOREDRAW;
+        }
+        if (width(oldRect) == cx && height(oldRect) == cy) flags |= SWP_NOSIZE;
+        if (oldRect.left == x && oldRect.top == y) flags |= SWP_NOMOVE;
+        if ((window->style & (WS_POPUP | WS_CHILD)) != WS_CHILD) {
+            if (!(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) &&
+                ((flags & SWP_NOZORDER) || (insertAfter != HWND_TOPMOST && insertAfter != HWND_NOTOPMOST))) {
+                flags &= ~static_cast<UINT>(SWP_NOZORDER);
+                insertAfter = HWND_TOP;
+            }
+        }
+        if (!(flags & SWP_NOZORDER) && zOrderUnchangedLocked(*window, insertAfter)) flags |= SWP_NOZORDER;
+        pos = WINDOWPOS{handle, insertAfter, x, y, cx, cy, flags};
+    }
+
+    if (!(pos.flags & SWP_NOSENDCHANGING)) sendMessage(handle, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+
+    RECT newRect = oldRect;
+    if (!(pos.flags & SWP_NOMOVE)) OffsetRect(&newRect, pos.x - oldRect.left, pos.y - oldRect.top);
+    if (!(pos.flags & SWP_NOSIZE)) {
+        newRect.right = newRect.left + std::max(pos.cx, 0);
+        newRect.bottom = newRect.top + std::max(pos.cy, 0);
+    }
+    // The client area keeps its margins inside the window unless the window
+    // answers WM_NCCALCSIZE otherwise (asked when the size or frame changes).
+    RECT newClient = oldClient;
+    OffsetRect(&newClient, newRect.left - oldRect.left, newRect.top - oldRect.top);
+    newClient.right += width(newRect) - width(oldRect);
+    newClient.bottom += height(newRect) - height(oldRect);
+    if ((pos.flags & (SWP_FRAMECHANGED | SWP_NOSIZE)) != SWP_NOSIZE) {
+        WINDOWPOS copy = pos;
+        NCCALCSIZE_PARAMS params{};
+        params.rgrc[0] = newRect;
+        params.rgrc[1] = oldRect;
+        params.rgrc[2] = oldClient;
+        params.lppos = &copy;
+        sendMessage(handle, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params));
+        newClient = params.rgrc[0];
+    }
+    newClient.right = std::max(newClient.right, newClient.left);
+    newClient.bottom = std::max(newClient.bottom, newClient.top);
+    pos.flags |= kSwpNoClientMove | kSwpNoClientSize;
+    if (newClient.left != oldClient.left || newClient.top != oldClient.top) pos.flags &= ~kSwpNoClientMove;
+    if (width(newClient) != width(oldClient) || height(newClient) != height(oldClient))
+        pos.flags &= ~kSwpNoClientSize;
+
+    bool shown = false, hidden = false, zChanged = false;
+    HWND top = nullptr;
+    {
+        auto lock = lockUser();
+        Window* window = findWindowLocked(handle);
+        if (!window) return FALSE;
+        window->rect = newRect;
+        window->client = newClient;
+        if (!(pos.flags & SWP_NOZORDER)) {
+            placeInZOrderLocked(*window, pos.hwndInsertAfter);
+            zChanged = true;
+        }
+        int oldWidth = width(oldClient), oldHeight = height(oldClient);
+        int newWidth = width(newClient), newHeight = height(newClient);
+        if (oldWidth != newWidth || oldHeight != newHeight) window->surface->resize(newWidth, newHeight);
+        if ((pos.flags & SWP_SHOWWINDOW) && !(window->style & WS_VISIBLE)) {
+            window->style |= WS_VISIBLE;
+            shown = true;
+        }
+        if ((pos.flags & SWP_HIDEWINDOW) && (window->style & WS_VISIBLE)) {
+            window->style &= ~static_cast<DWORD>(WS_VISIBLE);
+            hidden = true;
+        }
+        if (shown && isVisibleLocked(*window)) {
+            invalidateTreeLocked(*window);
+        } else if (!(pos.flags & SWP_NOREDRAW) && isVisibleLocked(*window) &&
+                   (oldWidth != newWidth || oldHeight != newHeight)) {
+            UINT classStyle = window->windowClass ? window->windowClass->style : 0;
+            bool whole = ((classStyle & CS_HREDRAW) && oldWidth != newWidth) ||
+                         ((classStyle & CS_VREDRAW) && oldHeight != newHeight);
+            if (whole) {
+                invalidateLocked(*window, nullptr, true);
+            } else {
+                // Only the part that the old size did not cover is new.
+                if (newWidth > oldWidth) {
+                    RECT strip{oldWidth, 0, newWidth, newHeight};
+                    invalidateLocked(*window, &strip, true);
+                }
+                if (newHeight > oldHeight) {
+                    RECT strip{0, oldHeight, newWidth, newHeight};
+                    invalidateLocked(*window, &strip, true);
+                }
+            }
+        }
+        top = topLevelOfLocked(handle);
+    }
+    if (topLevel) {
+        syncNativeWindow(handle);
+        if (zChanged) syncNativeZOrder();
+    } else if (top && (pos.flags & (SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER)) != (SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER)) {
+        RECT all{0, 0, 32767, 32767};
+        presentWindow(top, all);  // a child's change shows through its top-level window
+    } else if (top && (shown || hidden)) {
+        RECT all{0, 0, 32767, 32767};
+        presentWindow(top, all);
+    }
+
+    if (!(pos.flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW))) {
+        bool child = false;
+        {
+            auto lock = lockUser();
+            Window* window = findWindowLocked(handle);
+            child = window && (window->style & (WS_CHILD | WS_POPUP)) == WS_CHILD;
+        }
+        if (child)
+            sendMessage(handle, WM_CHILDACTIVATE, 0, 0);
+        else
+            activateWindow(handle, WA_ACTIVE);
+    }
+    if (shown && !(pos.flags & SWP_DEFERERASE)) eraseNow(handle);
+
+    constexpr UINT noChange = SWP_NOSIZE | SWP_NOMOVE | kSwpNoClientSize | kSwpNoClientMove | SWP_NOZORDER;
+    constexpr UINT status = noChange | SWP_FRAMECHANGED | SWP_HIDEWINDOW | SWP_SHOWWINDOW;
+    if ((pos.flags & status) != noChange && IsWindow(handle)) {
+        pos.x = newRect.left;
+        pos.y = newRect.top;
+        pos.cx = width(newRect);
+        pos.cy = height(newRect);
+        sendMessage(handle, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+    }
+    return TRUE;
+}
+
+}  // namespace subset::user
+
+extern "C" {
+
+BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    return setWindowPos(window, insertAfter, x, y, cx, cy, flags);
+}
+
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW);
+    return setWindowPos(window, nullptr, x, y, width, height, flags);
+}
+
+BOOL WINAPI ShowWindow(HWND handle, int command) {
+    bool wasVisible = false, child = false;
+    RECT rect{};
+    {
+        auto lock = lockUser();
+        Window* window = findWindowLocked(handle);
+        if (!window) return FALSE;
+        wasVisible = (window->style & WS_VISIBLE) != 0;
+        child = (window->style & WS_CHILD) != 0;
+        rect = window->rect;
+    }
+    UINT flags = 0;
+    switch (command) {
+    case SW_HIDE:
+        if (!wasVisible) return FALSE;
+        flags = SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER;
+        break;
+    case SW_SHOWNA:
+        flags = SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+        if (child) flags |= SWP_NOZORDER;
+        break;
+    case SW_SHOW:
+        if (wasVisible) return TRUE;
+        flags = SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE;
+        if (child) flags |= SWP_NOACTIVATE | SWP_NOZORDER;
+        break;
+    case SW_SHOWNOACTIVATE:
+        flags = SWP_NOACTIVATE | SWP_NOZORDER;
+        [[fallthrough]];
+    default:  // SW_SHOWNORMAL, SW_RESTORE and the others: these windows are never minimised or maximised
+        if (wasVisible) return TRUE;
+        flags |= SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE;
+        if (child) flags |= SWP_NOACTIVATE | SWP_NOZORDER;
+        break;
+    }
+    bool show = command != SW_HIDE;
+    if (show != wasVisible || command == SW_SHOWNA) {
+        sendMessage(handle, WM_SHOWWINDOW, show, 0);
+        if (!IsWindow(handle)) return wasVisible;
+    }
+    setWindowPos(handle, HWND_TOP, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, flags);
+    if (command == SW_HIDE) {
+        HWND active = nullptr, focus = nullptr, parent = nullptr;
+        {
+            auto lock = lockUser();
+            active = state().active;
+            focus = state().focus;
+            if (Window* window = findWindowLocked(handle)) parent = window->parent;
+        }
+        if (active == handle) activateOtherWindow(handle);
+        if (focus == handle) setFocusWindow(parent);
+    }
+    return wasVisible;
+}
+
+BOOL WINAPI IsWindowVisible(HWND handle) {
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    return window && isVisibleLocked(*window);
+}
+
+BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect) {
+    if (!rect) return FALSE;
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    if (!window) return FALSE;
+    *rect = window->rect;
+    if (window->parent) {
+        if (Window* parent = findWindowLocked(window->parent)) {
+            POINT origin = clientOriginOnScreenLocked(*parent);
+            OffsetRect(rect, origin.x, origin.y);
+        }
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND handle, LPRECT rect) {
+    if (!rect) return FALSE;
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    if (!window) return FALSE;
+    *rect = RECT{0, 0, window->client.right - window->client.left, window->client.bottom - window->client.top};
+    return TRUE;
+}
+
+BOOL WINAPI ScreenToClient(HWND handle, LPPOINT point) {
+    if (!point) return FALSE;
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    if (!window) return FALSE;
+    POINT origin = clientOriginOnScreenLocked(*window);
+    point->x -= origin.x;
+    point->y -= origin.y;
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND handle, LPPOINT point) {
+    if (!point) return FALSE;
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    if (!window) return FALSE;
+    POINT origin = clientOriginOnScreenLocked(*window);
+    point->x += origin.x;
+    point->y += origin.y;
+    return TRUE;
+}
+
+}  // extern "C"

@@ -28,7 +28,7 @@ using namespace subset::user;
 
 namespace {
 
-constexpr HWND kThreadMessagesOnly = reinterpret_cast<HWND>(-1);
+const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
 
 // The state of the keyboard for TranslateMessage.
 bool keyDownLocked(int key) { return (state().keys[key & 0xFF] & 0x80) != 0; }

@@ -77,7 +77,7 @@ bool findPaintMessageLocked(ThreadQueue& queue, HWND filter, UINT filterMin, UIN
 }
 
 void eraseNow(HWND handle) {
-    std::shared_ptr<Surface> surface;
+    std::shared_ptr<subset::Surface> surface;
     {
         auto lock = lockUser();
         Window* window = findWindowLocked(handle);
@@ -157,7 +157,7 @@ HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint) {
     if (!paint) return nullptr;
     RECT area{};
     bool sendErase = false, eraseFailed = false;
-    std::shared_ptr<Surface> surface;
+    std::shared_ptr<subset::Surface> surface;
     {
         auto lock = lockUser();
         Window* window = findWindowLocked(handle);
@@ -200,13 +200,13 @@ BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint) {
 }
 
 HDC WINAPI GetDC(HWND handle) {
-    std::shared_ptr<Surface> surface;
+    std::shared_ptr<subset::Surface> surface;
     {
         auto lock = lockUser();
         if (!handle) {
             auto& desktop = state().desktop;
             if (!desktop) {
-                desktop = std::make_shared<Surface>();
+                desktop = std::make_shared<subset::Surface>();
                 SIZE screen = screenSizeLocked();
                 desktop->resize(screen.cx, screen.cy);
             }

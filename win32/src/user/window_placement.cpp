@@ -352,15 +352,21 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
     }
     setWindowPos(handle, HWND_TOP, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, flags);
     if (command == SW_HIDE) {
-        HWND active = nullptr, focus = nullptr, parent = nullptr;
+        HWND active = nullptr;
         {
             auto lock = lockUser();
             active = state().active;
-            focus = state().focus;
-            if (Window* window = findWindowLocked(handle)) parent = window->parent;
         }
         if (active == handle) activateOtherWindow(handle);
-        if (focus == handle) setFocusWindow(parent);
+        // The focus leaves a hidden window for its parent (none for a top-level window).
+        HWND parent = nullptr;
+        bool focusInside = false;
+        {
+            auto lock = lockUser();
+            if (Window* window = findWindowLocked(handle)) parent = window->parent;
+            focusInside = state().focus && isDescendantLocked(state().focus, handle);
+        }
+        if (focusInside) setFocusWindow(parent);
     }
     return wasVisible;
 }

@@ -113,3 +113,38 @@ TEST(GdiLines, WideLinesJoinTheirRoundEndsWithABand) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiLines, FarCoordinatesDrawOnlyTheVisiblePart) {
+    // A diagonal from far above-left to far below-right crosses the bitmap
+    // on its own diagonal.
+    Canvas line(4, 4);
+    {
+        InkAndFill pen(line.dc(), 1);
+        MoveToEx(line.dc(), -1000000000, -1000000000, nullptr);
+        LineTo(line.dc(), 1000000000, 1000000000);
+    }
+    EXPECT_EQ(line.picture(), rows({"#...", ".#..", "..#.", "...#"}));
+
+    // The lower left half-plane of that diagonal, by a polygon: row y
+    // holds the columns left of x = y.
+    Canvas half(4, 4);
+    {
+        InkAndFill brushOnly(half.dc(), 1, PS_NULL);
+        const POINT points[] = {{-1000000000, -1000000000}, {1000000000, 1000000000}, {-1000000000, 1000000000}};
+        Polygon(half.dc(), points, 3);
+    }
+    EXPECT_EQ(half.picture(), rows({"....", "o...", "oo..", "ooo."}));
+
+    // A dot far wider than the bitmap covers all of it.
+    Canvas dot(4, 4);
+    {
+        InkAndFill pen(dot.dc(), 1000);
+        MoveToEx(dot.dc(), 2, 2, nullptr);
+        LineTo(dot.dc(), 2, 2);
+    }
+    EXPECT_EQ(dot.picture(), rows({"####", "####", "####", "####"}));
+}
+
+}  // namespace

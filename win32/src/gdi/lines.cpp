@@ -18,8 +18,11 @@
 // |X| <= n(Y) or |Y| <= n(X), where n(v) is the number of the same parity
 // nearest to sqrt((w - 1)^2 - v^2), halfway going to the smaller one. The band
 // is the quadrilateral from the two ends offset across the line by w/2 (see
-// bandOffsets for the rounding), filled as Polygon fills. A null pen draws nothing. The current position moves to the end
-// point in every case.
+// bandOffsets for the rounding), filled as Polygon fills. Pens wider than
+// 65536 draw 65536 wide.
+//
+// A null pen draws nothing. The current position moves to the end point in
+// every case.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -30,6 +33,10 @@
 
 namespace subset::gdi {
 namespace {
+
+// Wider pens draw as this wide (far wider than any surface), which keeps the
+// integer arithmetic of the band in range.
+constexpr int maxPenWidth = 1 << 16;
 
 // The steps i in [0, major) whose major coordinate start + i * step lies in [0, limit).
 void clipSteps(long long start, int step, long long limit, long long& first, long long& last) {
@@ -71,41 +78,49 @@ void thinLine(Surface& surface, POINT from, POINT to, uint32_t pixel) {
 // The number of the given parity nearest to sqrt(q) (q >= 0), halfway going
 // to the smaller: the largest m of that parity with m == parity or (m - 1)^2 < q.
 long long nearestOfParity(long long q, long long parity) {
-    long long m = parity;
-    while ((m + 1) * (m + 1) < q) m += 2;
+    long long m = static_cast<long long>(std::sqrt(static_cast<long double>(q))) + 3;
+    if ((m - parity) % 2 != 0) ++m;
+    while (m > parity && (m - 1) * (m - 1) >= q) m -= 2;
     return m;
 }
 
+// The round dot of a wide pen, row by row. For the doubled coordinate v of a
+// row or column, n(v) shrinks as |v| grows, so each row's pixels form one
+// run: as wide as the larger of n(row) and the outermost column whose n
+// reaches the row.
 void roundDot(Surface& surface, POINT centre, int width, uint32_t pixel) {
     const long long diameter = width - 1;
     const long long parity = diameter % 2;
-    const int left = centre.x - width / 2;
-    const int top = centre.y - width / 2;
-    // Half-extents n(v) for every doubled coordinate v = 2k + 1 - width.
-    std::vector<long long> extent(static_cast<size_t>(width));
-    for (int k = 0; k < width; ++k) {
-        const long long v = 2LL * k + 1 - width;
-        extent[k] = nearestOfParity(diameter * diameter - v * v, parity);
-    }
-    for (int row = 0; row < width; ++row) {
-        const long long y = 2LL * row + 1 - width;
-        int spanStart = -1;
-        for (int column = 0; column <= width; ++column) {
-            bool inside = false;
-            if (column < width) {
-                const long long x = 2LL * column + 1 - width;
-                inside = std::llabs(x) <= extent[row] || std::llabs(y) <= extent[column];
-            }
-            if (inside && spanStart < 0) spanStart = column;
-            if (!inside && spanStart >= 0) {
-                fillSpan(surface, left + spanStart, left + column, top + row, pixel);
-                spanStart = -1;
+    const long long left = static_cast<long long>(centre.x) - width / 2;
+    const long long top = static_cast<long long>(centre.y) - width / 2;
+    auto reach = [&](long long v) { return nearestOfParity(diameter * diameter - v * v, parity); };
+    const long long firstRow = std::max<long long>(0, -top);
+    const long long lastRow = std::min<long long>(width, surface.height - top);
+    for (long long row = firstRow; row < lastRow; ++row) {
+        const long long y = std::llabs(2 * row + 1 - width);
+        // Columns are |x| = parity, parity + 2, ..., diameter; find the
+        // outermost whose reach covers this row.
+        long long low = 0;
+        long long high = (diameter - parity) / 2;
+        long long outermost = -1;
+        while (low <= high) {
+            const long long middle = (low + high) / 2;
+            if (reach(parity + 2 * middle) >= y) {
+                outermost = parity + 2 * middle;
+                low = middle + 1;
+            } else {
+                high = middle - 1;
             }
         }
+        const long long half = std::max(reach(y), outermost);
+        // Columns whose |2 column + 1 - width| <= half.
+        const long long firstColumn = (diameter - half) / 2;
+        const long long lastColumn = (diameter + half) / 2;
+        const long long x0 = std::clamp<long long>(left + firstColumn, -1, surface.width);
+        const long long x1 = std::clamp<long long>(left + lastColumn + 1, -1, surface.width);
+        fillSpan(surface, static_cast<int>(x0), static_cast<int>(x1), static_cast<int>(top + row), pixel);
     }
 }
-
-__extension__ typedef __int128 Wide;
 
 // For the band's offset across a line: the size of one component, m =
 // |a| w / (2 sqrt(lengthSquared)), where a is the line's extent along the
@@ -188,7 +203,7 @@ void drawLine(DeviceContext& dc, POINT from, POINT to) {
     if (pen->pen.width <= 1) {
         thinLine(*dc.surface, from, to, pixel);
     } else {
-        wideLine(*dc.surface, from, to, pen->pen.width, pixel);
+        wideLine(*dc.surface, from, to, std::min(pen->pen.width, maxPenWidth), pixel);
     }
 }
 

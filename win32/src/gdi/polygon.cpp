@@ -36,11 +36,12 @@ void fillPolygonAlternate(Surface& surface, const POINT* points, int count, uint
             const POINT& lower = a.y < b.y ? b : a;
             if (y < upper.y || y >= lower.y) continue;
             // First pixel column at or right of the edge on this row.
-            const long long run = static_cast<long long>(lower.x - upper.x) * (y - upper.y);
-            const long long rise = lower.y - upper.y;
-            const long long floorDiv = run >= 0 ? run / rise : -((-run + rise - 1) / rise);
-            const long long ceilDiv = run % rise == 0 ? floorDiv : floorDiv + 1;
-            crossings.push_back(static_cast<int>(upper.x + ceilDiv));
+            const Wide run = Wide(static_cast<long long>(lower.x) - upper.x) * (static_cast<long long>(y) - upper.y);
+            const Wide rise = static_cast<long long>(lower.y) - upper.y;
+            const Wide floorDiv = run >= 0 ? run / rise : -((-run + rise - 1) / rise);
+            const Wide ceilDiv = run % rise == 0 ? floorDiv : floorDiv + 1;
+            const Wide column = upper.x + ceilDiv;
+            crossings.push_back(static_cast<int>(std::clamp<Wide>(column, -1, Wide(surface.width) + 1)));
         }
         std::sort(crossings.begin(), crossings.end());
         for (size_t i = 0; i + 1 < crossings.size(); i += 2) fillSpan(surface, crossings[i], crossings[i + 1], y, pixel);

@@ -9,6 +9,9 @@
 
 namespace subset::gdi {
 
+// Products of two coordinate differences need more than 64 bits.
+__extension__ typedef __int128 Wide;
+
 inline bool insideSurface(const Surface& surface, int x, int y) {
     return x >= 0 && y >= 0 && x < surface.width && y < surface.height;
 }

@@ -7,8 +7,8 @@
 // the request to itself, so that the request runs on the user-interface
 // thread from its own message loop and never inside the client's send. Once
 // handled, the reply's bytes go back to the client's window with
-// WM_COPYDATA. A host that does not listen answers FALSE, and the client
-// tries the next host window.
+// WM_COPYDATA. Only the first host listens; a host that does not answers
+// FALSE, and the client tries the next host window.
 #include "command_channel.h"
 
 #include <chrono>
@@ -147,6 +147,14 @@ bool startCommandChannel(HINSTANCE) {
     if (!host) {
         std::fprintf(stderr, "obsidel: the host takes no remote commands: it has no main window\n");
         return false;
+    }
+    // As on Linux, one host takes the requests: a later one runs without.
+    HWND other = nullptr;
+    while ((other = FindWindowExA(nullptr, other, kHostWindowClass, nullptr)) != nullptr) {
+        if (other != host) {
+            std::fprintf(stderr, "obsidel: the host takes no remote commands: another host is running\n");
+            return false;
+        }
     }
     SetLastError(0);
     LONG_PTR previous = SetWindowLongPtrA(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listeningProcedure));

@@ -1,12 +1,17 @@
 // Several threads making, drawing with and deleting GDI objects at once, as
 // the host and a plug-in's capture thread may: the object table stays sound
-// and every object is accounted for afterwards. Native only.
+// and every object is accounted for afterwards; and a window's surface
+// resized under the pixel lock while another thread paints on it.
+// Native only.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
+
+#include "internal/surface.h"
 
 namespace {
 
@@ -39,6 +44,33 @@ TEST(GdiThreads, ObjectsMadeAndDeletedOnManyThreadsAreAllAccountedFor) {
     for (auto& thread : threads) thread.join();
     for (int i = 0; i < threadCount; ++i) EXPECT_TRUE(ok[i]) << "thread " << i;
     EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before);
+}
+
+TEST(GdiThreads, SurfaceResizedUnderThePixelLockWhilePainted) {
+    auto surface = std::make_shared<subset::Surface>();
+    surface->resize(16, 16);
+    HDC dc = subset::createSurfaceDC(surface);
+    std::atomic<bool> painting{true};
+    std::thread painter([&] {
+        HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+        for (int round = 0; round < 500; ++round) {
+            const RECT rect = {0, 0, 40, 40};
+            FillRect(dc, &rect, brush);
+            MoveToEx(dc, 0, round % 30, nullptr);
+            LineTo(dc, 39, 29 - round % 30);
+        }
+        DeleteObject(brush);
+        painting = false;
+    });
+    int size = 16;
+    while (painting) {
+        auto lock = subset::lockPixels();
+        size = size == 16 ? 30 : 16;
+        surface->resize(size, size);
+    }
+    painter.join();
+    subset::deleteSurfaceDC(dc);
+    EXPECT_EQ(surface->pixels[0], 0x010203u) << "the last fill covers the corner";
 }
 
 }  // namespace

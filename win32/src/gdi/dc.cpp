@@ -3,7 +3,7 @@
 // Provides: CreateCompatibleDC, DeleteDC, SelectObject, GetCurrentObject,
 // SetBkMode/GetBkMode, SetBkColor/GetBkColor, SetTextColor/GetTextColor,
 // MoveToEx, GetCurrentPositionEx, and, inside the subset,
-// subset::createSurfaceDC/deleteSurfaceDC for the window manager.
+// subset::createSurfaceDC/deleteSurfaceDC/lockPixels for the window manager.
 //
 // Promises: a new DC holds the black pen, the white brush and the system
 // font, an opaque white background, black text and the position (0, 0); a
@@ -64,6 +64,8 @@ HDC createSurfaceDC(std::shared_ptr<Surface> surface) {
     auto lock = gdi::lockGdi();
     return addDC(gdi::newDeviceContext(false, std::move(surface)), false);
 }
+
+std::unique_lock<std::mutex> lockPixels() { return gdi::lockGdi(); }
 
 void deleteSurfaceDC(HDC handle) {
     auto lock = gdi::lockGdi();

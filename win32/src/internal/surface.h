@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace subset {
@@ -34,5 +35,11 @@ inline COLORREF colorFromPixel(uint32_t pixel) {
 // BeginPaint and deletes it in ReleaseDC and EndPaint.
 HDC createSurfaceDC(std::shared_ptr<Surface> surface);
 void deleteSurfaceDC(HDC dc);
+
+// The lock that every GDI call holds while it draws. A thread that resizes
+// or reads a surface while another thread may be drawing on it (a display
+// back end composing the screen, say) holds it too. GDI calls must not be
+// made while holding it.
+std::unique_lock<std::mutex> lockPixels();
 
 }  // namespace subset

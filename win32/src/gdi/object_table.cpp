@@ -1,7 +1,8 @@
 // The GDI object table, stock objects, and the object calls.
 //
 // Provides: GetStockObject, GetObjectType, DeleteObject, GetObjectA (bitmaps,
-// pens, brushes, fonts), GetGuiResources (GR_GDIOBJECTS).
+// pens, brushes, fonts), GetGuiResources (GR_GDIOBJECTS; GR_USEROBJECTS
+// comes from the window manager: its live windows).
 //
 // Promises: handles are unique for the life of the process; stock objects
 // are never deleted and never counted; an object deleted while selected into
@@ -10,6 +11,7 @@
 // was made and not yet freed (the window manager's cached window DCs, like
 // the real system's, are not counted).
 #include "gdi/object_table.h"
+#include "internal/user_objects.h"
 
 #include <array>
 #include <cstdint>
@@ -237,6 +239,7 @@ int WINAPI GetObjectA(HGDIOBJ handle, int size, LPVOID buffer) {
 
 DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags) {
     (void)process;  // only the calling process is known here
+    if (flags == GR_USEROBJECTS) return static_cast<DWORD>(subset::userObjectCount());
     if (flags != GR_GDIOBJECTS) return 0;
     auto lock = lockGdi();
     return static_cast<DWORD>(countedObjects());

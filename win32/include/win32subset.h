@@ -11,10 +11,12 @@
 extern "C" {
 #endif
 
-/* Back-end choice: "headless", "x11[:DISPLAY]", "term", or NULL/"" for the
- * default (VUMIRA_DISPLAY, else x11 when $DISPLAY answers, else term when
- * standard output is a terminal, else headless). Call before the first
- * window is made. Returns 0, or -1 with a message on standard error. */
+/* Back-end choice: "headless[:WIDTHxHEIGHT]", "x11[:DISPLAY]", "term", or
+ * NULL/"" for the default (VUMIRA_DISPLAY, else x11 when $DISPLAY answers,
+ * else term when standard output is a terminal, else headless). Call before
+ * the first window is made. Returns 0, or -1 with a message on standard
+ * error. The headless screen is 1280x800 unless its option or the
+ * VUMIRA_SCREEN variable (WIDTHxHEIGHT) gives another size. */
 int Win32SubsetSetDisplay(const char* spec);
 /* The name of the display back end in use ("headless", "x11", "term"). */
 const char* Win32SubsetDisplayName(void);

@@ -13,6 +13,7 @@
 // reported and headless used.
 #include <win32subset.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,8 +29,10 @@ namespace {
 // Priority order for the default: real displays first, headless last.
 const Backend* const kBackends[] = {&headlessBackend};
 
+// The choice is made under the mutex; reading it needs none, so that the
+// window manager may ask for the screen size while it holds its own lock.
 std::mutex choiceMutex;
-const Backend* active = nullptr;
+std::atomic<const Backend*> active{nullptr};
 
 std::string knownNames() {
     std::string names;
@@ -50,7 +53,7 @@ bool openNamedLocked(const std::string& spec) {
             std::fprintf(stderr, "win32subset: the display \"%s\" did not open\n", spec.c_str());
             return false;
         }
-        if (active) active->close();
+        if (const Backend* previous = active.load()) previous->close();
         active = backend;
         return true;
     }
@@ -62,7 +65,7 @@ bool openNamedLocked(const std::string& spec) {
 void openFirstLocked() {
     for (const Backend* backend : kBackends) {
         if (backend->open("", false)) {
-            if (active) active->close();
+            if (const Backend* previous = active.load()) previous->close();
             active = backend;
             return;
         }
@@ -77,12 +80,13 @@ const char* environmentChoice() {
 }  // namespace
 
 const Backend& current() {
+    if (const Backend* chosen = active.load()) return *chosen;
     std::lock_guard<std::mutex> lock(choiceMutex);
-    if (!active) {
+    if (!active.load()) {
         const char* chosen = environmentChoice();
         if (!chosen || !openNamedLocked(chosen)) openFirstLocked();
     }
-    return *active;
+    return *active.load();
 }
 
 }  // namespace subset::display

@@ -197,8 +197,20 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         destroyWindowStorage(handle);
         return nullptr;
     }
-    RECT clientArea{x, y, x + width, y + height};
+    // WM_NCCALCSIZE without a position record works in screen coordinates.
+    RECT clientArea{};
+    POINT parentOrigin{};
+    {
+        auto lock = lockUser();
+        Window* window = findWindowLocked(handle);
+        if (!window) return nullptr;
+        clientArea = window->rect;
+        if (Window* parent = window->parent ? findWindowLocked(window->parent) : nullptr)
+            parentOrigin = clientOriginOnScreenLocked(*parent);
+    }
+    OffsetRect(&clientArea, parentOrigin.x, parentOrigin.y);
     sendMessage(handle, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&clientArea));
+    OffsetRect(&clientArea, -parentOrigin.x, -parentOrigin.y);
     {
         auto lock = lockUser();
         Window* window = findWindowLocked(handle);

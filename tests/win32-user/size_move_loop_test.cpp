@@ -54,14 +54,18 @@ protected:
         LoggingWindows::TearDown();
     }
 
-    // The pointer's path after the press; the button comes up at the end.
+    // The pointer's path after the press; the button comes up at the end
+    // (or Escape is pressed, when `escape_`).
     void nextStep() {
         if (step_ < path_.size()) {
             const POINT& to = path_[step_++];
             send({moveTo(to.x, to.y)});
         } else if (step_ == path_.size()) {
             ++step_;
-            send({button(MOUSEEVENTF_LEFTUP)});
+            if (escape_)
+                send({key(VK_ESCAPE, false), key(VK_ESCAPE, true)});
+            else
+                send({button(MOUSEEVENTF_LEFTUP)});
         }
     }
 
@@ -89,6 +93,7 @@ protected:
     size_t step_ = 0;
     bool inLoop_ = false;
     bool done_ = false;
+    bool escape_ = false;
     std::vector<Logged> loop_;  // from the press to WM_EXITSIZEMOVE
 
     std::vector<Logged> loopOnly(UINT message) const {
@@ -181,6 +186,19 @@ TEST_F(SizeMoveLoop, ChangingDuringTheLoopMayPlaceTheWindowElsewhere) {
     RECT rect;
     GetWindowRect(window_, &rect);
     expectRect(rect, 0, 100, 120, 130);
+}
+
+TEST_F(SizeMoveLoop, EscapePutsTheWindowBackWhereItStarted) {
+    escape_ = true;
+    drag({110, 110}, {{150, 130}}, false);
+    ASSERT_TRUE(done_);
+    auto changed = loopOnly(WM_WINDOWPOSCHANGED);
+    ASSERT_EQ(changed.size(), 2u);  // the step, then the way back
+    EXPECT_EQ(changed[0].pos.x, 140);
+    EXPECT_EQ(changed[1].pos.x, 100);
+    RECT rect;
+    GetWindowRect(window_, &rect);
+    expectRect(rect, 100, 100, 220, 130);
 }
 
 }  // namespace

@@ -254,6 +254,13 @@ TEST_F(WindowLife, ClassesRegisterOnceAndUnregisterOnlyWithoutWindows) {
     EXPECT_NE(RegisterClassA(&windowClass), 0);  // as the fixture had it
 }
 
+TEST_F(WindowLife, SystemCursorsLoadAndUnknownOnesDoNot) {
+    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    EXPECT_NE(arrow, nullptr);
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), arrow);
+    EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(1)), nullptr);
+}
+
 TEST_F(WindowLife, FindWindowMatchesClassAndTitleWithoutLetterCase) {
     HWND first = make(0, WS_POPUP, 0, 0, 10, 10, nullptr, "Alpha");
     HWND second = make(0, WS_POPUP, 0, 0, 10, 10, nullptr, "Beta");

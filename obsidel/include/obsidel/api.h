@@ -86,16 +86,35 @@ void WriteBool(LPCSTR path, LPCSTR key, int value);
 void WriteString(LPCSTR path, LPCSTR key, LPCSTR value);
 
 /* ---- style ---- */
+/* The path of the current style file; "" while the host's built-in style is
+ * in use. `other` is reserved: pass 0. */
 LPCSTR stylePath(LPCSTR other);
+/* The colour stored under `key` in the style file `path` ("" reads the
+ * built-in style). Colours are "#rrggbb", "#rgb" or "rgb:r/g/b" (one to
+ * four hex digits per part). A missing key or a value that is no colour
+ * gives `defaultValue` read the same way, and black when that is none. */
 COLORREF ReadColor(LPCSTR path, LPCSTR key, LPCSTR defaultValue);
+/* Pointers into the current style, valid for the host's whole life (a new
+ * style is copied into the same places); NULL for any other index. */
 void* GetSettingPtr(int index);
+/* A font of the item's face, height and weight; the caller deletes it. */
 HFONT CreateStyleFont(StyleItem* item);
+/* Paints `rect` in the item's texture (flat, or a horizontal, vertical,
+ * diagonal or cross-diagonal gradient from `color` to `colorTo`) with its
+ * raised or sunken bevel; with `withBorder`, the style's border (width
+ * GetSettingPtr(12), colour GetSettingPtr(13)) takes the outer pixels. */
 void MakeStyleGradient(HDC dc, RECT* rect, StyleItem* item, int withBorder);
+/* Marks the window to stay on every desktop / removes the mark. */
 void MakeSticky(HWND window);
 void RemoveSticky(HWND window);
-/* Snaps the position in `pos` to the screen's edges when it lies within
- * `distance` pixels of one; `flags` 1 also snaps the far edges (right and
- * bottom) using the size in `pos`. Returns 1 when it moved the position. */
+/* Snaps the window-position record to the screen's edges, each axis on its
+ * own: a near edge (left, top) within `distance` pixels of the screen's
+ * near edge, on either side of it, moves onto it; with bit 0 of `flags`
+ * set (1), a far edge (right, bottom) within `distance` of the screen's far
+ * edge moves onto that one too, using the record's size, or the window's
+ * present size when the record has SWP_NOSIZE. When both edges of an axis
+ * are in reach the nearer wins, the near edge on a tie. A record with
+ * SWP_NOMOVE is left alone. Returns 1 when it moved the position. */
 int SnapWindowToEdge(WINDOWPOS* pos, LPARAM distance, UINT flags);
 
 /* ---- menus ---- */

@@ -1,0 +1,61 @@
+// The host's current style: the plug-in's toolbar item, the frame's border
+// and bevel, and the style file they came from. Plug-ins reach it through
+// stylePath, ReadColor, GetSettingPtr, CreateStyleFont and MakeStyleGradient;
+// the host's own drawing (menus, slit) reads it here.
+//
+// A style file holds `key: value` lines, as the settings files do (keys
+// match without regard to letter case; lines starting with '#' or '!' are
+// comments). The keys are listed in the README's "Styles" section.
+#pragma once
+
+#include <obsidel/api.h>
+
+#include <optional>
+#include <string>
+
+namespace obsidel {
+
+struct HostStyle {
+    StyleItem toolbar{};       // GetSettingPtr(OB_STYLE_ITEM)
+    int borderWidth = 0;       // GetSettingPtr(OB_BORDER_WIDTH)
+    COLORREF borderColor = 0;  // GetSettingPtr(OB_BORDER_COLOR)
+    int bevelWidth = 0;        // GetSettingPtr(OB_BEVEL_WIDTH)
+    std::string path;          // stylePath(); empty while the built-in style is in use
+};
+
+// The style in force: the built-in style until a file is loaded.
+const HostStyle& currentStyle();
+
+// Reads a style file and makes it the current style; keys missing from the
+// file take the built-in style's values. Returns false, with a message on
+// standard error, when the file cannot be read; the current style is kept.
+bool loadStyleFile(const std::string& path);
+
+// Returns to the built-in style (no file; stylePath gives "").
+void useBuiltInStyle();
+
+// Where the shipped styles are: "share/obsidel/styles" beside the folder
+// that holds the program, as the build tree and an installation lay it out.
+std::string shippedStylesFolder();
+// The shipped default style file ("default.style" in that folder).
+std::string defaultStyleFile();
+
+// The style for the host's start: the file named on the command line, or
+// else the shipped default when it is there, or else the built-in style.
+// False (with a message) only when a named file cannot be read.
+bool loadStartupStyle(const std::string& requested);
+
+// Colour texts: "#rrggbb", "#rgb" and the X11 form "rgb:r/g/b" (one to four
+// hex digits per part, scaled to 8 bits), letter case free, blanks around
+// ignored. Nothing for any other text.
+std::optional<COLORREF> parseColor(const std::string& text);
+
+// A style value of `stylePath`'s file ("" reads the built-in style), or
+// nothing when the key is missing there.
+std::optional<std::string> styleValue(const std::string& stylePath, const std::string& key);
+
+// A colour of the current style under `key`, or `fallback` when the key is
+// missing or not a colour: for the host's own drawing (menu frame, hilite).
+COLORREF styleColor(const char* key, COLORREF fallback);
+
+}  // namespace obsidel

@@ -1,0 +1,149 @@
+// Painting in the host's style: CreateStyleFont and MakeStyleGradient.
+//
+// The gradient runs from the item's `color` to its `colorTo`: horizontal
+// from the left column to the right one, vertical from the top row to the
+// bottom row, diagonal from the top-left pixel to the bottom-right one,
+// cross-diagonal from the bottom-left pixel to the top-right one; a flat
+// texture is `color` alone. Each channel moves in a straight line and is
+// rounded to the nearest value, halves up: at pixel i of n (n > 1) it is
+// (c0 * (n - 1 - i) + c1 * i + (n - 1) / 2) / (n - 1), in integers. A
+// diagonal position is the mean of the horizontal and vertical fractions.
+//
+// The bevel is one pixel wide, on the gradient's edge ("bevel1") or one
+// pixel inside it ("bevel2"). Raised: the top row and left column are light,
+// the bottom row and right column dark (the dark edges own the top-right and
+// bottom-left corners); sunken swaps light and dark. Light and dark are
+// taken from the pixel beneath, per channel: light = v + (255 - v) / 2,
+// dark = v / 2.
+//
+// The border, when asked for and the style's border width is above 0, is
+// the rectangle's outer border-width pixels in the border colour; the
+// gradient and its bevel fill what lies inside.
+#include <obsidel/api.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "style.h"
+
+namespace obsidel {
+namespace {
+
+int channel(COLORREF color, int shift) { return static_cast<int>((color >> shift) & 0xFF); }
+
+COLORREF mix(COLORREF from, COLORREF to, int64_t step, int64_t steps) {
+    if (steps <= 0) return from;
+    int out[3];
+    for (int i = 0; i < 3; ++i) {
+        int64_t a = channel(from, 8 * i), b = channel(to, 8 * i);
+        out[i] = static_cast<int>((a * (steps - step) + b * step + steps / 2) / steps);
+    }
+    return RGB(out[0], out[1], out[2]);
+}
+
+COLORREF lighter(COLORREF color) {
+    int r = channel(color, 0), g = channel(color, 8), b = channel(color, 16);
+    return RGB(r + (255 - r) / 2, g + (255 - g) / 2, b + (255 - b) / 2);
+}
+
+COLORREF darker(COLORREF color) { return RGB(channel(color, 0) / 2, channel(color, 8) / 2, channel(color, 16) / 2); }
+
+// Colour of gradient pixel (x, y) in an area of w by h pixels.
+COLORREF gradientAt(const StyleItem& item, int x, int y, int w, int h) {
+    const int64_t spanX = w - 1, spanY = h - 1;
+    switch (item.texture) {
+    case STYLE_HORIZONTAL: return mix(item.color, item.colorTo, x, spanX);
+    case STYLE_VERTICAL: return mix(item.color, item.colorTo, y, spanY);
+    case STYLE_DIAGONAL:
+    case STYLE_CROSSDIAGONAL: {
+        int64_t row = item.texture == STYLE_DIAGONAL ? y : h - 1 - y;
+        if (spanX > 0 && spanY > 0) return mix(item.color, item.colorTo, x * spanY + row * spanX, 2 * spanX * spanY);
+        if (spanX > 0) return mix(item.color, item.colorTo, x, spanX);
+        return mix(item.color, item.colorTo, row, spanY);
+    }
+    default: return item.color;
+    }
+}
+
+struct Area {
+    int left, top, right, bottom;
+    bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+
+// Colour of pixel (x, y), counted from the rectangle's top-left corner.
+COLORREF pixelAt(const StyleItem& item, int x, int y, const Area& inner, const Area& bevel, bool border,
+                 COLORREF borderColor) {
+    if (!inner.contains(x, y)) return border ? borderColor : item.color;
+    COLORREF color =
+        gradientAt(item, x - inner.left, y - inner.top, inner.right - inner.left, inner.bottom - inner.top);
+    if (item.bevelStyle != BEVEL_RAISED && item.bevelStyle != BEVEL_SUNKEN) return color;
+    if (!bevel.contains(x, y)) return color;
+    bool darkEdge = x == bevel.right - 1 || y == bevel.bottom - 1;
+    bool lightEdge = !darkEdge && (x == bevel.left || y == bevel.top);
+    if (!darkEdge && !lightEdge) return color;
+    bool light = lightEdge == (item.bevelStyle == BEVEL_RAISED);
+    return light ? lighter(color) : darker(color);
+}
+
+// Paints one block of identical rows, one run of a colour at a time.
+void paintRows(HDC dc, const std::vector<COLORREF>& row, int left, int top, int rows) {
+    size_t start = 0;
+    while (start < row.size()) {
+        size_t end = start + 1;
+        while (end < row.size() && row[end] == row[start]) ++end;
+        const int x = left + static_cast<int>(start), width = static_cast<int>(end - start);
+        if (width == 1 && rows == 1) {
+            SetPixel(dc, x, top, row[start]);
+        } else {
+            HBRUSH brush = CreateSolidBrush(row[start]);
+            RECT run{x, top, x + width, top + rows};
+            FillRect(dc, &run, brush);
+            DeleteObject(brush);
+        }
+        start = end;
+    }
+}
+
+}  // namespace
+}  // namespace obsidel
+
+extern "C" {
+
+HFONT CreateStyleFont(StyleItem* item) {
+    const StyleItem& style = item ? *item : obsidel::currentStyle().toolbar;
+    return CreateFontA(style.fontHeight, 0, 0, 0, style.fontWeight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, style.fontFace);
+}
+
+void MakeStyleGradient(HDC dc, RECT* rect, StyleItem* item, int withBorder) {
+    using obsidel::Area;
+    if (!dc || !rect || !item) return;
+    const int width = rect->right - rect->left, height = rect->bottom - rect->top;
+    if (width <= 0 || height <= 0) return;
+
+    const obsidel::HostStyle& style = obsidel::currentStyle();
+    const bool border = withBorder && style.borderWidth > 0;
+    const int inset = border ? style.borderWidth : 0;
+    const Area inner{inset, inset, std::max(inset, width - inset), std::max(inset, height - inset)};
+    const int bevelInset = item->bevelPosition == 2 ? 1 : 0;
+    const Area bevel{inner.left + bevelInset, inner.top + bevelInset, inner.right - bevelInset,
+                     inner.bottom - bevelInset};
+
+    // Rows are built one at a time; equal neighbouring rows are painted as
+    // one block, so a flat or horizontal gradient costs a few fills.
+    std::vector<COLORREF> block, row(static_cast<size_t>(width));
+    int blockTop = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            row[static_cast<size_t>(x)] = obsidel::pixelAt(*item, x, y, inner, bevel, border, style.borderColor);
+        if (y > 0 && row != block) {
+            obsidel::paintRows(dc, block, rect->left, rect->top + blockTop, y - blockTop);
+            blockTop = y;
+        }
+        if (y == 0 || blockTop == y) block = row;
+    }
+    obsidel::paintRows(dc, block, rect->left, rect->top + blockTop, height - blockTop);
+}
+
+}  // extern "C"

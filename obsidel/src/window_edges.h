@@ -1,0 +1,13 @@
+// The host's record of plug-in windows that stay on every desktop
+// (MakeSticky / RemoveSticky), for the display back end to honour.
+#pragma once
+
+#include <windows.h>
+
+namespace obsidel {
+
+// True while `window` is marked sticky (MakeSticky without a later
+// RemoveSticky). A destroyed window's mark is dropped at its RemoveSticky.
+bool isSticky(HWND window);
+
+}  // namespace obsidel

@@ -13,6 +13,7 @@
 #include "platform.h"
 #include "plugin_loader.h"
 #include "slit.h"
+#include "style.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ int runHost(const obsidel::Options& options) {
     if (!options.home.empty()) obsidel::setHomeFolder(options.home);
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
     if (!obsidel::selectBackEnds(options.display, options.waveIn)) return 1;
+    if (!obsidel::loadStartupStyle(options.style)) return 1;
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     HWND host = obsidel::createHostWindow(instance);

@@ -1,0 +1,69 @@
+// The host's style as the plug-in uses it (background record, frame widths,
+// border colour, font, and the bar and marker colours looked up under the
+// user's keys), and the four colour presets that set both keys at once.
+#include "config/style.h"
+
+#include <cstring>
+
+#include "config/plugin_state.h"
+#include "config/rc_keys.h"
+
+namespace vumira {
+namespace {
+
+struct ColorPreset {
+    const char* scopeKey;
+    const char* peakKey;
+};
+
+// Style-file keys, each with its trailing colon as the state holds them.
+constexpr ColorPreset kColorPresets[] = {
+    {"toolbar.windowLabel.color:", "window.label.focus.textColor:"},
+    {"window.label.focus.color:", "menu.frame.color:"},
+    {"menu.frame.color:", "window.label.focus.color:"},
+    {"menu.hilite.color:", "menu.frame.color:"},
+};
+static_assert(sizeof kColorPresets / sizeof kColorPresets[0] == 4, "presets 1 to 4");
+
+// The rc file keeps a colour key without its colon; the loader appends it.
+void writeColorKey(const char* rcKey, const char* styleKey) {
+    char value[kColorKeySize];
+    copyText(value, styleKey);
+    std::size_t length = std::strlen(value);
+    if (length && value[length - 1] == ':') value[length - 1] = '\0';
+    WriteString(plugin.rcPath, rcKey, value);
+}
+
+}  // namespace
+
+void readStyle() {
+    if (plugin.styleFont) {
+        DeleteObject(plugin.styleFont);
+        plugin.styleFont = nullptr;
+    }
+
+    // A host that lacks a value leaves the one read before.
+    if (const void* item = GetSettingPtr(OB_STYLE_ITEM)) std::memcpy(&plugin.styleItem, item, sizeof(StyleItem));
+    if (const auto* bevel = static_cast<const int*>(GetSettingPtr(OB_BEVEL_WIDTH))) plugin.bevelWidth = *bevel;
+    if (const auto* border = static_cast<const int*>(GetSettingPtr(OB_BORDER_WIDTH))) plugin.borderWidth = *border;
+    if (const auto* color = static_cast<const COLORREF*>(GetSettingPtr(OB_BORDER_COLOR))) plugin.borderColor = *color;
+
+    char path[kPathSize];
+    copyText(path, stylePath(nullptr));
+    plugin.scopeColor = ReadColor(path, plugin.scopeColorKey, "#FFFFFF");
+    plugin.peakColor = ReadColor(path, plugin.peakColorKey, "#000000");
+
+    plugin.styleFont = CreateStyleFont(&plugin.styleItem);
+}
+
+void applyColorPreset(int preset) {
+    if (preset < 1 || preset > 4) return;
+    const ColorPreset& chosen = kColorPresets[preset - 1];
+    copyText(plugin.scopeColorKey, chosen.scopeKey);
+    writeColorKey(rckey::kScopeColor, chosen.scopeKey);
+    copyText(plugin.peakColorKey, chosen.peakKey);
+    writeColorKey(rckey::kPeakColor, chosen.peakKey);
+    readStyle();
+}
+
+}  // namespace vumira

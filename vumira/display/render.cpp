@@ -1,0 +1,236 @@
+// Painting the spectrum. Every frame is drawn into the back buffer (a memory
+// DC with a bitmap of the window's client size): the background, one bar and
+// marker per band, and, over the see-through background, the corner tab.
+// The frame then goes to the window in one transfer, copied, or blended over
+// what the window shows for the motion-blur trail.
+//
+// Bars of the side-by-side layout are filled from an upside-down rectangle
+// (top below bottom), which the platform fills from bottom + 1 through top:
+// exactly the bar's length in rows above and including the base line.
+#include "display/render.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "config/plugin_state.h"
+
+namespace vumira {
+namespace {
+
+constexpr int kTabReach = 10;  // the tab's legs end this far from the window's edges
+
+// Truncation toward zero of a pixel coordinate. Values beyond any bitmap
+// are held at a bound instead of overflowing an int; NaN reads as 0.
+int truncToPixel(double value) {
+    if (!(value == value)) return 0;
+    if (value > 1e6) return 1000000;
+    if (value < -1e6) return -1000000;
+    return static_cast<int>(value);
+}
+
+struct Frame {
+    HDC dc;
+    RECT client;
+    int inset;  // bevel width + border width
+    int width;
+    int height;
+    int freqMin;
+    int freqMax;
+    int bandCount;
+    bool markers;
+    bool dotMarkers;   // exactly "dot"
+    bool startsLine;   // exactly "line": the connected line starts at the left or top edge
+};
+
+unsigned barAt(int band) { return plugin.bars[band].load(std::memory_order_relaxed); }
+double peakAt(int band) { return static_cast<double>(plugin.peaks[band].load(std::memory_order_relaxed)); }
+
+bool bandInArrays(int band) { return band >= 0 && band < static_cast<int>(kBandSlots); }
+
+// The band size: the span's quotient by the band count, rounded once to
+// single precision (both operands are exact in a float).
+float bandSize(int span, int bandCount) { return static_cast<float>(span) / static_cast<float>(bandCount); }
+
+// Bands side by side, bars rising from a common base line.
+void paintSideBySide(const Frame& f, HBRUSH barBrush) {
+    const int x0 = f.client.left + f.inset;
+    const int baseLine = f.client.top + f.height - f.inset;
+    const double size = bandSize(f.width - 2 * f.inset, f.bandCount);
+    if (f.startsLine && bandInArrays(f.freqMin))
+        MoveToEx(f.dc, x0, truncToPixel(baseLine - peakAt(f.freqMin)), nullptr);
+    for (int band = f.freqMin; band < f.freqMax; ++band) {
+        if (!bandInArrays(band)) continue;
+        const int k = band - f.freqMin;
+        const int left = x0 + truncToPixel(k * size);
+        const int right = x0 + truncToPixel((k + 1) * size);
+        const RECT bar{left, baseLine, right, baseLine - static_cast<int>(barAt(band))};
+        FillRect(f.dc, &bar, barBrush);
+        if (!f.markers) continue;
+        const int row = truncToPixel(baseLine - peakAt(band));
+        if (f.dotMarkers) {
+            MoveToEx(f.dc, left, row, nullptr);
+            LineTo(f.dc, right, row);
+        } else if (band != 0) {
+            LineTo(f.dc, right, row);
+        }
+    }
+}
+
+// Bands stacked from top to bottom, bars growing to the right.
+void paintStacked(const Frame& f, HBRUSH barBrush) {
+    const int x0 = f.client.left + f.inset;
+    const int y0 = f.client.top + f.inset;
+    const double size = bandSize(f.height - 2 * f.inset, f.bandCount);
+    if (f.startsLine && bandInArrays(f.freqMin)) MoveToEx(f.dc, truncToPixel(x0 + peakAt(f.freqMin)), y0, nullptr);
+    for (int band = f.freqMin; band < f.freqMax; ++band) {
+        if (!bandInArrays(band)) continue;
+        const int k = band - f.freqMin;
+        const int top = y0 + truncToPixel(k * size);
+        const int bottom = y0 + truncToPixel((k + 1) * size);
+        const RECT bar{x0, top, x0 + static_cast<int>(barAt(band)), bottom};
+        FillRect(f.dc, &bar, barBrush);
+        if (!f.markers) continue;
+        const int column = truncToPixel(x0 + peakAt(band));
+        if (f.dotMarkers) {
+            MoveToEx(f.dc, column, top, nullptr);
+            LineTo(f.dc, column, bottom);
+        } else if (band != 0) {
+            LineTo(f.dc, column, bottom);
+        }
+    }
+}
+
+struct TabCorner {
+    const char* position;
+    bool right;
+    bool bottom;
+};
+// Compared in this order; "ht" means no tab, any other text the bottom right.
+constexpr TabCorner kTabCorners[] = {{"br", true, true}, {"tr", true, false}, {"bl", false, true}, {"tl", false, false}};
+
+// The small right triangle in one corner that marks the see-through
+// window: right angle in the corner, inset by the border width, legs
+// reaching to kTabReach pixels from the window's edges.
+void paintTab(HDC dc, const RECT& client) {
+    COLORREF fill;  // the style item's main colour, at byte 16 of the record
+    std::memcpy(&fill, reinterpret_cast<const unsigned char*>(&plugin.styleItem) + 16, sizeof fill);
+    const int w = plugin.borderWidth;
+    HPEN pen = CreatePen(PS_SOLID, w, plugin.borderColor);
+    HBRUSH brush = CreateSolidBrush(fill);
+    HGDIOBJ keptPen = SelectObject(dc, pen);
+    HGDIOBJ keptBrush = SelectObject(dc, brush);
+
+    if (std::strcmp(plugin.tabPosition, "ht") != 0) {
+        TabCorner corner = kTabCorners[0];
+        for (const auto& candidate : kTabCorners) {
+            if (std::strcmp(plugin.tabPosition, candidate.position) == 0) {
+                corner = candidate;
+                break;
+            }
+        }
+        const LONG cornerX = corner.right ? client.right - w : client.left + w;
+        const LONG legX = corner.right ? client.right - kTabReach : client.left + kTabReach;
+        const LONG cornerY = corner.bottom ? client.bottom - w : client.top + w;
+        const LONG legY = corner.bottom ? client.bottom - kTabReach : client.top + kTabReach;
+        const POINT triangle[3] = {{cornerX, cornerY}, {legX, cornerY}, {cornerX, legY}};
+        Polygon(dc, triangle, 3);
+    }
+
+    SelectObject(dc, keptBrush);
+    DeleteObject(brush);
+    SelectObject(dc, keptPen);
+    DeleteObject(pen);
+}
+
+}  // namespace
+
+void createBackBuffer() {
+    HWND window = plugin.pluginWindow.load();
+    PAINTSTRUCT paint;
+    HDC windowDC = BeginPaint(window, &paint);
+    RECT client{};
+    GetClientRect(window, &client);
+    plugin.backBufferDC = CreateCompatibleDC(nullptr);
+    // Compatible with the window, not with the memory DC, whose first bitmap is one-bit.
+    plugin.backBufferBitmap = CreateCompatibleBitmap(windowDC, client.right, client.bottom);
+    plugin.previousBitmap = static_cast<HBITMAP>(SelectObject(plugin.backBufferDC, plugin.backBufferBitmap));
+    EndPaint(window, &paint);
+}
+
+void releaseBackBuffer() {
+    if (!plugin.backBufferDC) return;
+    HGDIOBJ ours = SelectObject(plugin.backBufferDC, plugin.previousBitmap);
+    DeleteObject(ours);
+    DeleteDC(plugin.backBufferDC);
+    plugin.backBufferDC = nullptr;
+    plugin.backBufferBitmap = nullptr;
+    plugin.previousBitmap = nullptr;
+}
+
+void recreateBackBuffer() {
+    releaseBackBuffer();
+    createBackBuffer();
+    InvalidateRect(plugin.pluginWindow.load(), nullptr, FALSE);
+}
+
+void paintSpectrum() {
+    HWND window = plugin.pluginWindow.load();
+    PAINTSTRUCT paint;
+    HDC windowDC = BeginPaint(window, &paint);
+    RECT client{};
+    GetClientRect(window, &client);
+    HDC dc = plugin.backBufferDC;
+
+    if (plugin.transBackEnabled) {
+        HBRUSH key = CreateSolidBrush(colorKey);
+        FillRect(dc, &client, key);
+        DeleteObject(key);
+    } else {
+        MakeStyleGradient(dc, &client, &plugin.styleItem, plugin.showBorder);
+    }
+
+    HGDIOBJ keptFont = plugin.styleFont ? SelectObject(dc, plugin.styleFont) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+
+    HPEN markerPen = CreatePen(PS_SOLID, 1, plugin.peakColor);
+    HGDIOBJ keptPen = SelectObject(dc, markerPen);
+
+    char scopeType[kScopeTypeSize];
+    plugin.scopeType.get(scopeType);
+    Frame frame{dc,
+                client,
+                plugin.bevelWidth + plugin.borderWidth,
+                plugin.width.load(std::memory_order_relaxed),
+                plugin.height.load(std::memory_order_relaxed),
+                plugin.freqMin.load(std::memory_order_relaxed),
+                plugin.freqMax.load(std::memory_order_relaxed),
+                plugin.bandCount,
+                plugin.peakMarkers.load(std::memory_order_relaxed),
+                std::strcmp(plugin.peakType, "dot") == 0,
+                std::strcmp(plugin.peakType, "line") == 0};
+    if (frame.bandCount > 0) {
+        HBRUSH barBrush = CreateSolidBrush(plugin.scopeColor);
+        if (std::strcmp(scopeType, "h") == 0) paintSideBySide(frame, barBrush);
+        else paintStacked(frame, barBrush);
+        DeleteObject(barBrush);
+    }
+
+    SelectObject(dc, keptPen);
+    DeleteObject(markerPen);
+
+    if (plugin.transBackEnabled) paintTab(dc, client);
+
+    if (keptFont) SelectObject(dc, keptFont);
+
+    const RECT& update = paint.rcPaint;
+    const int x = update.left, y = update.top;
+    const int dx = update.right - update.left, dy = update.bottom - update.top;
+    if (plugin.motionBlur && !plugin.transBackEnabled)
+        AlphaBlend(windowDC, x, y, dx, dy, dc, x, y, dx, dy, plugin.blendFunction);
+    else
+        BitBlt(windowDC, x, y, dx, dy, dc, x, y, SRCCOPY);
+
+    EndPaint(window, &paint);
+}
+
+}  // namespace vumira

@@ -1,0 +1,157 @@
+// The plug-in window's behaviour: where it stands, how large it is, whether
+// it is shown, layered and on top, and what each of its messages does.
+// Floating, the whole window is a caption (drag to move, Alt+drag to size)
+// and every move or resize is written to the rc file at once; docked in
+// the slit it is a plain client window whose position belongs to the slit.
+#include "display/window.h"
+
+#include "commands/interpreter.h"
+#include "commands/menu.h"
+#include "config/plugin_state.h"
+#include "config/rc_keys.h"
+#include "display/render.h"
+
+namespace vumira {
+namespace {
+
+// The host messages the window asks for, 0-terminated; the same list is
+// passed when registering and when unregistering.
+constexpr UINT kHostMessages[] = {OBM_RECONFIGURE, OBM_BROADCAST, 0};
+static_assert(sizeof kHostMessages == 3 * 4 && kHostMessages[0] == 10103 && kHostMessages[1] == 10901);
+
+// Sizes below this are raised to it before they are recorded.
+constexpr int kMinRecordedSize = 16;
+constexpr int kMinTrackSize = 5;
+constexpr LPARAM kSnapDistance = 10;
+constexpr UINT kSnapFarEdges = 1;
+constexpr int kMaxBarHeightLimit = 128;
+
+// The system commands that start the platform's size and move loops.
+constexpr WPARAM kSizeFromBottomRight = SC_SIZE | WMSZ_BOTTOMRIGHT;  // 0xF008
+constexpr WPARAM kMoveByCaption = SC_MOVE | HTCAPTION;              // 0xF012
+static_assert(kSizeFromBottomRight == 0xF008 && kMoveByCaption == 0xF012);
+
+LPARAM hostMessageList() { return reinterpret_cast<LPARAM>(kHostMessages); }
+
+void writeInt(const char* key, int value) { WriteInt(plugin.rcPath, key, value); }
+
+int atLeastRecordedSize(int size) { return size < kMinRecordedSize ? kMinRecordedSize : size; }
+
+void onCreate(HWND window) {
+    plugin.pluginWindow.store(window);
+    SendMessageA(plugin.hostWindow, OBM_REGISTERMESSAGE, reinterpret_cast<WPARAM>(window), hostMessageList());
+    MakeSticky(window);
+    createBackBuffer();
+    applyWindowState();
+}
+
+void onDestroy(HWND window) {
+    RemoveSticky(window);
+    releaseBackBuffer();
+    SendMessageA(plugin.hostWindow, OBM_UNREGISTERMESSAGE, reinterpret_cast<WPARAM>(window), hostMessageList());
+}
+
+void onSize(LPARAM lParam) {
+    const int width = atLeastRecordedSize(LOWORD(lParam));
+    const int height = atLeastRecordedSize(HIWORD(lParam));
+    plugin.width.store(width, std::memory_order_relaxed);
+    plugin.height.store(height, std::memory_order_relaxed);
+    writeInt(rckey::kWidth, width);
+    writeInt(rckey::kHeight, height);
+    recreateBackBuffer();
+}
+
+void onWindowPosChanging(HWND window, WINDOWPOS* pos) {
+    if (!plugin.inSlit && plugin.snapWindow && IsWindowVisible(window))
+        SnapWindowToEdge(pos, kSnapDistance, kSnapFarEdges);
+}
+
+void onWindowPosChanged(const WINDOWPOS* pos) {
+    if (plugin.inSlit) return;  // the slit places a docked window
+    plugin.posX = pos->x;
+    plugin.posY = pos->y;
+    plugin.width.store(atLeastRecordedSize(pos->cx), std::memory_order_relaxed);
+    plugin.height.store(atLeastRecordedSize(pos->cy), std::memory_order_relaxed);
+    writeInt(rckey::kX, plugin.posX);
+    writeInt(rckey::kY, plugin.posY);
+    writeInt(rckey::kWidth, plugin.width.load(std::memory_order_relaxed));
+    writeInt(rckey::kHeight, plugin.height.load(std::memory_order_relaxed));
+}
+
+void onNonClientLeftPress(HWND window) {
+    const bool altDown = (GetAsyncKeyState(VK_MENU) & 0x8000) != 0;
+    PostMessageA(window, WM_SYSCOMMAND, altDown ? kSizeFromBottomRight : kMoveByCaption, 0);
+}
+
+void onMouseWheel(WPARAM wParam) {
+    // The analysis reads the value on the wave-in thread; only this thread writes it.
+    int height = plugin.maxBarHeight.load(std::memory_order_relaxed);
+    if (GET_WHEEL_DELTA_WPARAM(wParam) > 0) {
+        if (height < kMaxBarHeightLimit) ++height;
+    } else if (height > 1) {
+        --height;
+    }
+    plugin.maxBarHeight.store(height, std::memory_order_relaxed);
+    writeInt(rckey::kMaxBarHeight, height);
+}
+
+void onSizing(const RECT* dragged) {
+    plugin.width.store(dragged->right - dragged->left, std::memory_order_relaxed);
+    plugin.height.store(dragged->bottom - dragged->top, std::memory_order_relaxed);
+    recreateBackBuffer();
+}
+
+}  // namespace
+
+void applyWindowState() {
+    HWND window = plugin.pluginWindow.load();
+    if (plugin.pluginsHidden && plugin.toggleWithPlugins) {
+        ShowWindow(window, SW_HIDE);
+        return;
+    }
+    if (plugin.layeredSupported) {
+        const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+        if (plugin.inSlit) {
+            SetWindowLongA(window, GWL_EXSTYLE, exStyle & ~static_cast<LONG>(WS_EX_LAYERED));
+        } else {
+            SetWindowLongA(window, GWL_EXSTYLE, exStyle | static_cast<LONG>(WS_EX_LAYERED));
+            // The colour key is always in force while floating; only the
+            // opacity follows the transparency setting.
+            const BYTE alpha = plugin.transparencyEnabled ? static_cast<BYTE>(plugin.transparencyAlpha & 0xFF) : 255;
+            SetLayeredWindowAttributes(window, colorKey, alpha, LWA_COLORKEY | LWA_ALPHA);
+        }
+    }
+    SetWindowPos(window, plugin.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, plugin.posX, plugin.posY,
+                 plugin.width.load(std::memory_order_relaxed), plugin.height.load(std::memory_order_relaxed),
+                 SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: onCreate(window); return 0;
+    case WM_DESTROY: onDestroy(window); return 0;
+    case WM_SIZE: onSize(lParam); return 0;
+    case WM_PAINT: paintSpectrum(); return 0;
+    case WM_CLOSE: return 0;  // a close request does not close the window
+    case WM_GETMINMAXINFO: {
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize.x = kMinTrackSize;
+        limits->ptMinTrackSize.y = kMinTrackSize;
+        return 0;
+    }
+    case WM_WINDOWPOSCHANGING: onWindowPosChanging(window, reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
+    case WM_WINDOWPOSCHANGED: onWindowPosChanged(reinterpret_cast<const WINDOWPOS*>(lParam)); return 0;
+    case WM_NCHITTEST: return plugin.inSlit ? HTCLIENT : HTCAPTION;
+    case WM_NCLBUTTONDOWN: onNonClientLeftPress(window); return 0;
+    case WM_NCRBUTTONUP:
+    case WM_RBUTTONUP: buildConfigMenu(1); return 0;
+    case WM_MOUSEWHEEL: onMouseWheel(wParam); return 0;
+    case WM_SIZING: onSizing(reinterpret_cast<const RECT*>(lParam)); return 0;
+    case OBM_RECONFIGURE: handleReconfigure(); return 0;
+    case OBM_BROADCAST: handleBroadcast(reinterpret_cast<const char*>(lParam)); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace vumira

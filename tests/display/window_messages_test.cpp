@@ -1,0 +1,289 @@
+// The plug-in window's messages: creation and destruction, hit tests,
+// presses, the wheel, sizes, moves and their records in the rc file, snapping
+// and the ignored close request.
+#include <cstdio>
+#include <utility>
+
+#include "display_fixture.h"
+#include "window_edges.h"
+
+namespace displaytest {
+namespace {
+
+using Lines = std::vector<std::pair<std::string, std::string>>;
+
+// The rc file's `key: value` lines in file order.
+Lines rcLines(const std::string& text) {
+    Lines lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        const size_t colon = line.rfind(':');
+        if (colon != std::string::npos) {
+            size_t value = line.find_first_not_of(' ', colon + 1);
+            lines.emplace_back(line.substr(0, colon + 1), value == std::string::npos ? "" : line.substr(value));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+class WindowMessages : public PluginWindowTest {
+protected:
+    // Forgets what creation wrote, so that a test sees only its own writes.
+    void forgetRcFile() { std::remove(rcFile().c_str()); }
+
+    static void pressAlt(bool down) {
+        INPUT key{};
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = VK_MENU;
+        key.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        ASSERT_EQ(SendInput(1, &key, sizeof key), 1u);
+    }
+
+    static RECT windowRect() {
+        RECT rect{};
+        GetWindowRect(plugin.pluginWindow.load(), &rect);
+        return rect;
+    }
+};
+
+TEST_F(WindowMessages, CreationRegistersWithTheHostAndDestructionUndoesIt) {
+    HWND window = createPluginWindow();
+    ASSERT_FALSE(hostMessages().empty());
+    const HostMessage& registered = hostMessages().front();
+    EXPECT_EQ(registered.message, 10001u);
+    EXPECT_EQ(registered.wParam, reinterpret_cast<WPARAM>(window));
+    EXPECT_EQ(registered.list, (std::vector<UINT>{10103, 10901}));
+    EXPECT_TRUE(obsidel::isSticky(window));
+
+    // The back buffer: a bitmap of the client size in a memory DC.
+    ASSERT_NE(plugin.backBufferDC, nullptr);
+    EXPECT_EQ(GetCurrentObject(plugin.backBufferDC, OBJ_BITMAP), plugin.backBufferBitmap);
+    BITMAP described{};
+    ASSERT_NE(GetObjectA(plugin.backBufferBitmap, sizeof described, &described), 0);
+    EXPECT_EQ(described.bmWidth, 100);
+    EXPECT_EQ(described.bmHeight, 25);
+    HBITMAP bitmap = plugin.backBufferBitmap;
+
+    hostMessages().clear();
+    DestroyWindow(window);
+    ASSERT_EQ(hostMessages().size(), 1u);
+    EXPECT_EQ(hostMessages()[0].message, 10002u);
+    EXPECT_EQ(hostMessages()[0].wParam, reinterpret_cast<WPARAM>(window));
+    EXPECT_EQ(hostMessages()[0].list, (std::vector<UINT>{10103, 10901}));
+    EXPECT_FALSE(obsidel::isSticky(window));
+    EXPECT_EQ(plugin.backBufferDC, nullptr);
+    EXPECT_EQ(GetObjectType(bitmap), 0u);  // deleted
+}
+
+TEST_F(WindowMessages, HitTestMakesTheFloatingWindowACaption) {
+    HWND window = createPluginWindow();
+    const LPARAM inside = MAKELPARAM(50, 40);
+    EXPECT_EQ(SendMessageA(window, WM_NCHITTEST, 0, inside), HTCAPTION);
+    plugin.inSlit = true;
+    EXPECT_EQ(SendMessageA(window, WM_NCHITTEST, 0, inside), HTCLIENT);
+}
+
+TEST_F(WindowMessages, LeftPressStartsMovingOrWithAltSizingFromTheBottomRight) {
+    HWND window = createPluginWindow();
+    MSG posted{};
+    while (PeekMessageA(&posted, window, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE)) {}
+
+    struct Case {
+        const char* name;
+        bool alt;
+        LPARAM where;
+        WPARAM command;
+    };
+    const Case cases[] = {
+        {"plain press", false, MAKELPARAM(45, 35), 0xF012},           // SC_MOVE | HTCAPTION
+        {"Alt press", true, MAKELPARAM(45, 35), 0xF008},              // SC_SIZE | WMSZ_BOTTOMRIGHT
+        {"Alt press at the top left", true, MAKELPARAM(40, 30), 0xF008},
+    };
+    for (const Case& c : cases) {
+        if (c.alt) pressAlt(true);
+        EXPECT_EQ(SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, c.where), 0) << c.name;
+        if (c.alt) pressAlt(false);
+        // Posted, not sent: the platform's loop starts when it is dispatched.
+        ASSERT_TRUE(PeekMessageA(&posted, window, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE)) << c.name;
+        EXPECT_EQ(posted.wParam, c.command) << c.name;
+        EXPECT_EQ(posted.lParam, 0) << c.name;
+    }
+}
+
+TEST_F(WindowMessages, WheelStepsTheBarScaleWithin1To128AndAlwaysWrites) {
+    HWND window = createPluginWindow();
+    struct Case {
+        int before;
+        short delta;
+        int after;
+    };
+    const Case cases[] = {
+        {64, WHEEL_DELTA, 65},  {64, -WHEEL_DELTA, 63}, {128, WHEEL_DELTA, 128}, {127, WHEEL_DELTA, 128},
+        {1, -WHEEL_DELTA, 1},   {2, -WHEEL_DELTA, 1},   {0, WHEEL_DELTA, 1},     {0, -WHEEL_DELTA, 0},
+        {64, 1, 65},  // any forward turn counts
+    };
+    for (const Case& c : cases) {
+        forgetRcFile();
+        plugin.maxBarHeight = c.before;
+        EXPECT_EQ(SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(c.delta)), 0), 0);
+        EXPECT_EQ(plugin.maxBarHeight.load(), c.after) << c.before << " by " << c.delta;
+        EXPECT_EQ(rcLines(rcText()), (Lines{{"Vumira.plugin.style.maxBarHeight:", std::to_string(c.after)}}))
+            << c.before << " by " << c.delta;
+    }
+}
+
+TEST_F(WindowMessages, SizeRecordsAtLeast16By16) {
+    HWND window = createPluginWindow();
+    struct Case {
+        int width, height, recordedWidth, recordedHeight;
+    };
+    const Case cases[] = {{8, 8, 16, 16}, {120, 30, 120, 30}, {16, 15, 16, 16}, {0, 40, 16, 40}};
+    for (const Case& c : cases) {
+        forgetRcFile();
+        EXPECT_EQ(SendMessageA(window, WM_SIZE, 0, MAKELPARAM(c.width, c.height)), 0);
+        EXPECT_EQ(plugin.width.load(), c.recordedWidth);
+        EXPECT_EQ(plugin.height.load(), c.recordedHeight);
+        EXPECT_EQ(rcLines(rcText()), (Lines{{"Vumira.plugin.width:", std::to_string(c.recordedWidth)},
+                                            {"Vumira.plugin.height:", std::to_string(c.recordedHeight)}}))
+            << c.width << " by " << c.height;
+    }
+}
+
+TEST_F(WindowMessages, SizeRebuildsTheBackBufferAtTheClientSize) {
+    HWND window = createPluginWindow();
+    SetWindowPos(window, nullptr, 0, 0, 64, 20, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The position change is answered without the default handling, so the
+    // back buffer keeps its size until a size message comes.
+    BITMAP described{};
+    GetObjectA(plugin.backBufferBitmap, sizeof described, &described);
+    EXPECT_EQ(described.bmWidth, 100);
+    SendMessageA(window, WM_SIZE, 0, MAKELPARAM(64, 20));
+    GetObjectA(plugin.backBufferBitmap, sizeof described, &described);
+    EXPECT_EQ(described.bmWidth, 64);
+    EXPECT_EQ(described.bmHeight, 20);
+}
+
+TEST_F(WindowMessages, SizingTakesTheDraggedSizeWithoutBoundOrRecord) {
+    HWND window = createPluginWindow();
+    forgetRcFile();
+    RECT dragged{10, 20, 13, 24};  // 3 by 4: no lower bound while dragging
+    EXPECT_EQ(SendMessageA(window, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&dragged)), 0);
+    EXPECT_EQ(plugin.width.load(), 3);
+    EXPECT_EQ(plugin.height.load(), 4);
+    EXPECT_EQ(dragged.left, 10);
+    EXPECT_EQ(dragged.top, 20);
+    EXPECT_EQ(dragged.right, 13);
+    EXPECT_EQ(dragged.bottom, 24);
+    EXPECT_EQ(rcText(), "");  // nothing written
+    // The back buffer was rebuilt at the window's client size of the moment.
+    BITMAP described{};
+    GetObjectA(plugin.backBufferBitmap, sizeof described, &described);
+    EXPECT_EQ(described.bmWidth, 100);
+    EXPECT_EQ(described.bmHeight, 25);
+}
+
+TEST_F(WindowMessages, MinimumTrackingSizeIs5By5) {
+    HWND window = createPluginWindow();
+    MINMAXINFO limits{};
+    limits.ptMaxSize = {800, 600};
+    limits.ptMinTrackSize = {100, 100};
+    limits.ptMaxTrackSize = {900, 700};
+    EXPECT_EQ(SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits)), 0);
+    EXPECT_EQ(limits.ptMinTrackSize.x, 5);
+    EXPECT_EQ(limits.ptMinTrackSize.y, 5);
+    EXPECT_EQ(limits.ptMaxSize.x, 800);
+    EXPECT_EQ(limits.ptMaxTrackSize.y, 700);
+}
+
+TEST_F(WindowMessages, MoveWritesPlaceAndSizeInOrderWhileFloating) {
+    HWND window = createPluginWindow();
+    forgetRcFile();
+    SetWindowPos(window, nullptr, 300, 200, 120, 30, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(plugin.posX, 300);
+    EXPECT_EQ(plugin.posY, 200);
+    EXPECT_EQ(plugin.width.load(), 120);
+    EXPECT_EQ(plugin.height.load(), 30);
+    EXPECT_EQ(rcLines(rcText()), (Lines{{"Vumira.plugin.x:", "300"},
+                                        {"Vumira.plugin.y:", "200"},
+                                        {"Vumira.plugin.width:", "120"},
+                                        {"Vumira.plugin.height:", "30"}}));
+
+    // A size below 16 is recorded as 16 although the window takes it.
+    forgetRcFile();
+    SetWindowPos(window, nullptr, 300, 200, 8, 5, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(rcLines(rcText()), (Lines{{"Vumira.plugin.x:", "300"},
+                                        {"Vumira.plugin.y:", "200"},
+                                        {"Vumira.plugin.width:", "16"},
+                                        {"Vumira.plugin.height:", "16"}}));
+    RECT rect = windowRect();
+    EXPECT_EQ(rect.right - rect.left, 8);
+}
+
+TEST_F(WindowMessages, MoveWhileDockedRecordsNothing) {
+    HWND window = createPluginWindow();
+    forgetRcFile();
+    plugin.inSlit = true;
+    SetWindowPos(window, nullptr, 300, 200, 120, 30, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(plugin.posX, 40);
+    EXPECT_EQ(plugin.posY, 30);
+    EXPECT_EQ(plugin.width.load(), 100);
+    EXPECT_FALSE(testsupport::readFile(rcFile()).size() > 0);
+    RECT rect = windowRect();
+    EXPECT_EQ(rect.left, 300);  // the window itself still moves
+}
+
+TEST_F(WindowMessages, SnapsOnlyAVisibleFloatingWindowWithSnappingOn) {
+    struct Case {
+        const char* name;
+        bool snap, docked, hidden;
+        int expectedX, expectedY;
+    };
+    const Case cases[] = {
+        {"floating, snapping", true, false, false, 0, 0},
+        {"snapping off", false, false, false, 4, 6},
+        {"docked", true, true, false, 4, 6},
+        {"hidden", true, false, true, 4, 6},
+    };
+    for (const Case& c : cases) {
+        HWND window = createPluginWindow();
+        plugin.snapWindow = c.snap;
+        plugin.inSlit = c.docked;
+        if (c.hidden) ShowWindow(window, SW_HIDE);
+        SetWindowPos(window, nullptr, 4, 6, 100, 25, SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT rect = windowRect();
+        EXPECT_EQ(rect.left, c.expectedX) << c.name;
+        EXPECT_EQ(rect.top, c.expectedY) << c.name;
+        DestroyWindow(window);
+        plugin.inSlit = false;
+        plugin.posX = 40;
+        plugin.posY = 30;
+    }
+}
+
+TEST_F(WindowMessages, CloseRequestLeavesTheWindowOpen) {
+    HWND window = createPluginWindow();
+    EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    MSG message;
+    while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(WindowMessages, PaintMessageDrawsTheFrame) {
+    HWND window = createFrameWindow(12, 10, 1, 0, 4, "h");
+    setBars(0, {0, 9, 0, 0});
+    InvalidateRect(window, nullptr, FALSE);
+    MSG message;
+    while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_EQ(GetPixel(plugin.backBufferDC, 3, 1), kBar);
+    EXPECT_EQ(GetPixel(plugin.backBufferDC, 3, 0), kBackground);
+}
+
+}  // namespace
+}  // namespace displaytest

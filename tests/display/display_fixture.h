@@ -148,7 +148,12 @@ protected:
         plugin.freqMax = freqMax;
         plugin.bandCount = freqMax - freqMin;
         plugin.scopeType.set(scopeType);
-        return createPluginWindow();
+        HWND window = createPluginWindow();
+        // The size message of the creation records at least 16 by 16; the
+        // frames of smaller windows are drawn from the size they really have.
+        plugin.width = width;
+        plugin.height = height;
+        return window;
     }
 
     static void setBars(int first, std::initializer_list<int> lengths) {

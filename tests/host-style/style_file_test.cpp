@@ -287,7 +287,9 @@ TEST(HostStyleShipped, EveryStyleDefinesEveryKeyWithReadableValues) {
             auto found = lines.find(key);
             ASSERT_NE(found, lines.end()) << path << " lacks " << key;
             bool isColor = key.find("olor") != std::string::npos;
-            if (isColor) EXPECT_TRUE(obsidel::parseColor(found->second).has_value()) << path << " " << key;
+            if (isColor) {
+                EXPECT_TRUE(obsidel::parseColor(found->second).has_value()) << path << " " << key;
+            }
         }
         EXPECT_TRUE(obsidel::loadStyleFile(path)) << path;
     }

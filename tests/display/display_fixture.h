@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <new>
 #include <string>
@@ -16,6 +17,7 @@
 #include "config/plugin_state.h"
 #include "display/render.h"
 #include "display/window.h"
+#include "host_paths.h"
 #include "style.h"
 #include "test_support.h"
 
@@ -117,6 +119,7 @@ protected:
     }
 
     void TearDown() override {
+        if (module_) FreeLibrary(module_);
         HWND window = plugin.pluginWindow.load();
         if (window && IsWindow(window)) DestroyWindow(window);
         UnregisterClassA("Vumira", GetModuleHandleA(nullptr));
@@ -199,6 +202,18 @@ protected:
         return text;
     }
 
+    // Loads a copy of an empty module from the test's folder and makes it
+    // the plug-in's module, so that the rc file search finds the test's rc
+    // file beside it; the host's folder is another temporary folder.
+    void useModuleInTestFolder() {
+        const std::string copy = dir_.file(std::filesystem::path(FIXTURE_MODULE).filename().string());
+        std::filesystem::copy_file(FIXTURE_MODULE, copy);
+        module_ = LoadLibraryA(copy.c_str());
+        ASSERT_NE(module_, nullptr);
+        plugin.moduleInstance = module_;
+        obsidel::setHomeFolder(home_.path().string());
+    }
+
     // The rc file's contents.
     std::string rcText() const { return testsupport::readFile(rcFile()); }
     std::string rcFile() const { return dir_.file("Vumira.rc"); }
@@ -206,6 +221,8 @@ protected:
 
 private:
     testsupport::TempDir dir_;
+    testsupport::TempDir home_;
+    HMODULE module_ = nullptr;
 };
 
 }  // namespace displaytest

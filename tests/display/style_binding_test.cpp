@@ -6,7 +6,6 @@
 #include "config/settings.h"
 #include "config/style.h"
 #include "display_fixture.h"
-#include "host_paths.h"
 
 namespace displaytest {
 namespace {
@@ -118,17 +117,8 @@ TEST_F(StyleBinding, PresetNumbersOutsideOneToFourChangeNothing) {
 }
 
 TEST_F(StyleBinding, LoaderAppendsTheColonAgainAfterAPreset) {
-    // The module stands in a temporary folder, so the rc file beside it is
-    // the one the preset writes.
-    const std::string module = dir().file(std::filesystem::path(FIXTURE_MODULE).filename().string());
-    std::filesystem::copy_file(FIXTURE_MODULE, module);
-    HMODULE loaded = LoadLibraryA(module.c_str());
-    ASSERT_NE(loaded, nullptr);
-    testsupport::TempDir home;
-    obsidel::setHomeFolder(home.path().string());
-
+    useModuleInTestFolder();
     loadHostStyle();
-    plugin.moduleInstance = loaded;
     vumira::applyColorPreset(2);
     vumira::copyText(plugin.scopeColorKey, "something.else:");
     vumira::copyText(plugin.peakColorKey, "something.else:");
@@ -139,7 +129,6 @@ TEST_F(StyleBinding, LoaderAppendsTheColonAgainAfterAPreset) {
     vumira::readStyle();
     EXPECT_EQ(plugin.scopeColor, RGB(3, 3, 3));
     EXPECT_EQ(plugin.peakColor, RGB(4, 4, 4));
-    FreeLibrary(loaded);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "display_fixture.h"
+#include "menu_tree.h"
 #include "window_edges.h"
 
 namespace displaytest {
@@ -283,6 +284,30 @@ TEST_F(WindowMessages, PaintMessageDrawsTheFrame) {
     while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     EXPECT_EQ(GetPixel(plugin.backBufferDC, 3, 1), kBar);
     EXPECT_EQ(GetPixel(plugin.backBufferDC, 3, 0), kBackground);
+}
+
+TEST_F(WindowMessages, RightClicksOpenTheConfigurationMenu) {
+    HWND window = createPluginWindow();
+    for (UINT message : {WM_RBUTTONUP, WM_NCRBUTTONUP}) {
+        const auto shown = obsidel::menuShowCount();
+        EXPECT_EQ(SendMessageA(window, message, 0, MAKELPARAM(5, 5)), 0);
+        EXPECT_EQ(obsidel::menuShowCount(), shown + 1) << message;
+        ASSERT_NE(obsidel::shownMenu(), nullptr);
+        EXPECT_EQ(obsidel::shownMenu()->flag, 1) << "built for a right click";
+    }
+}
+
+TEST_F(WindowMessages, HostMessagesReachTheInterpreter) {
+    useModuleInTestFolder();
+    HWND window = createPluginWindow();
+    // A broadcast command: the third colour preset.
+    EXPECT_EQ(SendMessageA(window, 10901, 0, reinterpret_cast<LPARAM>("@Vumira SetStyle 3")), 0);
+    EXPECT_STREQ(plugin.scopeColorKey, "menu.frame.color:");
+    // The reconfigure message reads the rc file again.
+    testsupport::writeFile(rcFile(), "Vumira.plugin.style.maxBarHeight: 77\n");
+    EXPECT_EQ(SendMessageA(window, 10103, 0, 0), 0);
+    EXPECT_EQ(plugin.maxBarHeight.load(), 77);
+    EXPECT_STREQ(plugin.scopeColorKey, "toolbar.textColor:");  // back to the stored default
 }
 
 }  // namespace

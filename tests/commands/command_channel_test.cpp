@@ -160,7 +160,7 @@ bool hasLine(const std::string& text, const std::string& line) {
 }
 
 TEST(CommandChannel, ExecSetsTheFrameRateAndTogglesAlwaysOnTop) {
-    RunningHost host({});
+    RunningHost host({.runtimeDir = true, .slit = false, .rc = ""});
     ASSERT_TRUE(host.ready(host.runtime() + "/obsidel.socket")) << host.log();
 
     Finished fps = host.run({"--exec", "@VumiraInternal SetFPS 30"});
@@ -177,7 +177,7 @@ TEST(CommandChannel, ExecSetsTheFrameRateAndTogglesAlwaysOnTop) {
 }
 
 TEST(CommandChannel, MenuPrintsTheTreeAndPickBroadcastsAnEntry) {
-    RunningHost host({});
+    RunningHost host({.runtimeDir = true, .slit = false, .rc = ""});
     ASSERT_TRUE(host.ready(host.runtime() + "/obsidel.socket")) << host.log();
 
     Finished menu = host.run({"--menu"});
@@ -210,7 +210,7 @@ TEST(CommandChannel, MenuPrintsTheTreeAndPickBroadcastsAnEntry) {
 }
 
 TEST(CommandChannel, ReconfigureMakesTheRunningPluginRereadItsRcFile) {
-    RunningHost host({});
+    RunningHost host({.runtimeDir = true, .slit = false, .rc = ""});
     ASSERT_TRUE(host.ready(host.runtime() + "/obsidel.socket")) << host.log();
     testsupport::writeFile(host.rcPath(), "Vumira.plugin.wave.KHz: 44\nVumira.plugin.style.scopeType: v\n");
 
@@ -235,7 +235,7 @@ TEST(CommandChannel, TheSlitToggleDocksAndUndocksInARunningHost) {
 }
 
 TEST(CommandChannel, WithoutARuntimeFolderHostAndClientMeetInAPrivateTemporaryFolder) {
-    RunningHost host({.runtimeDir = false});
+    RunningHost host({.runtimeDir = false, .slit = false, .rc = ""});
     ASSERT_TRUE(host.ready(host.privateFolder() + "/obsidel.socket")) << host.log();
     struct stat info {};
     ASSERT_EQ(stat(host.privateFolder().c_str(), &info), 0);

@@ -104,6 +104,9 @@ extern "C" void endPlugin(HINSTANCE module) {
         SetWindowPos(window, nullptr, plugin.posX, plugin.posY, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         plugin.inSlit = false;  // not written: the stored value still says where to start next time
     }
+    // The slit belongs to this start: a later start through beginPlugin has
+    // none, and must not dock into a slit that may be gone.
+    plugin.slitWindow = nullptr;
     if (window) DestroyWindow(window);
     UnregisterClassA(kClassName, module);
     if (plugin.styleFont) {

@@ -30,7 +30,6 @@ int runHost(const obsidel::Options& options) {
         return 1;
     }
     obsidel::closeOnInterrupt(host);
-    obsidel::startCommandChannel(instance);
 
     HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;
     if (options.slit && !slit) std::fprintf(stderr, "obsidel: cannot create the slit; plug-ins start outside it\n");
@@ -38,6 +37,9 @@ int runHost(const obsidel::Options& options) {
     if (modules.empty())
         modules.push_back(obsidel::programFolder() + obsidel::pathSeparator() + obsidel::defaultModuleName());
     for (const auto& module : modules) obsidel::loadPlugin(module, slit);
+    // Opened once the plug-ins have started: a script that waits for the
+    // channel then finds them ready for its commands.
+    obsidel::startCommandChannel(instance);
 
     if (options.exitAfterMs) obsidel::exitAfter(*options.exitAfterMs, options.snapshot);
     MSG message;

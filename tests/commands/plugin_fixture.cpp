@@ -54,6 +54,18 @@ void prepareProcess() {
     prepared = true;
 }
 
+namespace {
+
+// Prepared before any test runs, so that no test finds it half done.
+class ProcessEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { prepareProcess(); }
+};
+[[maybe_unused]] ::testing::Environment* const processEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ProcessEnvironment);
+
+}  // namespace
+
 StartedPlugin::StartedPlugin(const std::string& rcText, HWND slit, const std::string& homeName) {
     prepareProcess();
     auto home = folder_.path() / homeName;

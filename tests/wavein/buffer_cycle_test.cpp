@@ -65,7 +65,7 @@ void CALLBACK logMessages(HWAVEIN device, UINT message, DWORD_PTR instance, DWOR
 }
 
 HWAVEIN openLogged(const char* deviceText, const WAVEFORMATEX& format, CallbackLog& log) {
-    EXPECT_EQ(Win32SubsetSetWaveIn(deviceText), 0);
+    EXPECT_TRUE(wavetest::chooseDevice(deviceText));
     HWAVEIN device = nullptr;
     EXPECT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&logMessages),
                          reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION),
@@ -211,7 +211,7 @@ void CALLBACK circulate(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_
 }
 
 TEST(WaveInBufferCycle, ABufferQueuedAgainFromTheCallbackCirculatesUntilTheReset) {
-    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     Circulation state;
     std::vector<char> storage(64);  // 2 ms, as the plug-in's default
@@ -355,7 +355,7 @@ void CALLBACK requeueLate(HWAVEIN device, UINT message, DWORD_PTR instance, DWOR
 }
 
 TEST(WaveInBufferCycle, AResetWaitsForARunningCallbackAndHandsBackTheBufferItQueues) {
-    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     LateRequeue state;
     std::vector<char> storage(64);
@@ -402,7 +402,7 @@ void CALLBACK resetFromInside(HWAVEIN device, UINT message, DWORD_PTR instance, 
 }
 
 TEST(WaveInBufferCycle, AResetFromInsideTheCallbackHandsBackTheRestAtOnce) {
-    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     Nested state;
     std::vector<char> small(64), large(32000);
@@ -431,7 +431,7 @@ TEST(WaveInBufferCycle, AResetFromInsideTheCallbackHandsBackTheRestAtOnce) {
 }
 
 TEST(WaveInBufferCycle, WithoutACallbackTheFlagsTell) {
-    ASSERT_EQ(Win32SubsetSetWaveIn("tone:1000"), 0);
+    ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     HWAVEIN device = nullptr;
     ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);

@@ -37,7 +37,7 @@ TEST(WaveInCycles, ThreeHundredStartsAndStopsNeitherHangNorLoseTheBuffer) {
     std::vector<char> storage(64);
     Capture state;
     for (int cycle = 0; cycle < 300; ++cycle) {
-        ASSERT_EQ(Win32SubsetSetWaveIn(devices[cycle % 2]), 0);
+        ASSERT_TRUE(wavetest::chooseDevice(devices[cycle % 2]));
         HWAVEIN device = nullptr;
         ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&captureCallback),
                              reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#ifndef _WIN32
 #include <win32subset.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,20 @@
 #include <vector>
 
 namespace wavetest {
+
+// Chooses the device that the next waveInOpen records from. The Windows
+// build (run under Wine) has no such choice: it records from the system's
+// default device, which the Wine stage's private sound server fills with a
+// 1000 Hz tone, so only tests that do not depend on the device's text run
+// there.
+inline bool chooseDevice(const char* text) {
+#ifdef _WIN32
+    (void)text;
+    return true;
+#else
+    return Win32SubsetSetWaveIn(text) == 0;
+#endif
+}
 
 inline WAVEFORMATEX pcmFormat(unsigned rate, unsigned channels, unsigned bits) {
     WAVEFORMATEX format{};
@@ -49,7 +65,7 @@ public:
     Recorder& operator=(const Recorder&) = delete;
 
     MMRESULT open(const char* deviceText) {
-        if (Win32SubsetSetWaveIn(deviceText) != 0) return MMSYSERR_BADDEVICEID;
+        if (!chooseDevice(deviceText)) return MMSYSERR_BADDEVICEID;
         const MMRESULT opened = waveInOpen(&device_, WAVE_MAPPER, &format_, reinterpret_cast<DWORD_PTR>(&callback),
                                            reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
         if (opened != MMSYSERR_NOERROR) return opened;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "known_difference.h"
 #include "recording.h"
 
 namespace {
@@ -88,7 +89,7 @@ DWORD positionBytes(HWAVEIN device) {
     return time.u.cb;
 }
 
-TEST(WaveInBufferCycle, MessagesComeOnTheDevicesOwnThreadDuringOpenAndClose) {
+TEST(WaveInBufferCycle, OpenAndCloseComeFromTheirCallsAndBuffersFromTheDevicesThread) {
     CallbackLog log;
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     HWAVEIN device = openLogged("tone:1000", format, log);
@@ -98,8 +99,7 @@ TEST(WaveInBufferCycle, MessagesComeOnTheDevicesOwnThreadDuringOpenAndClose) {
     EXPECT_EQ(events[0].message, UINT(WIM_OPEN));
     EXPECT_EQ(events[0].device, device);
     EXPECT_EQ(events[0].param1, 0u);
-    const std::thread::id deviceThread = events[0].thread;
-    EXPECT_NE(deviceThread, std::this_thread::get_id());
+    EXPECT_EQ(events[0].thread, std::this_thread::get_id()) << "from inside waveInOpen";
 
     std::vector<char> storage(640);  // 20 ms
     WAVEHDR header = headerFor(storage);
@@ -120,11 +120,10 @@ TEST(WaveInBufferCycle, MessagesComeOnTheDevicesOwnThreadDuringOpenAndClose) {
     EXPECT_EQ(events[1].param1, reinterpret_cast<DWORD_PTR>(&header));
     EXPECT_EQ(events[1].bytes, 640u) << "a full buffer";
     EXPECT_EQ(events[1].flags, DWORD(WHDR_PREPARED | WHDR_DONE));
+    EXPECT_NE(events[1].thread, std::this_thread::get_id()) << "on the device's own thread";
     EXPECT_EQ(events[2].message, UINT(WIM_CLOSE)) << "WIM_CLOSE arrives before waveInClose returns";
-    for (const auto& event : events) {
-        EXPECT_EQ(event.thread, deviceThread);
-        EXPECT_EQ(event.device, device);
-    }
+    EXPECT_EQ(events[2].thread, std::this_thread::get_id()) << "from inside waveInClose";
+    for (const auto& event : events) EXPECT_EQ(event.device, device);
 }
 
 TEST(WaveInBufferCycle, ABufferHoldsWholeFramesOnly) {
@@ -155,7 +154,7 @@ TEST(WaveInBufferCycle, ABufferHoldsWholeFramesOnly) {
     }
 }
 
-TEST(WaveInBufferCycle, AQueuedBufferCannotBeQueuedUnpreparedOrLeftBehindByClose) {
+TEST(WaveInBufferCycle, AQueuedBufferCannotBeUnpreparedOrLeftBehindByClose) {
     CallbackLog log;
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     HWAVEIN device = openLogged("tone:1000", format, log);
@@ -173,11 +172,12 @@ TEST(WaveInBufferCycle, AQueuedBufferCannotBeQueuedUnpreparedOrLeftBehindByClose
     ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
 
     // Not started: the buffer stays queued.
-    EXPECT_EQ(waveInAddBuffer(device, &header, sizeof header), WAVERR_STILLPLAYING);
     EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), WAVERR_STILLPLAYING);
-    EXPECT_EQ(waveInPrepareHeader(device, &header, sizeof header), WAVERR_STILLPLAYING);
-    EXPECT_EQ(waveInClose(device), WAVERR_STILLPLAYING);
     EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED | WHDR_INQUEUE)) << "refused calls leave the flags";
+    const MMRESULT closedWhileQueued = waveInClose(device);
+    KNOWN_WINE_DIFFERENCE("Wine closes a device that still holds a buffer that was never started",
+                          EXPECT_EQ(closedWhileQueued, WAVERR_STILLPLAYING));
+    if (closedWhileQueued == MMSYSERR_NOERROR) return;  // the device is gone
 
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
     EXPECT_EQ(log.dataCount(), 1u) << "the reset hands the buffer back before it returns";
@@ -299,15 +299,15 @@ TEST(WaveInBufferCycle, AStopHandsBackTheBufferBeingFilledAndKeepsTheEmptyOnes) 
     EXPECT_EQ(waveInUnprepareHeader(device, &headers[1], sizeof(WAVEHDR)), WAVERR_STILLPLAYING)
         << "the empty buffer stays queued";
 
-    // Stopped, the position holds still; it answers in bytes, samples or
-    // milliseconds, and in bytes for a kind of time a recording has not.
+    // Stopped, the position holds still; it answers in bytes or samples,
+    // and in bytes for the kinds of time it does not keep.
     const DWORD bytes = positionBytes(device);
     EXPECT_EQ(bytes, events[1].bytes) << "8-bit mono: one byte a sample";
     const struct {
         UINT asked;
         UINT answered;
         DWORD value;
-    } times[] = {{TIME_SAMPLES, TIME_SAMPLES, bytes}, {TIME_MS, TIME_MS, bytes / 8}, {TIME_SMPTE, TIME_BYTES, bytes}};
+    } times[] = {{TIME_SAMPLES, TIME_SAMPLES, bytes}, {TIME_MS, TIME_BYTES, bytes}, {TIME_SMPTE, TIME_BYTES, bytes}};
     for (const auto& row : times) {
         MMTIME time{};
         time.wType = row.asked;
@@ -316,7 +316,7 @@ TEST(WaveInBufferCycle, AStopHandsBackTheBufferBeingFilledAndKeepsTheEmptyOnes) 
         EXPECT_EQ(time.u.cb, row.value) << "time kind " << row.asked;
     }
     MMTIME shortTime{};
-    EXPECT_EQ(waveInGetPosition(device, &shortTime, sizeof shortTime - 1), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveInGetPosition(device, &shortTime, sizeof shortTime - 1), MMSYSERR_ERROR);
 
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
     events = log.snapshot();
@@ -324,57 +324,6 @@ TEST(WaveInBufferCycle, AStopHandsBackTheBufferBeingFilledAndKeepsTheEmptyOnes) 
     EXPECT_EQ(events[2].param1, reinterpret_cast<DWORD_PTR>(&headers[1]));
     EXPECT_EQ(events[2].bytes, 0u) << "nothing is recorded while stopped";
     for (auto& header : headers) EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
-    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
-}
-
-// The stop handshake's hard case: the callback has read "capturing" as set,
-// the other thread clears it and resets, and only then does the callback
-// queue its buffer again. The reset must hand that buffer back too.
-struct LateRequeue {
-    std::atomic<int> capturing{1};
-    std::atomic<int> returned{0};
-    std::atomic<bool> inCallback{false};
-    std::atomic<bool> resetComing{false};
-    std::atomic<bool> first{true};
-};
-
-void CALLBACK requeueLate(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
-    if (message != WIM_DATA) return;
-    auto* state = reinterpret_cast<LateRequeue*>(instance);
-    const bool capturing = state->capturing.load(std::memory_order_acquire);
-    if (state->first.exchange(false)) {
-        state->inCallback = true;
-        waitUntil([&] { return state->resetComing.load(); });
-        std::this_thread::sleep_for(50ms);  // let the reset start while this callback runs
-    }
-    if (capturing) {
-        waveInAddBuffer(device, reinterpret_cast<WAVEHDR*>(param1), sizeof(WAVEHDR));
-    } else {
-        state->returned.fetch_add(1, std::memory_order_release);
-    }
-}
-
-TEST(WaveInBufferCycle, AResetWaitsForARunningCallbackAndHandsBackTheBufferItQueues) {
-    ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
-    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
-    LateRequeue state;
-    std::vector<char> storage(64);
-    HWAVEIN device = nullptr;
-    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&requeueLate),
-                         reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
-              MMSYSERR_NOERROR);
-    WAVEHDR header = headerFor(storage);
-    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
-    ASSERT_TRUE(waitUntil([&] { return state.inCallback.load(); }));
-
-    state.capturing.store(0, std::memory_order_release);
-    state.resetComing = true;
-    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
-    EXPECT_EQ(state.returned.load(std::memory_order_acquire), 1) << "the buffer queued late was handed back";
-    EXPECT_EQ(header.dwFlags & WHDR_INQUEUE, 0u);
-    EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
     EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
 }
 

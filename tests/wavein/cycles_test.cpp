@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "known_difference.h"
 #include "recording.h"
 
 namespace {
@@ -31,12 +32,15 @@ void CALLBACK captureCallback(HWAVEIN device, UINT message, DWORD_PTR instance, 
     }
 }
 
-TEST(WaveInCycles, ThreeHundredStartsAndStopsNeitherHangNorLoseTheBuffer) {
+TEST(WaveInCycles, ManyStartsAndStopsNeitherHangNorLoseTheBuffer) {
+    // Wine connects to its sound server at every open, half a second each:
+    // there the same path is taken fewer times.
+    const int cycles = testsupport::runningUnderWine() ? 20 : 300;
     const char* devices[] = {"tone:1000", "demo"};
     const WAVEFORMATEX format = wavetest::pcmFormat(16000, 1, 16);
     std::vector<char> storage(64);
     Capture state;
-    for (int cycle = 0; cycle < 300; ++cycle) {
+    for (int cycle = 0; cycle < cycles; ++cycle) {
         ASSERT_TRUE(wavetest::chooseDevice(devices[cycle % 2]));
         HWAVEIN device = nullptr;
         ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&captureCallback),
@@ -63,8 +67,8 @@ TEST(WaveInCycles, ThreeHundredStartsAndStopsNeitherHangNorLoseTheBuffer) {
         ASSERT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR) << "cycle " << cycle;
         ASSERT_EQ(waveInClose(device), MMSYSERR_NOERROR) << "cycle " << cycle;
     }
-    EXPECT_EQ(state.opens.load(), 300);
-    EXPECT_EQ(state.closes.load(), 300);
+    EXPECT_EQ(state.opens.load(), cycles);
+    EXPECT_EQ(state.closes.load(), cycles);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -158,7 +159,7 @@ inline std::vector<double> magnitudes(const std::vector<double>& samples) {
     std::vector<double> result(n / 2 + 1);
     for (std::size_t k = 0; k <= n / 2; ++k) {
         std::complex<double> sum;
-        for (std::size_t t = 0; t < n; ++t) sum += samples[t] * std::polar(1.0, -2 * M_PI * double(k * t % n) / double(n));
+        for (std::size_t t = 0; t < n; ++t) sum += samples[t] * std::polar(1.0, -2 * std::numbers::pi * double(k * t % n) / double(n));
         result[k] = std::abs(sum);
     }
     return result;

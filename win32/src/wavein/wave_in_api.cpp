@@ -9,10 +9,10 @@
 //   bits, 1000 to 192000 samples a second; any other format gets
 //   WAVERR_BADFORMAT, a device that cannot open MMSYSERR_NODRIVER, and a
 //   device text that names no device MMSYSERR_BADDEVICEID;
-// - CALLBACK_FUNCTION and CALLBACK_NULL; WIM_OPEN, WIM_DATA and WIM_CLOSE
-//   come on the device's own thread, WIM_OPEN before waveInOpen returns and
-//   WIM_CLOSE before waveInClose returns; a callback may queue buffers, stop
-//   and reset, but not close;
+// - CALLBACK_FUNCTION and CALLBACK_NULL; WIM_DATA comes on the device's own
+//   thread, WIM_OPEN from inside waveInOpen and WIM_CLOSE from inside
+//   waveInClose (on the calling thread, as Wine's winmm gives them); a
+//   callback may queue buffers, stop and reset, but not close;
 // - waveInReset, called from any thread, returns once every buffer that was
 //   queued has come back through the callback, and that callback has
 //   returned: with what it holds in dwBytesRecorded (possibly less than its
@@ -21,6 +21,8 @@
 //   buffer that it queues again is handed back too. The device writes into
 //   no buffer once the reset has been called. A callback must therefore not
 //   wait for the thread that resets;
+// - waveInGetPosition counts the bytes recorded into buffers since the
+//   open or the last reset, in samples when asked so and else in bytes;
 // - waveInStop hands back the buffer being filled when it holds anything
 //   and leaves the empty ones queued;
 // - waveInUnprepareHeader and waveInClose refuse with WAVERR_STILLPLAYING
@@ -173,7 +175,7 @@ MMRESULT WINAPI waveInReset(HWAVEIN handle) {
 MMRESULT WINAPI waveInGetPosition(HWAVEIN handle, LPMMTIME time, UINT size) {
     const auto device = findDevice(handle);
     if (!device) return MMSYSERR_INVALHANDLE;
-    if (!time || size < sizeof(MMTIME)) return MMSYSERR_INVALPARAM;
+    if (!time || size < sizeof(MMTIME)) return MMSYSERR_ERROR;  // as Wine's winmm answers
     return device->position(time);
 }
 

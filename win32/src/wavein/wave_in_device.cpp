@@ -51,18 +51,19 @@ MMRESULT WaveInDevice::open(const std::shared_ptr<WaveInDevice>& self, std::uniq
     } catch (const std::system_error&) {
         return MMSYSERR_NOMEM;
     }
-    std::unique_lock<std::mutex> held(lock_);
-    changed_.wait(held, [this] { return openDelivered_; });
     try {
         recorder_ = std::thread([this, self, moved = std::move(stream)]() mutable { recordLoop(self, std::move(moved)); });
     } catch (const std::system_error&) {
-        closing_ = true;
-        recorderEnded_ = true;
+        {
+            std::lock_guard<std::mutex> held(lock_);
+            closing_ = true;
+            recorderEnded_ = true;
+        }
         changed_.notify_all();
-        held.unlock();
         callbackThread_.join();
         return MMSYSERR_NOMEM;
     }
+    notify(WIM_OPEN, 0);
     return MMSYSERR_NOERROR;
 }
 
@@ -152,10 +153,7 @@ void WaveInDevice::callbackLoop() {
         std::lock_guard<std::mutex> held(lock_);
         callbackThreadId_ = std::this_thread::get_id();
     }
-    notify(WIM_OPEN, 0);
     std::unique_lock<std::mutex> held(lock_);
-    openDelivered_ = true;
-    changed_.notify_all();
     for (;;) {
         changed_.wait(held, [this] { return !done_.empty() || controlsAsked_ != controlsDone_ || closing_; });
         if (controlsAsked_ != controlsDone_) {
@@ -170,8 +168,6 @@ void WaveInDevice::callbackLoop() {
             break;  // closing, and nothing is left to hand back
         }
     }
-    held.unlock();
-    notify(WIM_CLOSE, 0);
 }
 
 // `self` keeps the device alive while this thread runs, even after a close
@@ -238,17 +234,11 @@ void WaveInDevice::fillBuffersLocked(const unsigned char* data, std::size_t byte
 MMRESULT WaveInDevice::position(MMTIME* time) {
     std::lock_guard<std::mutex> held(lock_);
     if (closing_) return MMSYSERR_INVALHANDLE;
-    switch (time->wType) {
-    case TIME_SAMPLES:
+    if (time->wType == TIME_SAMPLES) {
         time->u.sample = DWORD(positionBytes_ / format_.nBlockAlign);
-        break;
-    case TIME_MS:
-        time->u.ms = DWORD(positionBytes_ * 1000 / format_.nAvgBytesPerSec);
-        break;
-    default:  // a kind of time that a recording has not: bytes, as the real driver answers
+    } else {  // every other kind of time is answered in bytes, as Wine's winmm does
         time->wType = TIME_BYTES;
         time->u.cb = DWORD(positionBytes_);
-        break;
     }
     return MMSYSERR_NOERROR;
 }
@@ -263,7 +253,7 @@ MMRESULT WaveInDevice::close() {
     started_ = false;
     changed_.notify_all();
     held.unlock();
-    callbackThread_.join();  // after WIM_CLOSE
+    callbackThread_.join();
     held.lock();
     const bool recorderStopped = changed_.wait_for(held, kRecorderStopWait, [this] { return recorderEnded_; });
     held.unlock();
@@ -274,6 +264,7 @@ MMRESULT WaveInDevice::close() {
                      deviceText_.c_str(), static_cast<long long>(kRecorderStopWait.count()));
         recorder_.detach();
     }
+    notify(WIM_CLOSE, 0);
     return MMSYSERR_NOERROR;
 }
 

@@ -1,10 +1,11 @@
 // One open wave-in device: the queue of the program's buffers and the two
 // threads that serve it.
-// - The callback thread calls the program: WIM_OPEN while waveInOpen waits,
-//   WIM_DATA for each buffer handed back, WIM_CLOSE while waveInClose waits.
-//   It also carries out waveInStop and waveInReset, between callbacks, so
-//   that it never hands back a buffer while a callback still runs. It never
-//   waits for the recording device.
+// - The callback thread calls the program with WIM_DATA for each buffer
+//   handed back. It also carries out waveInStop and waveInReset, between
+//   callbacks, so that it never hands back a buffer while a callback still
+//   runs. It never waits for the recording device. (WIM_OPEN and WIM_CLOSE
+//   come from waveInOpen and waveInClose themselves, on the calling thread,
+//   as Wine's winmm gives them too.)
 // - The recording thread reads the device and copies what it records into
 //   the buffer at the head of the queue. It never calls the program, so a
 //   device that blocks or fails can hold up neither the callbacks nor a
@@ -40,7 +41,7 @@ public:
     WaveInDevice(const WAVEFORMATEX& format, WAVEINPROC callback, DWORD_PTR instance, std::string deviceText);
     HWAVEIN handle() { return reinterpret_cast<HWAVEIN>(this); }
 
-    // Starts both threads and returns once the callback has had WIM_OPEN.
+    // Starts both threads, then gives the callback WIM_OPEN.
     MMRESULT open(const std::shared_ptr<WaveInDevice>& self, std::unique_ptr<PcmStream> stream);
     MMRESULT prepare(WAVEHDR* header);
     MMRESULT unprepare(WAVEHDR* header);
@@ -49,8 +50,8 @@ public:
     MMRESULT stop() { return control(false); }
     MMRESULT reset() { return control(true); }
     MMRESULT position(MMTIME* time);
-    // Refuses while any buffer is queued or not yet handed back; else
-    // returns after WIM_CLOSE.
+    // Refuses while any buffer is queued or not yet handed back; else ends
+    // both threads and gives the callback WIM_CLOSE.
     MMRESULT close();
 
 private:
@@ -74,7 +75,6 @@ private:
     HeaderList done_;   // filled or handed back, for the callback thread
     bool started_ = false;
     bool closing_ = false;
-    bool openDelivered_ = false;
     bool recorderEnded_ = false;
     bool resetWanted_ = false;
     bool stopWanted_ = false;

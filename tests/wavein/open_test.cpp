@@ -54,14 +54,15 @@ TEST(WaveInOpen, CallsOnAClosedOrMadeUpHandleAreRefused) {
     ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, ignoring(), 0, CALLBACK_FUNCTION), MMSYSERR_NOERROR);
     ASSERT_EQ(waveInClose(device), MMSYSERR_NOERROR);
     char data[16];
-    WAVEHDR header{};
-    header.lpData = data;
-    header.dwBufferLength = sizeof data;
+    WAVEHDR fresh{};
+    fresh.lpData = data;
+    fresh.dwBufferLength = sizeof data;
+    WAVEHDR header = fresh;
     header.dwFlags = WHDR_PREPARED;  // so that only the handle is wrong
     MMTIME time{};
     time.wType = TIME_BYTES;
     for (HWAVEIN handle : {device, static_cast<HWAVEIN>(nullptr), reinterpret_cast<HWAVEIN>(&header)}) {
-        EXPECT_EQ(waveInPrepareHeader(handle, &header, sizeof header), MMSYSERR_INVALHANDLE);
+        EXPECT_EQ(waveInPrepareHeader(handle, &fresh, sizeof fresh), MMSYSERR_INVALHANDLE);
         EXPECT_EQ(waveInAddBuffer(handle, &header, sizeof header), MMSYSERR_INVALHANDLE);
         EXPECT_EQ(waveInUnprepareHeader(handle, &header, sizeof header), MMSYSERR_INVALHANDLE);
         EXPECT_EQ(waveInStart(handle), MMSYSERR_INVALHANDLE);
@@ -70,6 +71,7 @@ TEST(WaveInOpen, CallsOnAClosedOrMadeUpHandleAreRefused) {
         EXPECT_EQ(waveInGetPosition(handle, &time, sizeof time), MMSYSERR_INVALHANDLE);
         EXPECT_EQ(waveInClose(handle), MMSYSERR_INVALHANDLE);
     }
+    EXPECT_EQ(fresh.dwFlags, 0u) << "a refused call must not touch the header";
     EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED)) << "a refused call must not touch the header";
 }
 

@@ -73,4 +73,30 @@ TEST(GdiObjectCounts, ObjectDeletedWhileSelectedIsFreedWhenReplaced) {
     EXPECT_EQ(gdiObjects(), before);
 }
 
+TEST(GdiObjectCounts, WindowDcsAreLentNotMadeWhileBackBuffersCount) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "GdiObjectCountsTest";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    HWND window = CreateWindowExA(0, "GdiObjectCountsTest", "", WS_POPUP, 0, 0, 30, 20, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+
+    const DWORD before = gdiObjects();
+    HDC windowDc = GetDC(window);
+    EXPECT_EQ(gdiObjects(), before) << "a window's DC is lent from the window manager's cache";
+    HDC back = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, 30, 20);
+    HGDIOBJ previous = SelectObject(back, bitmap);
+    EXPECT_EQ(gdiObjects(), before + 2);
+    ReleaseDC(window, windowDc);
+    EXPECT_TRUE(DeleteObject(SelectObject(back, previous)));
+    DeleteDC(back);
+    EXPECT_EQ(gdiObjects(), before);
+
+    DestroyWindow(window);
+    UnregisterClassA("GdiObjectCountsTest", GetModuleHandleA(nullptr));
+}
+
 }  // namespace

@@ -99,6 +99,23 @@ TEST_F(Slit, TheSlitToggleLeavesAndEntersTheSlit) {
     EXPECT_EQ(vumira::plugin.posY, 200);
 }
 
+TEST_F(Slit, PutsADockedWindowBackWhenItsPluginPlacesIt) {
+    commandtest::StartedPlugin plugin("Vumira.plugin.inSlit: true\nVumira.plugin.x: 30\nVumira.plugin.y: 5\n", slit);
+    HWND window = plugin.window();
+    commandtest::pumpMessages();
+    // Every toggle applies the window state, which places the window at its
+    // floating place, inside the slit when docked; the slit's check puts it back.
+    commandtest::broadcast("@VumiraInternal AlwaysOnTop");
+    RECT slitRect = screenRect(slit);
+    ASSERT_EQ(screenRect(window).left, slitRect.left + 30);
+    for (int i = 0; i < 200 && screenRect(window).left != slitRect.left; ++i) {
+        Sleep(10);
+        commandtest::pumpMessages();
+    }
+    EXPECT_EQ(screenRect(window).left, slitRect.left);
+    EXPECT_EQ(screenRect(window).top, slitRect.top);
+}
+
 LRESULT CALLBACK plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }

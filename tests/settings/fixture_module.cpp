@@ -1,0 +1,1 @@
+extern "C" int fixtureModuleMarker(void) { return 1; }

@@ -4,7 +4,7 @@
 VUMIRA_BUILD_PACKAGES="cmake g++ make pkg-config libx11-dev libxext-dev libpulse-dev libasound2-dev
     libsndfile1-dev libsoxr-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core"
 VUMIRA_RUN_PACKAGES="pulseaudio-utils"
-VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth pulseaudio pulseaudio-utils sox
+VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev pulseaudio pulseaudio-utils sox
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"
 
 install_missing_packages() {

@@ -87,6 +87,8 @@ Surface composeScreen();
 Surface composeWindow(const user::WindowPicture& picture);
 
 // The back ends in this build, in the order the default tries them.
+extern const Backend x11Backend;       // x11.cpp
+extern const Backend termBackend;      // term.cpp
 extern const Backend headlessBackend;
 
 }  // namespace subset::display

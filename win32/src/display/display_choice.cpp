@@ -26,8 +26,9 @@
 namespace subset::display {
 namespace {
 
-// Priority order for the default: real displays first, headless last.
-const Backend* const kBackends[] = {&headlessBackend};
+// Priority order for the default: an X display when $DISPLAY answers, else
+// the terminal when standard output is one, else headless (always opens).
+const Backend* const kBackends[] = {&x11Backend, &termBackend, &headlessBackend};
 
 // The choice is made under the mutex; reading it needs none, so that the
 // window manager may ask for the screen size while it holds its own lock.

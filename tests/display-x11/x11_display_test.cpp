@@ -1,0 +1,781 @@
+// The x11 display against a private Xvfb: windows made with plain Win32
+// calls, checked from a second X connection as a window manager or a user
+// would see them (place, hints, states, shape, opacity, pixels), and input
+// made with XTest reaching the windows through the subset's own loops.
+#include <windows.h>
+#include <win32subset.h>
+
+// GoogleTest before Xlib, whose macros (None, Bool, Status) it would trip on.
+#include "test_support.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/shape.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- a private X server -------------------------------------------------------
+
+std::string findProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        std::string candidate = folders.substr(start, end - start) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return "";
+}
+
+// Xvfb on a display number that it finds free itself (-displayfd), so that
+// tests running side by side never race for one.
+class PrivateXServer {
+public:
+    ~PrivateXServer() { stop(); }
+
+    // Returns what went wrong, or "" once the server accepts connections.
+    std::string start() {
+        std::string program = findProgram("Xvfb");
+        if (program.empty()) return "Xvfb (Debian package xvfb)";
+        int ends[2];
+        if (pipe(ends) != 0) return "a pipe for Xvfb";
+        fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(ends[0]);
+            int quiet = open("/dev/null", O_RDWR);
+            dup2(quiet, 0);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            std::string fd = std::to_string(ends[1]);
+            execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+                  "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ends[1]);
+        if (pid_ < 0) {
+            close(ends[0]);
+            return "fork for Xvfb";
+        }
+        // Xvfb writes the display number once it accepts connections.
+        std::string number;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd fd{ends[0], POLLIN, 0};
+            if (poll(&fd, 1, 200) <= 0) continue;
+            char buffer[32];
+            ssize_t got = read(ends[0], buffer, sizeof buffer);
+            if (got <= 0) break;
+            number.append(buffer, static_cast<size_t>(got));
+        }
+        close(ends[0]);
+        if (number.find('\n') == std::string::npos) {
+            stop();
+            return "an Xvfb that starts (it did not report a display number within 20 s)";
+        }
+        name_ = ":" + number.substr(0, number.find('\n'));
+        return "";
+    }
+
+    void stop(int signal = SIGTERM) {
+        if (pid_ <= 0) return;
+        kill(pid_, signal);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+    const std::string& name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// Standard error into a file for a while, to read what the subset said.
+class StderrCapture {
+public:
+    StderrCapture() : file_(folder_.file("stderr.txt")) {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        int target = open(file_.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        dup2(target, 2);
+        close(target);
+    }
+    ~StderrCapture() { restore(); }
+    std::string peek() const { return testsupport::readFile(file_); }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+    }
+    testsupport::TempDir folder_;
+    std::string file_;
+    int saved_ = -1;
+};
+
+// ---- windows that paint a known picture and record what reaches them ---------
+
+struct Fill {
+    RECT rect;
+    COLORREF color;
+};
+
+struct TestWindow {
+    std::vector<Fill> picture;  // painted in order at every WM_PAINT
+    bool caption = false;       // like the plug-in: drag to move, Alt+drag to size
+    std::function<void()> onEnterSizeMove;
+    int paints = 0;
+    std::vector<MSG> input;          // mouse and key messages, as they came
+    std::vector<RECT> placements;    // every WM_WINDOWPOSCHANGED, as x, y, x + cx, y + cy
+};
+
+std::map<HWND, TestWindow>& testWindows() {
+    static std::map<HWND, TestWindow> windows;
+    return windows;
+}
+
+LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto found = testWindows().find(window);
+    if (found == testWindows().end()) return DefWindowProcA(window, message, wParam, lParam);
+    TestWindow& test = found->second;
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        for (const Fill& fill : test.picture) {
+            HBRUSH brush = CreateSolidBrush(fill.color);
+            FillRect(dc, &fill.rect, brush);
+            DeleteObject(brush);
+        }
+        EndPaint(window, &paint);
+        ++test.paints;
+        return 0;
+    }
+    case WM_NCHITTEST:
+        if (test.caption) return HTCAPTION;
+        break;
+    case WM_NCLBUTTONDOWN:
+        if (test.caption) {
+            const bool alt = (GetAsyncKeyState(VK_MENU) & 0x8000) != 0;
+            PostMessageA(window, WM_SYSCOMMAND, alt ? (SC_SIZE | WMSZ_BOTTOMRIGHT) : (SC_MOVE | HTCAPTION), 0);
+            return 0;
+        }
+        break;
+    case WM_ENTERSIZEMOVE:
+        if (test.onEnterSizeMove) test.onEnterSizeMove();
+        break;
+    case WM_WINDOWPOSCHANGED: {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+        test.placements.push_back(RECT{pos->x, pos->y, pos->x + pos->cx, pos->y + pos->cy});
+        break;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MOUSEWHEEL:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        test.input.push_back(MSG{window, message, wParam, lParam, 0, POINT{}});
+        break;
+    default: break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+const char kClassName[] = "X11DisplayTestWindow";
+
+// Runs this thread's messages until `done` holds or ten seconds pass.
+bool pumpUntil(const std::function<bool()>& done, std::optional<WPARAM>* quit = nullptr) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                if (quit) *quit = message.wParam;
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        Sleep(5);
+    }
+}
+
+// ---- looking from the X side ------------------------------------------------------
+
+struct XPlace {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool viewable = false;
+    bool overrideRedirect = false;
+    bool operator==(const XPlace&) const = default;
+};
+
+std::string textOf(const RECT& r) {
+    return "{" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
+           std::to_string(r.bottom) + "}";
+}
+
+class X11Display : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string missing = server_.start();
+        SKIP_OR_FAIL_WITHOUT(missing.empty(), missing);
+        ASSERT_EQ(Win32SubsetSetDisplay(("x11:" + server_.name()).c_str()), 0);
+        ASSERT_STREQ(Win32SubsetDisplayName(), "x11");
+        x_ = XOpenDisplay(server_.name().c_str());
+        ASSERT_NE(x_, nullptr);
+        root_ = DefaultRootWindow(x_);
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = testWindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = kClassName;
+        RegisterClassA(&windowClass);
+    }
+
+    void TearDown() override {
+        for (auto& [window, test] : testWindows()) DestroyWindow(window);
+        testWindows().clear();
+        UnregisterClassA(kClassName, GetModuleHandleA(nullptr));
+        if (x_) XCloseDisplay(x_);
+        x_ = nullptr;
+        Win32SubsetSetDisplay("headless");  // closes the connection before the server goes
+        server_.stop();
+    }
+
+    HWND makeWindow(const std::string& title, DWORD exStyle, const RECT& rect, std::vector<Fill> picture,
+                    DWORD style = WS_POPUP | WS_VISIBLE) {
+        HWND window = CreateWindowExA(exStyle, kClassName, title.c_str(), style, rect.left, rect.top,
+                                      rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+        EXPECT_NE(window, nullptr) << title;
+        testWindows()[window].picture = std::move(picture);
+        return window;
+    }
+
+    // The X window that shows the subset's window of this title.
+    ::Window xWindowNamed(const std::string& title) {
+        XSync(x_, False);
+        ::Window rootReturn = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        ::Window found = 0;
+        if (!XQueryTree(x_, root_, &rootReturn, &parent, &children, &count)) return 0;
+        for (unsigned i = 0; i < count && !found; ++i) {
+            char* name = nullptr;
+            if (XFetchName(x_, children[i], &name) && name) {
+                if (title == name) found = children[i];
+                XFree(name);
+            }
+        }
+        if (children) XFree(children);
+        return found;
+    }
+
+    ::Window waitForXWindow(const std::string& title) {
+        ::Window found = 0;
+        pumpUntil([&] { return (found = xWindowNamed(title)) != 0; });
+        return found;
+    }
+
+    XPlace placeOf(::Window window) {
+        XSync(x_, False);
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(x_, window, &attributes)) return XPlace{};
+        return XPlace{attributes.x, attributes.y, attributes.width, attributes.height,
+                      attributes.map_state == IsViewable, attributes.override_redirect != False};
+    }
+
+    bool waitForPlace(::Window window, const XPlace& wanted) {
+        return pumpUntil([&] { return placeOf(window) == wanted; });
+    }
+
+    std::vector<unsigned long> property(::Window window, const char* name, Atom type) {
+        XSync(x_, False);
+        Atom actualType = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::vector<unsigned long> values;
+        if (XGetWindowProperty(x_, window, XInternAtom(x_, name, False), 0, 64, False, type, &actualType, &format,
+                               &count, &after, &data) == Success &&
+            data && format == 32) {
+            // Xlib hands 32-bit items over as longs, sign-extended.
+            const auto* longs = reinterpret_cast<const long*>(data);
+            for (unsigned long i = 0; i < count; ++i) values.push_back(static_cast<unsigned long>(longs[i]) & 0xFFFFFFFFul);
+        }
+        if (data) XFree(data);
+        return values;
+    }
+
+    bool hasProperty(::Window window, const char* name) {
+        XSync(x_, False);
+        Atom actualType = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(x_, window, XInternAtom(x_, name, False), 0, 1, False, AnyPropertyType, &actualType,
+                           &format, &count, &after, &data);
+        if (data) XFree(data);
+        return actualType != None;
+    }
+
+    std::set<std::string> atomNames(::Window window, const char* name) {
+        std::set<std::string> names;
+        for (unsigned long atom : property(window, name, XA_ATOM)) {
+            char* text = XGetAtomName(x_, atom);
+            if (text) {
+                names.insert(text);
+                XFree(text);
+            }
+        }
+        return names;
+    }
+
+    struct ShapeRect {
+        int x, y, width, height;
+        bool operator==(const ShapeRect&) const = default;
+    };
+    std::vector<ShapeRect> shapeOf(::Window window, int kind) {
+        XSync(x_, False);
+        int count = 0, ordering = 0;
+        XRectangle* rectangles = XShapeGetRectangles(x_, window, kind, &count, &ordering);
+        std::vector<ShapeRect> result;
+        for (int i = 0; i < count; ++i)
+            result.push_back(ShapeRect{rectangles[i].x, rectangles[i].y, rectangles[i].width, rectangles[i].height});
+        if (rectangles) XFree(rectangles);
+        return result;
+    }
+
+    bool boundingShaped(::Window window) {
+        XSync(x_, False);
+        Bool shaped = False, clipShaped = False;
+        int x = 0, y = 0, cx = 0, cy = 0;
+        unsigned w = 0, h = 0, cw = 0, ch = 0;
+        XShapeQueryExtents(x_, window, &shaped, &x, &y, &w, &h, &clipShaped, &cx, &cy, &cw, &ch);
+        return shaped != False;
+    }
+
+    // Pixels of the window as the X server shows them, 0xRRGGBB.
+    std::vector<uint32_t> pixelsOf(::Window window, int width, int height) {
+        XSync(x_, False);
+        std::vector<uint32_t> pixels;
+        XImage* image = XGetImage(x_, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                  AllPlanes, ZPixmap);
+        if (!image) return pixels;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    void pressKey(KeySym symbol, bool down) {
+        XTestFakeKeyEvent(x_, XKeysymToKeycode(x_, symbol), down ? True : False, CurrentTime);
+    }
+    void movePointer(int x, int y) { XTestFakeMotionEvent(x_, DefaultScreen(x_), x, y, CurrentTime); }
+    void pressButton(unsigned button, bool down) { XTestFakeButtonEvent(x_, button, down ? True : False, CurrentTime); }
+
+    bool haveXTest() {
+        int event = 0, error = 0, major = 0, minor = 0;
+        return XTestQueryExtension(x_, &event, &error, &major, &minor) != False;
+    }
+
+    PrivateXServer server_;
+    Display* x_ = nullptr;
+    ::Window root_ = 0;
+};
+
+RECT windowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+bool isAt(HWND window, const RECT& wanted) {
+    RECT rect = windowRect(window);
+    return EqualRect(&rect, &wanted) != 0;
+}
+
+uint32_t rgb(int r, int g, int b) { return static_cast<uint32_t>((r << 16) | (g << 8) | b); }
+
+// ---- tests ----------------------------------------------------------------------
+
+TEST_F(X11Display, WindowsAppearAtTheirPlacesUndecoratedStickyAndWithTheirStates) {
+    struct Case {
+        const char* title;
+        DWORD exStyle;
+        RECT rect;
+        std::set<std::string> states;
+        const char* type;
+    };
+    const Case cases[] = {
+        {"plain window", 0, {40, 30, 200, 90}, {"_NET_WM_STATE_STICKY"}, "_NET_WM_WINDOW_TYPE_NORMAL"},
+        {"tool window",
+         WS_EX_TOOLWINDOW,
+         {300, 50, 420, 80},
+         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"},
+         "_NET_WM_WINDOW_TYPE_UTILITY"},
+        {"top-most tool window",
+         WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
+         {600, 500, 700, 525},
+         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"},
+         "_NET_WM_WINDOW_TYPE_UTILITY"},
+        {"top-most window", WS_EX_TOPMOST, {0, 0, 16, 16}, {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_ABOVE"},
+         "_NET_WM_WINDOW_TYPE_NORMAL"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        makeWindow(c.title, c.exStyle, c.rect, {{{0, 0, 400, 400}, RGB(10, 20, 30)}});
+        ::Window shown = waitForXWindow(c.title);
+        ASSERT_NE(shown, 0u);
+        const XPlace wanted{c.rect.left, c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, true, false};
+        EXPECT_TRUE(waitForPlace(shown, wanted)) << "the X window is at " << placeOf(shown).x << ", " << placeOf(shown).y;
+        // Motif hints: flags say "decorations given", and there are none.
+        std::vector<unsigned long> motif = property(shown, "_MOTIF_WM_HINTS", AnyPropertyType);
+        ASSERT_EQ(motif.size(), 5u);
+        EXPECT_EQ(motif[0] & 2, 2u);
+        EXPECT_EQ(motif[2], 0u);
+        EXPECT_EQ(atomNames(shown, "_NET_WM_STATE"), c.states);
+        EXPECT_EQ(atomNames(shown, "_NET_WM_WINDOW_TYPE"), std::set<std::string>{c.type});
+        EXPECT_EQ(property(shown, "_NET_WM_DESKTOP", XA_CARDINAL), std::vector<unsigned long>{0xFFFFFFFFul});
+    }
+}
+
+TEST_F(X11Display, HiddenWindowsAreUnmappedAndEmptyOnesNeverShow) {
+    HWND window = makeWindow("shown and hidden", 0, {10, 10, 50, 30}, {});
+    ::Window shown = waitForXWindow("shown and hidden");
+    ASSERT_NE(shown, 0u);
+    EXPECT_TRUE(pumpUntil([&] { return placeOf(shown).viewable; }));
+    ShowWindow(window, SW_HIDE);
+    EXPECT_TRUE(pumpUntil([&] { return !placeOf(shown).viewable; }));
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    EXPECT_TRUE(pumpUntil([&] { return placeOf(shown).viewable; }));
+    // X has no window of width 0: the subset's empty window is simply not shown.
+    SetWindowPos(window, nullptr, 10, 10, 0, 20, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(pumpUntil([&] { return !placeOf(shown).viewable; }));
+    SetWindowPos(window, nullptr, 10, 10, 30, 20, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(waitForPlace(shown, XPlace{10, 10, 30, 20, true, false}));
+}
+
+TEST_F(X11Display, TopMostAndStackingFollowTheSubset) {
+    HWND first = makeWindow("first", 0, {100, 100, 200, 200}, {});
+    HWND second = makeWindow("second", 0, {150, 150, 250, 250}, {});
+    ::Window firstShown = waitForXWindow("first"), secondShown = waitForXWindow("second");
+    ASSERT_NE(firstShown, 0u);
+    ASSERT_NE(secondShown, 0u);
+    // XQueryTree lists the root's children bottom first.
+    auto firstIsAbove = [&] {
+        XSync(x_, False);
+        ::Window rootReturn = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(x_, root_, &rootReturn, &parent, &children, &count);
+        int firstAt = -1, secondAt = -1;
+        for (unsigned i = 0; i < count; ++i) {
+            if (children[i] == firstShown) firstAt = static_cast<int>(i);
+            if (children[i] == secondShown) secondAt = static_cast<int>(i);
+        }
+        if (children) XFree(children);
+        return firstAt > secondAt;
+    };
+    auto above = [&](::Window window) { return atomNames(window, "_NET_WM_STATE").count("_NET_WM_STATE_ABOVE") == 1; };
+
+    SetWindowPos(first, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(pumpUntil([&] { return above(firstShown) && firstIsAbove(); }));
+    EXPECT_FALSE(above(secondShown));
+
+    SetWindowPos(first, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(pumpUntil([&] { return !above(firstShown); }));
+    SetWindowPos(second, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(pumpUntil([&] { return !firstIsAbove(); }));
+}
+
+TEST_F(X11Display, ColourKeyPixelsAreCutOutOfTheShape) {
+    const COLORREF key = RGB(255, 0, 230);
+    // An upside-down L on the key colour: a bar along the top and a stem.
+    HWND window = makeWindow("keyed", WS_EX_LAYERED | WS_EX_TOOLWINDOW, {200, 200, 240, 220},
+                             {{{0, 0, 40, 20}, key}, {{0, 0, 40, 4}, RGB(0, 0, 255)}, {{10, 4, 20, 20}, RGB(0, 255, 0)}});
+    ::Window shown = waitForXWindow("keyed");
+    ASSERT_NE(shown, 0u);
+    // Layered without attributes: nothing shows.
+    EXPECT_TRUE(pumpUntil([&] { return boundingShaped(shown) && shapeOf(shown, ShapeBounding).empty(); }));
+
+    SetLayeredWindowAttributes(window, key, 255, LWA_COLORKEY);
+    using R = std::vector<ShapeRect>;
+    const R lShape{{0, 0, 40, 4}, {10, 4, 10, 16}};
+    EXPECT_TRUE(pumpUntil([&] { return shapeOf(shown, ShapeBounding) == lShape; }));
+
+    // The shape follows the picture at the next paint.
+    testWindows()[window].picture = {{{0, 0, 40, 20}, key}, {{5, 5, 15, 10}, RGB(1, 2, 3)}};
+    InvalidateRect(window, nullptr, FALSE);
+    EXPECT_TRUE(pumpUntil([&] { return shapeOf(shown, ShapeBounding) == R{{5, 5, 10, 5}}; }));
+
+    // Without the layered style the window is whole again.
+    SetWindowLongA(window, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(pumpUntil([&] { return !boundingShaped(shown); }));
+}
+
+TEST_F(X11Display, TheOpacityPropertyCarriesTheConstantAlpha) {
+    struct Case {
+        const char* title;
+        DWORD flags;
+        BYTE alpha;
+        std::optional<unsigned long> opacity;  // none: the property is absent
+        bool pointerPasses;                    // an empty input shape
+    };
+    const Case cases[] = {
+        {"half", LWA_ALPHA, 128, 0x80808080ul, false},
+        {"opaque", LWA_ALPHA, 255, std::nullopt, false},
+        {"alpha not asked for", LWA_COLORKEY, 100, std::nullopt, false},
+        {"nearly clear with key", LWA_ALPHA | LWA_COLORKEY, 1, 0x01010101ul, false},
+        {"clear", LWA_ALPHA, 0, 0ul, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        HWND window = makeWindow(c.title, WS_EX_LAYERED, {20, 20, 60, 40}, {{{0, 0, 40, 20}, RGB(9, 9, 9)}});
+        SetLayeredWindowAttributes(window, RGB(255, 0, 230), c.alpha, c.flags);
+        ::Window shown = waitForXWindow(c.title);
+        ASSERT_NE(shown, 0u);
+        EXPECT_TRUE(pumpUntil([&] { return placeOf(shown).viewable; }));
+        if (c.opacity) {
+            EXPECT_EQ(property(shown, "_NET_WM_WINDOW_OPACITY", XA_CARDINAL), std::vector<unsigned long>{*c.opacity});
+        } else {
+            EXPECT_FALSE(hasProperty(shown, "_NET_WM_WINDOW_OPACITY"));
+        }
+        EXPECT_EQ(shapeOf(shown, ShapeInput).empty(), c.pointerPasses);
+        DestroyWindow(window);
+        testWindows().erase(window);
+    }
+}
+
+TEST_F(X11Display, PaintedPixelsAreWhatTheServerShows) {
+    // Four quadrants and one odd pixel in the bottom-right corner.
+    HWND window = makeWindow("pixels", 0, {500, 400, 564, 432},
+                             {{{0, 0, 32, 16}, RGB(255, 0, 0)},
+                              {{32, 0, 64, 16}, RGB(0, 255, 0)},
+                              {{0, 16, 32, 32}, RGB(0, 0, 255)},
+                              {{32, 16, 64, 32}, RGB(18, 52, 86)},
+                              {{63, 31, 64, 32}, RGB(255, 255, 255)}});
+    ::Window shown = waitForXWindow("pixels");
+    ASSERT_NE(shown, 0u);
+    auto expected = [](int x, int y) {
+        if (x == 63 && y == 31) return rgb(255, 255, 255);
+        if (y < 16) return x < 32 ? rgb(255, 0, 0) : rgb(0, 255, 0);
+        return x < 32 ? rgb(0, 0, 255) : rgb(18, 52, 86);
+    };
+    std::vector<uint32_t> wanted;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) wanted.push_back(expected(x, y));
+    EXPECT_TRUE(pumpUntil([&] { return testWindows()[window].paints > 0 && pixelsOf(shown, 64, 32) == wanted; }));
+    std::vector<uint32_t> seen = pixelsOf(shown, 64, 32);
+    ASSERT_EQ(seen.size(), wanted.size());
+    for (size_t i = 0; i < seen.size(); ++i)
+        if (seen[i] != wanted[i]) {
+            ADD_FAILURE() << "first differing pixel at (" << i % 64 << ", " << i / 64 << "): 0x" << std::hex << seen[i]
+                          << " instead of 0x" << wanted[i];
+            break;
+        }
+}
+
+TEST_F(X11Display, ACoveredWindowRepaintsWhenUncovered) {
+    HWND window = makeWindow("covered", 0, {300, 300, 340, 320}, {{{0, 0, 40, 20}, RGB(200, 100, 50)}});
+    ::Window shown = waitForXWindow("covered");
+    ASSERT_NE(shown, 0u);
+    const std::vector<uint32_t> wanted(40 * 20, rgb(200, 100, 50));
+    ASSERT_TRUE(pumpUntil([&] { return pixelsOf(shown, 40, 20) == wanted; }));
+    const int paintsBefore = testWindows()[window].paints;
+
+    // Another client's window covers it and goes away again.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = 0x000000;
+    ::Window cover = XCreateWindow(x_, root_, 290, 290, 80, 60, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                   CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(x_, cover);
+    XSync(x_, False);
+    ASSERT_TRUE(pumpUntil([&] { return pixelsOf(shown, 40, 20) != wanted; })) << "the cover did not cover";
+    XDestroyWindow(x_, cover);
+    XSync(x_, False);
+    EXPECT_TRUE(pumpUntil([&] { return testWindows()[window].paints > paintsBefore && pixelsOf(shown, 40, 20) == wanted; }));
+}
+
+TEST_F(X11Display, DraggingMovesTheWindowAndAltDraggingSizesIt) {
+    SKIP_OR_FAIL_WITHOUT(haveXTest(), "the XTest extension on Xvfb");
+    HWND window = makeWindow("dragged", WS_EX_TOOLWINDOW, {100, 100, 220, 140}, {{{0, 0, 400, 400}, RGB(40, 40, 40)}});
+    TestWindow& test = testWindows()[window];
+    test.caption = true;
+    ::Window shown = waitForXWindow("dragged");
+    ASSERT_NE(shown, 0u);
+    ASSERT_TRUE(waitForPlace(shown, XPlace{100, 100, 120, 40, true, false}));
+
+    // The rest of each drag is sent once the subset's own move loop runs, as
+    // a hand would go on moving.
+    test.onEnterSizeMove = [&] {
+        movePointer(130, 120);
+        movePointer(160, 130);
+        pressButton(1, false);
+        XSync(x_, False);
+    };
+    movePointer(110, 110);
+    pressButton(1, true);
+    XSync(x_, False);
+    const RECT moved{150, 120, 270, 160};
+    EXPECT_TRUE(pumpUntil([&] { return isAt(window, moved); }))
+        << "the window is at " << textOf(windowRect(window));
+    EXPECT_TRUE(waitForPlace(shown, XPlace{150, 120, 120, 40, true, false}));
+
+    // With Alt held the same gesture drags the bottom-right corner.
+    test.onEnterSizeMove = [&] {
+        movePointer(290, 170);
+        pressButton(1, false);
+        pressKey(XK_Alt_L, false);
+        XSync(x_, False);
+    };
+    movePointer(260, 150);
+    pressKey(XK_Alt_L, true);
+    pressButton(1, true);
+    XSync(x_, False);
+    const RECT sized{150, 120, 300, 180};
+    EXPECT_TRUE(pumpUntil([&] { return isAt(window, sized); }))
+        << "the window is at " << textOf(windowRect(window));
+    EXPECT_TRUE(waitForPlace(shown, XPlace{150, 120, 150, 60, true, false}));
+    EXPECT_TRUE(pumpUntil([] { return (GetAsyncKeyState(VK_MENU) & 0x8000) == 0; })) << "Alt stayed down";
+}
+
+TEST_F(X11Display, ClicksWheelAndKeysReachTheWindowUnderThePointer) {
+    SKIP_OR_FAIL_WITHOUT(haveXTest(), "the XTest extension on Xvfb");
+    HWND window = makeWindow("clicked", 0, {400, 300, 500, 350}, {{{0, 0, 100, 50}, RGB(0, 80, 0)}});
+    ::Window shown = waitForXWindow("clicked");
+    ASSERT_NE(shown, 0u);
+    ASSERT_TRUE(waitForPlace(shown, XPlace{400, 300, 100, 50, true, false}));
+    movePointer(425, 310);
+    pressButton(3, true);
+    pressButton(3, false);
+    pressButton(4, true);
+    pressButton(4, false);
+    pressButton(5, true);
+    pressButton(5, false);
+    pressKey(XK_a, true);
+    pressKey(XK_a, false);
+    XSync(x_, False);
+    const std::vector<MSG>& input = testWindows()[window].input;
+    ASSERT_TRUE(pumpUntil([&] { return input.size() >= 6; })) << input.size() << " messages came";
+    struct Expected {
+        UINT message;
+        WPARAM wParam;  // for the wheel: the high word only
+        LPARAM lParam;  // client point for buttons, screen point for the wheel; unused for keys
+    };
+    const Expected expected[] = {
+        {WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(25, 10)},
+        {WM_RBUTTONUP, 0, MAKELPARAM(25, 10)},
+        {WM_MOUSEWHEEL, static_cast<WORD>(WHEEL_DELTA), MAKELPARAM(425, 310)},
+        {WM_MOUSEWHEEL, static_cast<WORD>(-WHEEL_DELTA), MAKELPARAM(425, 310)},
+        {WM_KEYDOWN, 'A', 0},
+        {WM_KEYUP, 'A', 0},
+    };
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE("message " + std::to_string(i));
+        EXPECT_EQ(input[i].message, expected[i].message);
+        if (expected[i].message == WM_MOUSEWHEEL) {
+            EXPECT_EQ(HIWORD(input[i].wParam), expected[i].wParam);
+            EXPECT_EQ(input[i].lParam, expected[i].lParam);
+        } else if (expected[i].message == WM_KEYDOWN || expected[i].message == WM_KEYUP) {
+            EXPECT_EQ(input[i].wParam, expected[i].wParam);
+        } else {
+            EXPECT_EQ(input[i].wParam, expected[i].wParam);
+            EXPECT_EQ(input[i].lParam, expected[i].lParam);
+        }
+    }
+}
+
+TEST_F(X11Display, APlaceGivenByAnotherClientIsTakenByTheWindow) {
+    HWND window = makeWindow("moved from outside", 0, {50, 50, 150, 100}, {});
+    ::Window shown = waitForXWindow("moved from outside");
+    ASSERT_NE(shown, 0u);
+    ASSERT_TRUE(waitForPlace(shown, XPlace{50, 50, 100, 50, true, false}));
+    // As a window manager would, from its own connection.
+    XMoveResizeWindow(x_, shown, 333, 222, 90, 45);
+    XSync(x_, False);
+    const RECT wanted{333, 222, 423, 267};
+    EXPECT_TRUE(pumpUntil([&] { return isAt(window, wanted); }))
+        << "the window is at " << textOf(windowRect(window));
+    const std::vector<RECT>& placements = testWindows()[window].placements;
+    ASSERT_FALSE(placements.empty());
+    EXPECT_TRUE(EqualRect(&placements.back(), &wanted)) << textOf(placements.back());
+    // The subset does not push it back.
+    EXPECT_EQ(placeOf(shown), (XPlace{333, 222, 90, 45, true, false}));
+}
+
+TEST_F(X11Display, ErrorsCausedByAnotherClientAreReportedAndSurvived) {
+    HWND window = makeWindow("destroyed from outside", 0, {10, 300, 60, 330}, {{{0, 0, 50, 30}, RGB(1, 1, 1)}});
+    ::Window shown = waitForXWindow("destroyed from outside");
+    ASSERT_NE(shown, 0u);
+    ASSERT_TRUE(pumpUntil([&] { return placeOf(shown).viewable; }));
+    StderrCapture errors;
+    XDestroyWindow(x_, shown);
+    XSync(x_, False);
+    // Not pumped yet: the subset still takes the window for alive, and its
+    // requests on it fail on the server (Xlib's own handler would exit).
+    EXPECT_TRUE(SetWindowPos(window, nullptr, 20, 310, 40, 20, SWP_NOZORDER | SWP_NOACTIVATE));
+    EXPECT_TRUE(pumpUntil([&] { return errors.peek().find("BadWindow") != std::string::npos; })) << errors.peek();
+    // The window goes on working on the subset's side.
+    const RECT wanted{20, 310, 60, 330};
+    EXPECT_TRUE(isAt(window, wanted)) << textOf(windowRect(window));
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    EXPECT_TRUE(SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+    EXPECT_TRUE(DestroyWindow(window));
+    testWindows().erase(window);
+}
+
+// The server going away is the one fault the program cannot go on through:
+// the loop is told to quit, and what the program then does to its windows
+// on the way out still works.
+TEST_F(X11Display, ALostDisplayAsksTheLoopToQuitAndEndsNothingElse) {
+    HWND window = makeWindow("lost", 0, {10, 10, 60, 40}, {{{0, 0, 50, 30}, RGB(5, 5, 5)}});
+    ::Window shown = waitForXWindow("lost");
+    ASSERT_NE(shown, 0u);
+    ASSERT_TRUE(pumpUntil([&] { return placeOf(shown).viewable; }));
+    XCloseDisplay(x_);  // the test's own connection would end the process
+    x_ = nullptr;
+    StderrCapture errors;
+    server_.stop(SIGKILL);
+    std::optional<WPARAM> quit;
+    EXPECT_TRUE(pumpUntil([&] { return quit.has_value(); }, &quit)) << "no WM_QUIT";
+    EXPECT_EQ(quit.value_or(0), 1u);
+    EXPECT_NE(errors.peek().find("lost the connection to the X display"), std::string::npos) << errors.peek();
+    EXPECT_TRUE(SetWindowPos(window, nullptr, 30, 30, 20, 20, SWP_NOZORDER | SWP_NOACTIVATE));
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    EXPECT_TRUE(SetLayeredWindowAttributes(window, 0, 100, LWA_ALPHA) == FALSE);  // not layered: refused as ever
+    EXPECT_TRUE(DestroyWindow(window));
+    testWindows().erase(window);
+    EXPECT_EQ(Win32SubsetSetDisplay("headless"), 0);
+}
+
+}  // namespace

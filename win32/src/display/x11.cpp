@@ -962,12 +962,14 @@ void presentX11Window(void* native, const Surface& surface, const RECT& dirty) {
     OffsetRect(&area, client.x, client.y);
     RECT inWindow{0, 0, w->width, w->height};
     if (!IntersectRect(&area, &area, &inWindow)) return;
+    auto pixelsLock = lockPixels();  // another thread may be drawing on the surface
     for (int y = area.top; y < area.bottom; ++y) {
         const uint32_t* from = &surface.pixels[static_cast<size_t>(y - client.y) * static_cast<size_t>(surface.width) +
                                                static_cast<size_t>(area.left - client.x)];
         std::copy_n(from, area.right - area.left,
                     &w->pixels[static_cast<size_t>(y) * static_cast<size_t>(w->width) + static_cast<size_t>(area.left)]);
     }
+    pixelsLock.unlock();
     w->presented = true;
     if (!usable(s, *w)) return;
     putPicture(s, *w, area);

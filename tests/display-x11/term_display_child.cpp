@@ -3,6 +3,7 @@
 // right-button releases and wheel turns are written to the file named by
 // the first argument, as is the end of its message loop. An interrupt
 // (Ctrl+C) closes the window, as the host's own interrupt handling does.
+// The R key turns the window's top-left pixel white.
 #include <windows.h>
 #include <win32subset.h>
 
@@ -17,6 +18,7 @@ namespace {
 
 FILE* results = nullptr;
 HWND window = nullptr;
+bool cornerWhite = false;
 int interruptPipe[2] = {-1, -1};
 
 void onInterrupt(int) {
@@ -55,6 +57,7 @@ LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
         fill(dc, {0, 1, 3, 2}, RGB(0x40, 0x50, 0x60));
         fill(dc, {0, 2, 1, 4}, RGB(0xF0, 0x80, 0x00));
         fill(dc, {1, 2, 3, 4}, RGB(0x00, 0xFF, 0x00));
+        if (cornerWhite) fill(dc, {0, 0, 1, 1}, RGB(0xFF, 0xFF, 0xFF));
         EndPaint(handle, &paint);
         return 0;
     }
@@ -65,6 +68,13 @@ LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
     case WM_MOUSEWHEEL:
         std::fprintf(results, "wheel %d\n", static_cast<short>(HIWORD(wParam)));
         std::fflush(results);
+        return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (wParam == 'R') {
+            cornerWhite = true;
+            InvalidateRect(handle, nullptr, FALSE);
+        }
         return 0;
     case WM_CLOSE:
         PostQuitMessage(0);

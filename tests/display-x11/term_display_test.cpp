@@ -227,6 +227,7 @@ public:
     }
 
     TerminalModel model;
+    std::string sent;  // every byte the child sent
     termios before{};
 
 private:
@@ -235,7 +236,10 @@ private:
         if (poll(&fd, 1, milliseconds) <= 0) return;
         char buffer[4096];
         ssize_t got = read(master_, buffer, sizeof buffer);
-        if (got > 0) model.feed(std::string(buffer, static_cast<size_t>(got)));
+        if (got > 0) {
+            model.feed(std::string(buffer, static_cast<size_t>(got)));
+            sent.append(buffer, static_cast<size_t>(got));
+        }
     }
 
     int master_ = -1, slave_ = -1;
@@ -329,6 +333,27 @@ TEST(TermDisplay, MouseReportsReachTheWindowDrawnUnderThem) {
     ASSERT_TRUE(child.end().has_value());
     const std::string text = fileText(results);
     EXPECT_EQ(text.find("rbuttonup"), text.rfind("rbuttonup")) << text;
+}
+
+TEST(TermDisplay, AFrameSendsOnlyTheCellsThatChanged) {
+    testsupport::TempDir folder;
+    const std::string results = folder.file("results.txt");
+    TermChild child(results);
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.readUntil([&] { return showsPicture(child.model); }));
+    const size_t before = child.sent.size();
+    child.send("r");  // the window's top-left pixel turns white
+    ASSERT_TRUE(child.readUntil([&] { return child.model.at(2, 0).top == rgb(0xFF, 0xFF, 0xFF); }));
+    const std::string frame = child.sent.substr(before);
+    // One half block, at row 1, column 3 (counted from 1), and no clearing.
+    size_t blocks = 0;
+    for (size_t at = frame.find("\xE2\x96\x80"); at != std::string::npos; at = frame.find("\xE2\x96\x80", at + 1)) ++blocks;
+    EXPECT_EQ(blocks, 1u);
+    EXPECT_NE(frame.find("\x1b[1;3H"), std::string::npos);
+    EXPECT_EQ(frame.find("\x1b[2J"), std::string::npos);
+    EXPECT_EQ(child.model.at(2, 0).bottom, rgb(0x40, 0x50, 0x60));
+    child.send("q");
+    ASSERT_TRUE(child.end().has_value());
 }
 
 // Every way out gives the terminal back: modes, main screen, cursor, wrap

@@ -540,7 +540,7 @@ bool openTerm(const char*, bool chosen) {
         terminalTaken = true;  // from here on the terminal is given back on every way out
         tcsetattr(STDIN_FILENO, TCSANOW, &raw);
     }
-    terminalTaken = true;
+    terminalTaken = true;  // (also when only the screen is taken)
 
     // Standard error on the same terminal would tear the picture: hold it.
     struct stat outInfo {}, errorInfo {};
@@ -552,9 +552,9 @@ bool openTerm(const char*, bool chosen) {
         if (saved >= 0 && pipe2(ends, O_CLOEXEC) == 0) {
             std::fflush(stderr);
             fcntl(ends[0], F_SETFL, O_NONBLOCK);
+            restore.savedError = saved;  // known before the switch, for a signal that comes at once
             dup2(ends[1], STDERR_FILENO);
             close(ends[1]);
-            restore.savedError = saved;
             t.errorPipe = ends[0];
         } else if (saved >= 0) {
             close(saved);

@@ -11,17 +11,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using wavetest::backWhenTheCallReturns;
 using wavetest::pcmFormat;
+using wavetest::waitUntil;
 
-template <typename Condition>
-bool waitUntil(Condition condition, std::chrono::milliseconds limit = 20s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // What each callback saw, in order.
 struct Event {
@@ -180,7 +173,7 @@ TEST(WaveInBufferCycle, AQueuedBufferCannotBeUnpreparedOrLeftBehindByClose) {
     if (closedWhileQueued == MMSYSERR_NOERROR) return;  // the device is gone
 
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
-    EXPECT_EQ(log.dataCount(), 1u) << "the reset hands the buffer back before it returns";
+    EXPECT_TRUE(backWhenTheCallReturns([&] { return log.dataCount() == 1; })) << "the reset hands the buffer back";
     EXPECT_EQ(header.dwBytesRecorded, 0u) << "nothing was recorded before the start";
     EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED | WHDR_DONE));
     EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
@@ -229,7 +222,8 @@ TEST(WaveInBufferCycle, ABufferQueuedAgainFromTheCallbackCirculatesUntilTheReset
 
     state.capturing.store(0, std::memory_order_release);
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
-    EXPECT_EQ(state.returned.load(std::memory_order_acquire), 1) << "the reset returns once the buffer was counted";
+    EXPECT_TRUE(backWhenTheCallReturns([&] { return state.returned.load(std::memory_order_acquire) == 1; }))
+        << "the reset hands the buffer back, and the callback counts it";
     EXPECT_GE(state.full.load(), state.buffers.load() - 1) << "every buffer but the last comes back full";
     EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
     EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
@@ -253,8 +247,9 @@ TEST(WaveInBufferCycle, TheResetHandsBackEveryQueuedBufferWithWhatItHolds) {
     ASSERT_TRUE(waitUntil([&] { return (seen = positionBytes(device)) > 128; }));
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
 
+    EXPECT_TRUE(backWhenTheCallReturns([&] { return log.dataCount() == 3; }));
     const auto events = log.snapshot();
-    ASSERT_EQ(events.size(), 4u) << "WIM_OPEN and three buffers, all before the reset returned";
+    ASSERT_EQ(events.size(), 4u) << "WIM_OPEN and three buffers";
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(events[i + 1].param1, reinterpret_cast<DWORD_PTR>(&headers[i])) << "buffers come back in order";
         EXPECT_EQ(events[i + 1].flags, DWORD(WHDR_PREPARED | WHDR_DONE));
@@ -291,8 +286,9 @@ TEST(WaveInBufferCycle, AStopHandsBackTheBufferBeingFilledAndKeepsTheEmptyOnes) 
     ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
     ASSERT_TRUE(waitUntil([&] { return positionBytes(device) > 0; }));
     EXPECT_EQ(waveInStop(device), MMSYSERR_NOERROR);
+    EXPECT_TRUE(backWhenTheCallReturns([&] { return log.dataCount() == 1; }));
     auto events = log.snapshot();
-    ASSERT_EQ(events.size(), 2u) << "the part-filled buffer comes back before the stop returns";
+    ASSERT_EQ(events.size(), 2u) << "the part-filled buffer comes back";
     EXPECT_EQ(events[1].param1, reinterpret_cast<DWORD_PTR>(&headers[0]));
     EXPECT_GT(events[1].bytes, 0u);
     EXPECT_LT(events[1].bytes, 8000u);
@@ -319,6 +315,7 @@ TEST(WaveInBufferCycle, AStopHandsBackTheBufferBeingFilledAndKeepsTheEmptyOnes) 
     EXPECT_EQ(waveInGetPosition(device, &shortTime, sizeof shortTime - 1), MMSYSERR_ERROR);
 
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+    EXPECT_TRUE(backWhenTheCallReturns([&] { return log.dataCount() == 2; }));
     events = log.snapshot();
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[2].param1, reinterpret_cast<DWORD_PTR>(&headers[1]));

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "known_difference.h"
+
 #include <chrono>
 #include <cmath>
 #include <complex>
@@ -19,9 +21,30 @@
 #include <mutex>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace wavetest {
+
+// Waits until `condition` holds, for at most `limit`.
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Whether what a reset or a stop hands back has come. The subset hands it
+// back, through callbacks that have returned, before waveInReset or
+// waveInStop returns; Win32 promises only that it comes (Wine gives some of
+// it after the call returned), so under Wine this waits for it.
+template <typename Condition>
+bool backWhenTheCallReturns(Condition condition) {
+    return testsupport::runningUnderWine() ? waitUntil(condition) : condition();
+}
 
 // Chooses the device that the next waveInOpen records from. The Windows
 // build (run under Wine) has no such choice: it records from the system's

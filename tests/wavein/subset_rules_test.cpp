@@ -13,20 +13,12 @@ namespace {
 
 using namespace std::chrono_literals;
 using wavetest::pcmFormat;
+using wavetest::waitUntil;
 
 void CALLBACK ignoreMessages(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
 
 DWORD_PTR ignoring() { return reinterpret_cast<DWORD_PTR>(&ignoreMessages); }
 
-template <typename Condition>
-bool waitUntil(Condition condition, std::chrono::milliseconds limit = 20s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 TEST(WaveInSubsetRules, OnlyPcmMonoOrStereoAtEightOrSixteenBitsFrom1000To192000Opens) {
     const struct {
@@ -155,6 +147,43 @@ TEST(WaveInSubsetRules, ACallbackCannotCloseItsOwnDevice) {
     EXPECT_EQ(state.closeResult.load(), MMSYSERR_ERROR);
     EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
     EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
+}
+
+TEST(WaveInSubsetRules, AResetReturnsOnlyOnceEveryQueuedBufferCameBack) {
+    // Buffers already filled, one part-filled and one empty: all are back,
+    // through callbacks that have returned, when the reset returns.
+    ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    struct Count {
+        std::atomic<int> back{0};
+    } count;
+    auto countBack = [](HWAVEIN, UINT message, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+        if (message == WIM_DATA) reinterpret_cast<Count*>(instance)->back++;
+    };
+    HWAVEIN device = nullptr;
+    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+countBack),
+                         reinterpret_cast<DWORD_PTR>(&count), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    std::vector<std::vector<char>> storage = {std::vector<char>(32), std::vector<char>(32), std::vector<char>(32000),
+                                              std::vector<char>(32)};
+    std::vector<WAVEHDR> headers(storage.size());
+    for (std::size_t i = 0; i < storage.size(); ++i) {
+        headers[i].lpData = storage[i].data();
+        headers[i].dwBufferLength = DWORD(storage[i].size());
+        ASSERT_EQ(waveInPrepareHeader(device, &headers[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveInAddBuffer(device, &headers[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    MMTIME time{};
+    time.wType = TIME_BYTES;
+    ASSERT_TRUE(waitUntil([&] { return waveInGetPosition(device, &time, sizeof time) == 0 && time.u.cb > 64; }));
+    EXPECT_EQ(waveInReset(device), MMSYSERR_NOERROR);
+    EXPECT_EQ(count.back.load(), 4);
+    for (auto& header : headers) {
+        EXPECT_EQ(header.dwFlags, DWORD(WHDR_PREPARED | WHDR_DONE));
+        EXPECT_EQ(waveInUnprepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    }
     EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
 }
 

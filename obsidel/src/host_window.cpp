@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform.h"
+#include "style.h"
 
 namespace obsidel {
 
@@ -107,7 +108,12 @@ HWND hostWindow() { return mainWindow; }
 
 void broadcast(const char* command) { sendToRegistered(OBM_BROADCAST, reinterpret_cast<LPARAM>(command)); }
 
-void reconfigure() { sendToRegistered(OBM_RECONFIGURE, 0); }
+void reconfigure() {
+    // The style file may have changed as well: read it again before the plug-ins read the style.
+    const std::string stylePath = currentStyle().path;
+    if (!stylePath.empty()) loadStyleFile(stylePath);
+    sendToRegistered(OBM_RECONFIGURE, 0);
+}
 
 void postBroadcast(const std::string& command) {
     auto* text = new std::string(command);

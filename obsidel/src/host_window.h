@@ -20,6 +20,7 @@ HWND hostWindow();
 
 // To every window registered for the message, on the calling (user-interface) thread.
 void broadcast(const char* command);
+// Reads the current style file again first, so that the plug-ins see its changes.
 void reconfigure();
 
 // From any thread: the host window performs them on its own thread.

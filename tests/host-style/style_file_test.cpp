@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "host_window.h"
 #include "style.h"
 #include "test_support.h"
 
@@ -254,6 +255,24 @@ TEST(HostStyleFile, StartsWithTheNamedFileElseTheShippedDefault) {
     const std::string shipped = obsidel::defaultStyleFile();
     EXPECT_EQ(std::string(stylePath(nullptr)), std::filesystem::exists(shipped) ? shipped : std::string());
     EXPECT_EQ(record().color, RGB(0x3a, 0x46, 0x56));
+}
+
+TEST(HostStyleFile, ReconfigureReadsTheStyleFileAgain) {
+    BuiltInStyleAfterwards restore;
+    TempDir dir;
+    const std::string path = dir.file("edited.style");
+    writeFile(path, "toolbar.color: #010203\nborderWidth: 2\n");
+    ASSERT_TRUE(obsidel::loadStyleFile(path));
+    writeFile(path, "toolbar.color: #040506\nborderWidth: 5\n");
+    EXPECT_EQ(record().color, RGB(1, 2, 3));  // read when loaded, not on every look-up
+    obsidel::reconfigure();
+    EXPECT_EQ(record().color, RGB(4, 5, 6));
+    EXPECT_EQ(*static_cast<int*>(GetSettingPtr(OB_BORDER_WIDTH)), 5);
+
+    // A style file that has gone away leaves the style as it was.
+    std::filesystem::remove(path);
+    obsidel::reconfigure();
+    EXPECT_EQ(record().color, RGB(4, 5, 6));
 }
 
 TEST(HostStyleShipped, DefaultFileHoldsTheBuiltInStyle) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -24,6 +25,21 @@
 namespace displaytest {
 
 using vumira::plugin;
+
+// The windows live on the headless display unless the environment chooses
+// another: test discovery hands a program one environment variable only,
+// and that one names the recording device.
+inline const bool headlessDisplayChosen = [] {
+    static char choice[] = "VUMIRA_DISPLAY=headless";
+    if (!std::getenv("VUMIRA_DISPLAY")) {
+#ifdef _WIN32
+        _putenv(choice);
+#else
+        putenv(choice);
+#endif
+    }
+    return true;
+}();
 
 // One message that reached the host window: registration lists are copied.
 struct HostMessage {
@@ -176,11 +192,16 @@ protected:
         UpdateWindow(window);
     }
 
-    static RECT clientRect() {
+    static RECT clientRect() { return clientRectOfPlugin(); }
+
+public:
+    static RECT clientRectOfPlugin() {
         RECT client{};
         GetClientRect(plugin.pluginWindow.load(), &client);
         return client;
     }
+
+protected:
 
     // The back buffer as a picture, one character per pixel by `legend()`.
     static std::string backBuffer() { return picture(plugin.backBufferDC); }

@@ -1,0 +1,54 @@
+// Painting while the capture thread writes the bars and peaks and asks for
+// repaints from its own thread: the frames show the live bars, and under the
+// thread sanitizer the paint and the capture callback share the arrays
+// without a race.
+#include "audio/capture.h"
+#include "display_fixture.h"
+
+namespace displaytest {
+namespace {
+
+class RenderLive : public PluginWindowTest {};
+
+// Dispatches what the window's queue holds (the capture's repaints) for
+// `milliseconds`.
+void pumpFor(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (GetTickCount() - start < milliseconds) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Sleep(5);
+    }
+}
+
+int barPixels() {
+    int count = 0;
+    const RECT client = PluginWindowTest::clientRectOfPlugin();
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right; ++x) count += GetPixel(plugin.backBufferDC, x, y) == kBar;
+    return count;
+}
+
+TEST_F(RenderLive, FramesShowTheBarsThatTheCaptureWrites) {
+    createFrameWindow(100, 25, 1, 0, 32, "h");
+    plugin.bufferSize = 64;
+    plugin.peakMarkers = true;
+    vumira::copyText(plugin.peakType, "line");
+    plugin.frameIntervalMs = 10;
+
+    vumira::startCapture();
+    ASSERT_EQ(plugin.capturing.load(), 1) << "the wave-in device did not open";
+    int lit = 0;
+    for (int tries = 0; tries < 100 && lit == 0; ++tries) {
+        pumpFor(50);
+        lit = barPixels();
+    }
+    EXPECT_GT(lit, 0) << "no bar reached the window in 5 s of a tone";
+    pumpFor(300);  // paints racing the callback's writes
+    vumira::stopCapture();
+    EXPECT_EQ(plugin.capturing.load(), 0);
+    pumpFor(50);
+}
+
+}  // namespace
+}  // namespace displaytest

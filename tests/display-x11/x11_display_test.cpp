@@ -753,6 +753,47 @@ TEST_F(X11Display, ErrorsCausedByAnotherClientAreReportedAndSurvived) {
     testWindows().erase(window);
 }
 
+TEST_F(X11Display, ChoosingAnotherXDisplayMovesThereAndAFailedChoiceKeepsTheOne) {
+    {
+        StderrCapture errors;  // the failure is reported; nothing else is wanted here
+        EXPECT_EQ(Win32SubsetSetDisplay("x11::65000"), -1);  // no server there
+    }
+    HWND first = makeWindow("still here", 0, {5, 5, 25, 25}, {});
+    EXPECT_NE(waitForXWindow("still here"), 0u);
+    DestroyWindow(first);
+    testWindows().erase(first);
+
+    PrivateXServer other;
+    std::string missing = other.start();
+    ASSERT_TRUE(missing.empty()) << missing;
+    ASSERT_EQ(Win32SubsetSetDisplay(("x11:" + other.name()).c_str()), 0);
+    HWND second = makeWindow("moved over", 0, {5, 5, 25, 25}, {});
+    Display* otherX = XOpenDisplay(other.name().c_str());
+    ASSERT_NE(otherX, nullptr);
+    auto onOther = [&] {
+        XSync(otherX, False);
+        ::Window rootReturn = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        bool found = false;
+        XQueryTree(otherX, DefaultRootWindow(otherX), &rootReturn, &parent, &children, &count);
+        for (unsigned i = 0; i < count && !found; ++i) {
+            char* name = nullptr;
+            if (XFetchName(otherX, children[i], &name) && name) {
+                found = std::string(name) == "moved over";
+                XFree(name);
+            }
+        }
+        if (children) XFree(children);
+        return found;
+    };
+    EXPECT_TRUE(pumpUntil(onOther));
+    EXPECT_EQ(xWindowNamed("moved over"), 0u) << "also shown on the first server";
+    XCloseDisplay(otherX);
+    DestroyWindow(second);
+    testWindows().erase(second);
+    EXPECT_EQ(Win32SubsetSetDisplay("headless"), 0);  // before the other server ends
+}
+
 // The server going away is the one fault the program cannot go on through:
 // the loop is told to quit, and what the program then does to its windows
 // on the way out still works.

@@ -10,7 +10,8 @@
 // not in this build, or a back end that cannot open, gives -1 and a message
 // on standard error that lists the names there are. Used before any call,
 // the default opens by itself; a VUMIRA_DISPLAY that does not open is then
-// reported and headless used.
+// reported and headless used. The back end in use, chosen again (another X
+// display, say), is not closed after its open: it moves over by itself.
 #include <win32subset.h>
 
 #include <atomic>
@@ -54,7 +55,7 @@ bool openNamedLocked(const std::string& spec) {
             std::fprintf(stderr, "win32subset: the display \"%s\" did not open\n", spec.c_str());
             return false;
         }
-        if (const Backend* previous = active.load()) previous->close();
+        if (const Backend* previous = active.load(); previous && previous != backend) previous->close();
         active = backend;
         return true;
     }
@@ -66,7 +67,7 @@ bool openNamedLocked(const std::string& spec) {
 void openFirstLocked() {
     for (const Backend* backend : kBackends) {
         if (backend->open("", false)) {
-            if (const Backend* previous = active.load()) previous->close();
+            if (const Backend* previous = active.load(); previous && previous != backend) previous->close();
             active = backend;
             return;
         }

@@ -666,8 +666,6 @@ bool openX11(const char* options, bool chosen) {
         if (chosen) std::fprintf(stderr, "win32subset: no X display named and $DISPLAY is not set; try --display x11:N\n");
         return false;
     }
-    closeX11();
-    std::lock_guard<std::mutex> lock(s.mutex);
     XInitThreads();
     XSetErrorHandler(reportXError);
     XSetIOErrorHandler(reportLostConnection);
@@ -689,6 +687,8 @@ bool openX11(const char* options, bool chosen) {
         XCloseDisplay(display);
         return false;
     }
+    closeX11();  // the connection this back end had before, now that the new one stands
+    std::lock_guard<std::mutex> lock(s.mutex);
     connectionBroken = false;
     XSetIOErrorExitHandler(display, keepRunningAfterLoss, nullptr);
     s.display = display;

@@ -69,8 +69,8 @@ public:
                 why = "pulseaudio exited at once: " + testsupport::readFile(folder_.file("server.log"));
                 return false;
             }
-            const pa_sample_spec spec{PA_SAMPLE_S16LE, 8000, 1};
-            if (pa_simple* probe = pa_simple_new(socket_.c_str(), "probe", PA_STREAM_PLAYBACK, nullptr, "probe", &spec,
+            const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 8000, 1};
+            if (pa_simple* probe = pa_simple_new(socket_.c_str(), "probe", PA_STREAM_PLAYBACK, nullptr, "probe", &sampleFormat,
                                                  nullptr, nullptr, nullptr)) {
                 pa_simple_free(probe);
                 // The devices find it through the environment, as a client would.
@@ -107,15 +107,15 @@ private:
 class TonePlayer {
 public:
     TonePlayer(const std::string& server, double hertz) {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 48000, 1};
+        const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, 48000, 1};
         pa_buffer_attr buffering{};
         buffering.maxlength = static_cast<uint32_t>(-1);
-        buffering.tlength = static_cast<uint32_t>(pa_usec_to_bytes(100000, &spec));
+        buffering.tlength = static_cast<uint32_t>(pa_usec_to_bytes(100000, &sampleFormat));
         buffering.prebuf = static_cast<uint32_t>(-1);
         buffering.minreq = static_cast<uint32_t>(-1);
         buffering.fragsize = static_cast<uint32_t>(-1);
         int failure = 0;
-        stream_ = pa_simple_new(server.c_str(), "tone player", PA_STREAM_PLAYBACK, kSink, "tone", &spec, nullptr,
+        stream_ = pa_simple_new(server.c_str(), "tone player", PA_STREAM_PLAYBACK, kSink, "tone", &sampleFormat, nullptr,
                                 &buffering, &failure);
         EXPECT_NE(stream_, nullptr) << pa_strerror(failure);
         if (!stream_) return;

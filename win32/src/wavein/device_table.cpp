@@ -112,12 +112,12 @@ bool anyDefaultDeviceAnswers() {
 
 }  // namespace win32subset::wavein
 
-extern "C" int Win32SubsetSetWaveIn(const char* spec) {
+extern "C" int Win32SubsetSetWaveIn(const char* deviceText) {
     using namespace win32subset::wavein;
     DeviceChoice choice;
-    const bool useDefault = !spec || !*spec;
+    const bool useDefault = !deviceText || !*deviceText;
     std::string error;
-    if (!useDefault && !parseDeviceText(spec, choice, error)) {
+    if (!useDefault && !parseDeviceText(deviceText, choice, error)) {
         std::fprintf(stderr, "wave-in: %s\n", error.c_str());
         return -1;
     }

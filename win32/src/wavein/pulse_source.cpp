@@ -138,7 +138,7 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
     input->name = deviceText(argument);
     input->channels = wanted.channels;
     input->rate = wanted.rate;
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, wanted.rate, static_cast<uint8_t>(wanted.channels)};
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, wanted.rate, static_cast<uint8_t>(wanted.channels)};
     input->loop = pa_threaded_mainloop_new();
     if (input->loop) input->context = pa_context_new(pa_threaded_mainloop_get_api(input->loop), program_invocation_short_name);
     if (!input->context) {
@@ -154,13 +154,13 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
         pa_threaded_mainloop_lock(input->loop);
         ready = waitLocked(*input, [&] { return pa_context_get_state(input->context) == PA_CONTEXT_READY; });
         if (ready) {
-            input->stream = pa_stream_new(input->context, "wave-in recording", &spec, nullptr);
+            input->stream = pa_stream_new(input->context, "wave-in recording", &sampleFormat, nullptr);
             pa_buffer_attr buffering{};
             buffering.maxlength = static_cast<uint32_t>(-1);
             buffering.tlength = static_cast<uint32_t>(-1);
             buffering.prebuf = static_cast<uint32_t>(-1);
             buffering.minreq = static_cast<uint32_t>(-1);
-            buffering.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &spec));
+            buffering.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &sampleFormat));
             ready = input->stream != nullptr;
             if (ready) {
                 pa_stream_set_state_callback(input->stream, streamChanged, input);

@@ -29,8 +29,11 @@
 //    VK_MENU) go to deliverPointer / deliverKey. Alt, Shift and Control are
 //    also taken from the modifier state of every pointer event, so Alt held
 //    while dragging a window that has no keyboard focus still sizes it.
-//    Expose invalidates the window; the window manager's close button posts
-//    WM_CLOSE.
+//    The window manager's close button posts WM_CLOSE.
+//  - An exposed part is drawn again from the last picture presented, which
+//    is what the window shows (its procedure is not asked to paint twice,
+//    which would blend a motion-blurred picture twice); a window that has
+//    presented nothing yet is invalidated instead.
 //  - Events are read in pumpEvents on the thread that makes the windows
 //    (the user-interface thread); a watcher thread only waits for the
 //    connection to become readable and wakes the message loops.
@@ -106,6 +109,8 @@ struct NativeWindow {
     int width = 0, height = 0;
     std::vector<uint32_t> pixels;
     bool presented = false;
+    RECT exposed{};  // gathered from a run of Expose events
+    bool exposedPending = false;
 
     // The bounding shape in force: none (unshaped) or these rectangles.
     std::optional<std::vector<XRectangle>> shape;
@@ -578,13 +583,28 @@ void translateEvent(X11State& s, XEvent& event, std::vector<Action>& actions) {
         actions.push_back(action);
         break;
     }
-    case Expose:
-        if (event.xexpose.count == 0) {
+    case Expose: {
+        RECT area{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                  event.xexpose.y + event.xexpose.height};
+        if (w.exposedPending)
+            UnionRect(&w.exposed, &w.exposed, &area);
+        else
+            w.exposed = area;
+        w.exposedPending = true;
+        if (event.xexpose.count > 0) break;
+        w.exposedPending = false;
+        // The last picture presented is what the window shows; asking the
+        // window to paint again would blend a motion-blurred picture twice.
+        if (w.presented) {
+            RECT whole{0, 0, w.width, w.height};
+            if (IntersectRect(&area, &w.exposed, &whole)) putPicture(s, w, area);
+        } else {
             Action action{Action::Invalidate};
             action.window = w.window;
             actions.push_back(action);
         }
         break;
+    }
     case ConfigureNotify:
         takeConfigure(s, w, event.xconfigure, actions);
         break;
@@ -972,8 +992,8 @@ void presentX11Window(void* native, const Surface& surface, const RECT& dirty) {
     pixelsLock.unlock();
     w->presented = true;
     if (!usable(s, *w)) return;
+    if (w->layered) applyShape(s, *w);  // first, so that newly shown parts get the picture below
     putPicture(s, *w, area);
-    if (w->layered) applyShape(s, *w);
     XFlush(s.display);
 }
 

@@ -31,6 +31,6 @@ for arch in x86_64 i686; do
     cmake --build --preset "mingw-$arch" -j "$jobs"
 done
 
-# ---- Wine stage (issue 7): the 64-bit Windows build's tests under Wine ----
+# ---- Wine stage: the 64-bit Windows build's tests under Wine ----
 stage "tests under Wine (x86_64)"
 scripts/wine-tests.sh --native-build build/release

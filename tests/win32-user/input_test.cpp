@@ -1,6 +1,7 @@
 // Input through SendInput: where pointer messages go and what they say,
 // the key state, the cursor, capture and the wheel.
 #include "input_helpers.h"
+#include "known_difference.h"
 #include "message_log.h"
 
 using namespace messagelog;
@@ -30,8 +31,8 @@ std::vector<Seen> mouseMessages() {
 class Input : public LoggingWindows {
 protected:
     // A visible window at (100, 100), 200 by 100, whose hit test answers `hit`
-    // (0: the default) and that keeps non-client presses to itself, as the
-    // plug-in does.
+    // (0: the default) and that keeps non-client presses and the right
+    // release to itself, so the default handling starts no move loop.
     HWND answeringWindow(LRESULT hit, int x = 100, int y = 100) {
         HWND window = make(0, WS_POPUP, x, y, 200, 100);
         if (!window) return nullptr;
@@ -51,7 +52,7 @@ protected:
                     return true;
                 }
             }
-            if (message == WM_NCLBUTTONDOWN || message == WM_NCRBUTTONUP) {
+            if (message == WM_NCLBUTTONDOWN || message == WM_NCRBUTTONDOWN || message == WM_NCRBUTTONUP) {
                 result = 0;
                 return true;
             }
@@ -148,8 +149,10 @@ TEST_F(Input, TopMostWindowsAreHitFirstAndTransparentHitsPassThrough) {
     clickAt(200, 150);
     pumpPending();
     seen = mouseMessages();
-    ASSERT_FALSE(seen.empty());
-    for (const Seen& s : seen) EXPECT_EQ(s.window, upper);
+    KNOWN_WINE_DIFFERENCE("Wine drops input that a top-level window answers with HTTRANSPARENT", {
+        ASSERT_FALSE(seen.empty());
+        for (const Seen& s : seen) EXPECT_EQ(s.window, upper);
+    });
 }
 
 TEST_F(Input, CaptureTakesEveryMouseMessageAsAClientMessage) {
@@ -275,15 +278,17 @@ TEST_F(Input, LayeredWindowsLetThePointerThroughTheirColourKey) {
         HWND expected;
     };
     const Case cases[] = {{150, beneath}, {250, layered}};
+    std::vector<HWND> pressed;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.x);
         log().clear();
         clickAt(c.x, 140);
         pumpPending();
         auto presses = only(WM_LBUTTONDOWN);
-        ASSERT_EQ(presses.size(), 1u);
-        EXPECT_EQ(presses[0].window, c.expected);
+        pressed.push_back(presses.size() == 1 ? presses[0].window : nullptr);
     }
+    EXPECT_EQ(pressed[1], cases[1].expected);
+    KNOWN_WINE_DIFFERENCE("Wine's display-less driver does not see through a colour key",
+                          EXPECT_EQ(pressed[0], cases[0].expected));
 }
 
 }  // namespace

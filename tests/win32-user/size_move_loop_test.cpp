@@ -2,7 +2,9 @@
 // them (a caption hit test, a posted SC_MOVE | HTCAPTION or, with Alt held,
 // SC_SIZE | WMSZ_BOTTOMRIGHT) and driven by SendInput. Each step of the
 // pointer is injected once the loop has taken the previous one, so the
-// steps arrive one by one as a hand would make them.
+// steps arrive one by one as a hand would make them. Should the loop take
+// no step for several seconds (a system that does not feed it the pointer),
+// a watchdog posts Escape so that the test fails instead of hanging.
 #include "input_helpers.h"
 #include "message_log.h"
 
@@ -11,11 +13,15 @@ using namespace inputs;
 
 namespace {
 
+constexpr UINT_PTR kWatchdog = 77;
+constexpr int kStalledSeconds = 5;
+
 class SizeMoveLoop : public LoggingWindows {
 protected:
     void SetUp() override {
         LoggingWindows::SetUp();
-        handler() = [this](HWND window, UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+        handler() = [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            auto wParamIs = [wParam](UINT_PTR id) { return wParam == id; };
             switch (message) {
             case WM_NCHITTEST: result = HTCAPTION; return true;
             case WM_NCLBUTTONDOWN:
@@ -28,13 +34,21 @@ protected:
                 result = 0;
                 return true;
             case WM_ENTERSIZEMOVE:
+                SetTimer(window, kWatchdog, 1000, nullptr);
+                [[fallthrough]];
             case WM_WINDOWPOSCHANGED:
                 if (inLoop_ || message == WM_ENTERSIZEMOVE) {
                     inLoop_ = true;
+                    ++steps_;
                     nextStep();
                 }
                 return false;
+            case WM_TIMER:
+                if (wParamIs(kWatchdog)) watch(window);
+                result = 0;
+                return true;
             case WM_EXITSIZEMOVE:
+                KillTimer(window, kWatchdog);
                 inLoop_ = false;
                 done_ = true;
                 loop_ = log();
@@ -44,7 +58,7 @@ protected:
         };
         window_ = make(0, WS_POPUP, 100, 100, 120, 30);
         ASSERT_TRUE(window_);
-        ShowWindow(window_, SW_SHOWNA);
+        ShowWindow(window_, SW_SHOW);  // active, as after the click that starts a drag
         pumpPending();
     }
 
@@ -86,9 +100,24 @@ protected:
         }
         if (alt) send({key(VK_MENU, true)});
         pumpPending();
+        ASSERT_FALSE(stalled_) << "the loop took no pointer step for " << kStalledSeconds << " s";
+    }
+
+    // Ends a loop that takes no step: Escape ends it on every system.
+    void watch(HWND window) {
+        if (steps_ != stepsSeen_) {
+            stepsSeen_ = steps_;
+            quietSeconds_ = 0;
+            return;
+        }
+        if (++quietSeconds_ < kStalledSeconds) return;
+        stalled_ = true;
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
     }
 
     HWND window_ = nullptr;
+    int steps_ = 0, stepsSeen_ = 0, quietSeconds_ = 0;
+    bool stalled_ = false;
     std::vector<POINT> path_;
     size_t step_ = 0;
     bool inLoop_ = false;
@@ -112,15 +141,14 @@ void expectRect(const RECT& rect, LONG left, LONG top, LONG right, LONG bottom) 
 }
 
 TEST_F(SizeMoveLoop, DraggingTheCaptionMovesTheWindowStepByStep) {
-    drag({110, 110}, {{150, 130}, {200, 160}}, false);
+    ASSERT_NO_FATAL_FAILURE(drag({110, 110}, {{150, 130}, {200, 160}}, false));
     ASSERT_TRUE(done_);
     EXPECT_TRUE(sequenceIs(
         loop_, {{"w", window_}},
         {msgW("w", WM_SYSCOMMAND, 0xF012), msg("w", WM_GETMINMAXINFO), msg("w", WM_ENTERSIZEMOVE), msg("w", WM_MOVING),
-         pos("w", WM_WINDOWPOSCHANGING, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE),
-         pos("w", WM_WINDOWPOSCHANGED, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE), msg("w", WM_MOVE),
-         msg("w", WM_MOVING), pos("w", WM_WINDOWPOSCHANGING, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE),
-         pos("w", WM_WINDOWPOSCHANGED, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE), msg("w", WM_MOVE),
+         pos("w", WM_WINDOWPOSCHANGING, SWP_NOSIZE), posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_NOSIZE),
+         msg("w", WM_MOVE), msg("w", WM_MOVING), pos("w", WM_WINDOWPOSCHANGING, SWP_NOSIZE),
+         posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_NOSIZE), msg("w", WM_MOVE),
          msg("w", WM_CAPTURECHANGED), msg("w", WM_EXITSIZEMOVE)}));
     auto moving = loopOnly(WM_MOVING);
     ASSERT_EQ(moving.size(), 2u);
@@ -139,16 +167,16 @@ TEST_F(SizeMoveLoop, DraggingTheCaptionMovesTheWindowStepByStep) {
 }
 
 TEST_F(SizeMoveLoop, AltDragSizesFromTheBottomRightCorner) {
-    drag({150, 110}, {{170, 120}, {190, 150}}, true);
+    ASSERT_NO_FATAL_FAILURE(drag({150, 110}, {{170, 120}, {190, 150}}, true));
     ASSERT_TRUE(done_);
     EXPECT_TRUE(sequenceIs(
         loop_, {{"w", window_}},
         {msgW("w", WM_SYSCOMMAND, 0xF008), msg("w", WM_GETMINMAXINFO), msg("w", WM_ENTERSIZEMOVE),
-         msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT), pos("w", WM_WINDOWPOSCHANGING, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE),
-         msgW("w", WM_NCCALCSIZE, TRUE), pos("w", WM_WINDOWPOSCHANGED, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE),
-         msgW("w", WM_SIZE, SIZE_RESTORED), msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT),
-         pos("w", WM_WINDOWPOSCHANGING, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE), msgW("w", WM_NCCALCSIZE, TRUE),
-         pos("w", WM_WINDOWPOSCHANGED, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE), msgW("w", WM_SIZE, SIZE_RESTORED),
+         // The loop passes the whole rectangle; SWP_NOMOVE is found afterwards.
+         msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT), pos("w", WM_WINDOWPOSCHANGING, 0), msgW("w", WM_NCCALCSIZE, TRUE),
+         posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_NOMOVE), msgW("w", WM_SIZE, SIZE_RESTORED),
+         msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT), pos("w", WM_WINDOWPOSCHANGING, 0), msgW("w", WM_NCCALCSIZE, TRUE),
+         posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_NOMOVE), msgW("w", WM_SIZE, SIZE_RESTORED),
          msg("w", WM_CAPTURECHANGED), msg("w", WM_EXITSIZEMOVE)}));
     auto sizing = loopOnly(WM_SIZING);
     ASSERT_EQ(sizing.size(), 2u);
@@ -162,7 +190,7 @@ TEST_F(SizeMoveLoop, AltDragSizesFromTheBottomRightCorner) {
 TEST_F(SizeMoveLoop, SizingStopsAtTheMinimumTrackingSize) {
     // From a 120 by 30 window pressed at (150, 110), the pointer may go no
     // further left than 150 - 115 = 35 nor further up than 110 - 25 = 85.
-    drag({150, 110}, {{20, 20}}, true);
+    ASSERT_NO_FATAL_FAILURE(drag({150, 110}, {{20, 20}}, true));
     ASSERT_TRUE(done_);
     auto sizing = loopOnly(WM_SIZING);
     ASSERT_EQ(sizing.size(), 1u);
@@ -181,7 +209,7 @@ TEST_F(SizeMoveLoop, ChangingDuringTheLoopMayPlaceTheWindowElsewhere) {
         }
         return moveAndSnap(window, message, wParam, lParam, result);
     };
-    drag({110, 110}, {{15, 110}}, false);  // 95 to the left: the window would stand at x 5
+    ASSERT_NO_FATAL_FAILURE(drag({110, 110}, {{15, 110}}, false));  // 95 to the left: the window would stand at x 5
     ASSERT_TRUE(done_);
     RECT rect;
     GetWindowRect(window_, &rect);
@@ -190,7 +218,7 @@ TEST_F(SizeMoveLoop, ChangingDuringTheLoopMayPlaceTheWindowElsewhere) {
 
 TEST_F(SizeMoveLoop, EscapePutsTheWindowBackWhereItStarted) {
     escape_ = true;
-    drag({110, 110}, {{150, 130}}, false);
+    ASSERT_NO_FATAL_FAILURE(drag({110, 110}, {{150, 130}}, false));
     ASSERT_TRUE(done_);
     auto changed = loopOnly(WM_WINDOWPOSCHANGED);
     ASSERT_EQ(changed.size(), 2u);  // the step, then the way back

@@ -32,9 +32,7 @@ TEST_F(WindowLife, CreationSendsTheRealSequenceForEachStyle) {
          WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
          {msg("w", WM_NCCREATE), msgW("w", WM_NCCALCSIZE, FALSE), msg("w", WM_CREATE),
           msgW("w", WM_SIZE, SIZE_RESTORED), msg("w", WM_MOVE), msgW("w", WM_SHOWWINDOW, TRUE),
-          posAnyOrder("w", WM_WINDOWPOSCHANGING, SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE),
-          posAnyOrder("w", WM_WINDOWPOSCHANGING, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE),
-          msgW("w", WM_ACTIVATEAPP, TRUE), msgW("w", WM_NCACTIVATE, TRUE), msgW("w", WM_ACTIVATE, WA_ACTIVE),
+          pos("w", WM_WINDOWPOSCHANGING, SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE), msgW("w", WM_ACTIVATEAPP, TRUE), msgW("w", WM_NCACTIVATE, TRUE), msgW("w", WM_ACTIVATE, WA_ACTIVE),
           msg("w", WM_SETFOCUS), posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE)}},
     };
     for (const CreationCase& c : cases) {
@@ -124,13 +122,24 @@ TEST_F(WindowLife, ChildCreationNotifiesTheParentBeforeShowing) {
     EXPECT_TRUE(sequenceIs(log(), {{"p", parent}, {"c", child}},
                            {msg("c", WM_NCCREATE), msgW("c", WM_NCCALCSIZE, FALSE), msg("c", WM_CREATE),
                             msgW("c", WM_SIZE, SIZE_RESTORED), msg("c", WM_MOVE), msgW("p", WM_PARENTNOTIFY, WM_CREATE),
-                            msgW("c", WM_SHOWWINDOW, TRUE),
-                            pos("c", WM_WINDOWPOSCHANGING,
-                                SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER),
-                            pos("c", WM_WINDOWPOSCHANGED,
-                                SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER)}));
+                            // Its parent is hidden: nothing can show, so only the style changes.
+                            msgW("c", WM_SHOWWINDOW, TRUE)}));
     EXPECT_EQ(GetParent(child), parent);
+    EXPECT_TRUE(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE);
     EXPECT_FALSE(IsWindowVisible(child));  // its parent is hidden
+    log().clear();
+    ShowWindow(parent, SW_SHOWNA);
+    EXPECT_TRUE(IsWindowVisible(child));
+    ShowWindow(child, SW_HIDE);  // with the parent shown, the real change
+    EXPECT_TRUE(sequenceIs(log(), {{"p", parent}, {"c", child}},
+                           {msgW("p", WM_SHOWWINDOW, TRUE),
+                            posAnyOrder("p", WM_WINDOWPOSCHANGING, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE | SWP_NOMOVE),
+                            posAnyOrder("p", WM_WINDOWPOSCHANGED, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE | SWP_NOMOVE),
+                            msgW("c", WM_SHOWWINDOW, FALSE),
+                            pos("c", WM_WINDOWPOSCHANGING,
+                                SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER),
+                            pos("c", WM_WINDOWPOSCHANGED,
+                                SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER)}));
     RECT rect;
     ASSERT_TRUE(GetWindowRect(child, &rect));
     EXPECT_EQ(rect.left, 10);

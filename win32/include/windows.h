@@ -521,6 +521,7 @@ LONG WINAPI GetMessageTime(void);
 
 HWND WINAPI SetParent(HWND child, HWND newParent);
 HWND WINAPI GetParent(HWND window);
+HWND WINAPI GetDesktopWindow(void);
 BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL WINAPI ShowWindow(HWND window, int cmdShow);

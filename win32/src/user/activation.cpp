@@ -6,7 +6,8 @@
 // Promises the real order when a top-level window becomes active: the
 // window losing activation gets WM_NCACTIVATE(FALSE) and
 // WM_ACTIVATE(WA_INACTIVE); the new one is brought to the top of its group
-// (SetWindowPos with SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE); when
+// (SetWindowPos with SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE, unless the
+// activation comes from a SetWindowPos that placed it there); when
 // activation moves between threads (or from none) every top-level window of
 // the thread losing it gets WM_ACTIVATEAPP(FALSE) and every top-level window
 // of the thread gaining it WM_ACTIVATEAPP(TRUE); then the new window gets
@@ -48,7 +49,7 @@ void setFocusWindow(HWND handle) {
     if (handle && IsWindow(handle)) sendMessage(handle, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
 }
 
-void activateWindow(HWND handle, WORD how) {
+void activateWindow(HWND handle, WORD how, bool bringToTop) {
     HWND previous = nullptr;
     std::shared_ptr<ThreadQueue> previousQueue, newQueue;
     {
@@ -71,7 +72,7 @@ void activateWindow(HWND handle, WORD how) {
         if (handle && !findWindowLocked(handle)) return;
         state().active = handle;
     }
-    if (handle) setWindowPos(handle, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    if (handle && bringToTop) setWindowPos(handle, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 
     if (previousQueue != newQueue) {
         std::vector<HWND> losing, gaining;

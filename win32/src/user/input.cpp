@@ -32,7 +32,8 @@
 // unless the answer says not to; *ANDEAT answers drop the press.
 // GetAsyncKeyState gives 0x8000 while the key is down and 1 when it was
 // pressed since the last call. SetCursorPos moves the pointer as a move
-// would.
+// would. WindowFromPoint finds the window the same way (asking the calling
+// thread's own windows with WM_NCHITTEST).
 #include <windows.h>
 
 #include <algorithm>
@@ -431,9 +432,19 @@ HWND WINAPI GetCapture(void) {
 }
 
 HWND WINAPI WindowFromPoint(POINT point) {
-    auto lock = lockUser();
-    std::vector<HWND> under = windowsUnderLocked(point, true);
-    return under.empty() ? nullptr : under.front();
+    auto mine = currentQueue();
+    std::vector<std::pair<HWND, bool>> candidates;  // with: belongs to this thread
+    {
+        auto lock = lockUser();
+        for (HWND handle : windowsUnderLocked(point, true))
+            candidates.push_back({handle, findWindowLocked(handle)->queue == mine});
+    }
+    // The calling thread's own windows are asked, and may pass the point on.
+    for (const auto& [handle, own] : candidates) {
+        if (own && sendMessage(handle, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTTRANSPARENT) continue;
+        return handle;
+    }
+    return nullptr;
 }
 
 }  // extern "C"

@@ -200,6 +200,7 @@ BOOL WINAPI EndPaint(HWND handle, const PAINTSTRUCT* paint) {
 }
 
 HDC WINAPI GetDC(HWND handle) {
+    handle = orDesktopAsNone(handle);
     std::shared_ptr<subset::Surface> surface;
     {
         auto lock = lockUser();
@@ -225,6 +226,7 @@ HDC WINAPI GetDC(HWND handle) {
 }
 
 int WINAPI ReleaseDC(HWND handle, HDC dc) {
+    handle = orDesktopAsNone(handle);
     {
         auto lock = lockUser();
         auto found = state().windowDCs.find(dc);

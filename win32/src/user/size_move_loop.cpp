@@ -8,9 +8,9 @@
 // minimum and maximum tracking sizes) WM_MOVING with the moved window
 // rectangle, or WM_SIZING with the edge (WMSZ_*) and the dragged rectangle,
 // either of which the window may change, then SetWindowPos to that
-// rectangle (SWP_NOACTIVATE | SWP_NOZORDER, and SWP_NOSIZE when moving),
-// which brings WM_WINDOWPOSCHANGING before and WM_WINDOWPOSCHANGED after the
-// change. Other messages are dispatched meanwhile (painting and timers go
+// rectangle (HWND_TOP, and SWP_NOSIZE when moving: the window is brought to
+// the top and activated if it was not), which brings WM_WINDOWPOSCHANGING
+// before and WM_WINDOWPOSCHANGED after the change. Other messages are dispatched meanwhile (painting and timers go
 // on). The loop ends when the left button is released (that release is
 // consumed), on Return, on Escape (which puts the window back where it
 // started), when the capture is taken away, or on WM_QUIT (posted again for
@@ -137,8 +137,8 @@ void runSizeMoveLoop(HWND window, WPARAM command) {
             sendMessage(window, WM_SIZING, static_cast<WPARAM>(hit - (HTLEFT - WMSZ_LEFT)),
                         reinterpret_cast<LPARAM>(&next));
         }
-        setWindowPos(window, nullptr, next.left, next.top, next.right - next.left, next.bottom - next.top,
-                     SWP_NOACTIVATE | SWP_NOZORDER | (moving ? SWP_NOSIZE : 0));
+        setWindowPos(window, HWND_TOP, next.left, next.top, next.right - next.left, next.bottom - next.top,
+                     moving ? SWP_NOSIZE : 0);
         sizing = next;
         if (!IsWindow(window)) return;
     }

@@ -16,8 +16,10 @@
 // GetParent gives a child's parent and a pop-up's owner, else NULL.
 // SetParent keeps the window's coordinates relative to the new parent,
 // hides and re-shows a visible window around the move, puts it on top of
-// its new siblings and returns the old parent (NULL for the desktop; NULL
-// with the window unchanged when the call fails). FindWindowA looks through
+// its new siblings and returns the old parent (GetDesktopWindow() for a
+// top-level window; NULL with the window unchanged when the call fails,
+// which a parent inside the window itself makes it do). The desktop as the
+// new parent makes the window top-level. FindWindowA looks through
 // top-level windows, top first, comparing class and title without regard to
 // letter case; NULL matches any.
 #include <windows.h>
@@ -200,7 +202,10 @@ HWND WINAPI GetParent(HWND handle) {
     return nullptr;
 }
 
+HWND WINAPI GetDesktopWindow(void) { return desktopWindow(); }
+
 HWND WINAPI SetParent(HWND handle, HWND newParent) {
+    newParent = orDesktopAsNone(newParent);
     HWND oldParent = nullptr;
     {
         auto lock = lockUser();
@@ -225,7 +230,7 @@ HWND WINAPI SetParent(HWND handle, HWND newParent) {
     setWindowPos(handle, (exStyle & WS_EX_TOPMOST) ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
     if (wasVisible) ShowWindow(handle, SW_SHOW);
-    return oldParent;
+    return oldParent ? oldParent : desktopWindow();
 }
 
 BOOL WINAPI SetLayeredWindowAttributes(HWND handle, COLORREF key, BYTE alpha, DWORD flags) {

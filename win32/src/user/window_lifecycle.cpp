@@ -117,6 +117,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             int width, int height, HWND parentArg, HMENU menu, HINSTANCE instance, LPVOID param) {
     subset::display::current();  // the back end opens before the first window
     auto queue = currentQueue();
+    HWND parentWindow = orDesktopAsNone(parentArg);
     HWND handle = nullptr;
     bool sizeBounded = (style & WS_THICKFRAME) || !(style & (WS_POPUP | WS_CHILD));
     {
@@ -126,13 +127,13 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         auto window = std::make_shared<Window>();
         if (parentArg == HWND_MESSAGE) {
             window->messageOnly = true;
-        } else if (style & WS_CHILD) {
-            if (!parentArg || !findWindowLocked(parentArg)) return nullptr;
-            window->parent = parentArg;
+        } else if ((style & WS_CHILD) && parentArg != desktopWindow()) {
+            if (!parentWindow || !findWindowLocked(parentWindow)) return nullptr;
+            window->parent = parentWindow;
             window->id = reinterpret_cast<UINT_PTR>(menu);
-        } else if (parentArg) {
-            if (!findWindowLocked(parentArg)) return nullptr;
-            window->owner = topLevelOfLocked(parentArg);
+        } else if (parentWindow) {
+            if (!findWindowLocked(parentWindow)) return nullptr;
+            window->owner = topLevelOfLocked(parentWindow);
         }
         bool overlapped = !(style & (WS_POPUP | WS_CHILD));
         if (x == CW_USEDEFAULT) x = y = 0;
@@ -240,6 +241,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
 }
 
 BOOL WINAPI IsWindow(HWND handle) {
+    if (handle == desktopWindow()) return TRUE;
     auto lock = lockUser();
     return findWindowLocked(handle) != nullptr;
 }

@@ -177,6 +177,11 @@ struct UserState {
     std::unordered_map<HDC, HWND> windowDCs;
 };
 
+// The desktop: the parent that top-level windows have. It has a handle of
+// its own, which is never in the window table.
+inline HWND desktopWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010)); }
+inline HWND orDesktopAsNone(HWND window) { return window == desktopWindow() ? nullptr : window; }
+
 UserState& state();
 std::unique_lock<std::mutex> lockUser();
 
@@ -219,7 +224,8 @@ void destroyWindowStorage(HWND window);
 void sendParentNotify(HWND window, UINT event);
 
 // Activation and focus (activation.cpp).
-void activateWindow(HWND window, WORD how);
+// `bringToTop`: false when SetWindowPos has placed the window already.
+void activateWindow(HWND window, WORD how, bool bringToTop = true);
 void activateOtherWindow(HWND leaving);
 void setFocusWindow(HWND window);
 

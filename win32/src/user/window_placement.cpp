@@ -3,21 +3,24 @@
 // Provides: SetWindowPos, MoveWindow, ShowWindow, IsWindowVisible,
 // GetWindowRect, GetClientRect, ScreenToClient, ClientToScreen.
 //
-// Promises the real SetWindowPos: redundant flags are fixed up first (same
-// size: SWP_NOSIZE; same place: SWP_NOMOVE; z-order already right:
-// SWP_NOZORDER; activating a top-level window brings it to the top), then
-// WM_WINDOWPOSCHANGING with the caller's values (the procedure may change
-// them), WM_NCCALCSIZE when the size changes, the change itself, activation
-// unless SWP_NOACTIVATE, WM_ERASEBKGND for a window just shown, and
-// WM_WINDOWPOSCHANGED with the values the window took, unless nothing
-// changed at all. SetWindowPos never sends WM_MOVE or WM_SIZE itself: only
-// DefWindowProcA's handling of WM_WINDOWPOSCHANGED does. Top-most windows
-// stay above the others; a top-most window placed after a window that is not
-// top-most, or at the bottom, loses WS_EX_TOPMOST.
+// Promises the real SetWindowPos: WM_WINDOWPOSCHANGING first, with the
+// caller's values and flags (the procedure may change them); then the
+// redundant flags are fixed up from what the record holds (same size:
+// SWP_NOSIZE; same place: SWP_NOMOVE; z-order already right: SWP_NOZORDER;
+// activating a top-level window brings it to the top); then WM_NCCALCSIZE
+// when the size changes, the change itself, activation unless
+// SWP_NOACTIVATE, WM_ERASEBKGND for a window just shown, and
+// WM_WINDOWPOSCHANGED with the values the window took and the fixed-up
+// flags, unless nothing changed at all. SetWindowPos never sends WM_MOVE or
+// WM_SIZE itself: only DefWindowProcA's handling of WM_WINDOWPOSCHANGED
+// does. Top-most windows stay above the others; a top-most window placed
+// after a window that is not top-most, or at the bottom, loses
+// WS_EX_TOPMOST.
 //
 // ShowWindow sends WM_SHOWWINDOW only when the visibility changes (and always
-// for SW_SHOWNA), then SetWindowPos with SWP_SHOWWINDOW or SWP_HIDEWINDOW;
-// SW_SHOW and SW_SHOWNORMAL activate a top-level window, SW_SHOWNA and
+// for SW_SHOWNA), then SetWindowPos with SWP_SHOWWINDOW or SWP_HIDEWINDOW
+// (a child of a hidden parent only changes its style); SW_SHOW and
+// SW_SHOWNORMAL activate a top-level window, SW_SHOWNA and
 // SW_SHOWNOACTIVATE do not; hiding the active window activates the next
 // visible one. It returns whether the window was visible before.
 //
@@ -159,31 +162,45 @@ BOOL setWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, U
         topLevel = !window->parent;
         oldRect = window->rect;
         oldClient = window->client;
-        x = std::clamp(x, -32768, 32767);
-        y = std::clamp(y, -32768, 32767);
-        cx = std::clamp(cx, 0, 32767);
-        cy = std::clamp(cy, 0, 32767);
-        // Fix up redundant flags, as the real system does before it asks the window.
-        if (window->style & WS_VISIBLE) {
-            flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
-        } else {
-            flags &= ~static_cast<UINT>(SWP_HIDEWINDOW);
-            if (!(flags & SWP_SHOWWINDOW)) flags |= SWP_NOREDRAW;
+        if (!(flags & SWP_NOMOVE)) {
+            x = std::clamp(x, -32768, 32767);
+            y = std::clamp(y, -32768, 32767);
         }
-        if (width(oldRect) == cx && height(oldRect) == cy) flags |= SWP_NOSIZE;
-        if (oldRect.left == x && oldRect.top == y) flags |= SWP_NOMOVE;
-        if ((window->style & (WS_POPUP | WS_CHILD)) != WS_CHILD) {
-            if (!(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) &&
-                ((flags & SWP_NOZORDER) || (insertAfter != HWND_TOPMOST && insertAfter != HWND_NOTOPMOST))) {
-                flags &= ~static_cast<UINT>(SWP_NOZORDER);
-                insertAfter = HWND_TOP;
-            }
+        if (!(flags & SWP_NOSIZE)) {
+            cx = std::clamp(cx, 0, 32767);
+            cy = std::clamp(cy, 0, 32767);
         }
-        if (!(flags & SWP_NOZORDER) && zOrderUnchangedLocked(*window, insertAfter)) flags |= SWP_NOZORDER;
         pos = WINDOWPOS{handle, insertAfter, x, y, cx, cy, flags};
     }
 
+    // The window is asked with the caller's values and flags; the redundant
+    // flags are fixed up afterwards, from what the window left in the record.
     if (!(pos.flags & SWP_NOSENDCHANGING)) sendMessage(handle, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    {
+        auto lock = lockUser();
+        Window* window = findWindowLocked(handle);
+        if (!window) return FALSE;
+        UINT fixed = pos.flags;
+        if (window->style & WS_VISIBLE) {
+            fixed &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+        } else {
+            fixed &= ~static_cast<UINT>(SWP_HIDEWINDOW);
+            if (!(fixed & SWP_SHOWWINDOW)) fixed |= SWP_NOREDRAW;
+        }
+        if (!(fixed & SWP_NOSIZE) && width(oldRect) == pos.cx && height(oldRect) == pos.cy) fixed |= SWP_NOSIZE;
+        if (!(fixed & SWP_NOMOVE) && oldRect.left == pos.x && oldRect.top == pos.y) fixed |= SWP_NOMOVE;
+        if ((window->style & (WS_POPUP | WS_CHILD)) != WS_CHILD) {
+            // Activating a top-level window brings it to the top.
+            if (!(fixed & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) &&
+                ((fixed & SWP_NOZORDER) ||
+                 (pos.hwndInsertAfter != HWND_TOPMOST && pos.hwndInsertAfter != HWND_NOTOPMOST))) {
+                fixed &= ~static_cast<UINT>(SWP_NOZORDER);
+                pos.hwndInsertAfter = HWND_TOP;
+            }
+        }
+        if (!(fixed & SWP_NOZORDER) && zOrderUnchangedLocked(*window, pos.hwndInsertAfter)) fixed |= SWP_NOZORDER;
+        pos.flags = fixed;
+    }
 
     RECT newRect = oldRect;
     if (!(pos.flags & SWP_NOMOVE)) OffsetRect(&newRect, pos.x - oldRect.left, pos.y - oldRect.top);
@@ -281,7 +298,7 @@ BOOL setWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, U
         if (child)
             sendMessage(handle, WM_CHILDACTIVATE, 0, 0);
         else
-            activateWindow(handle, WA_ACTIVE);
+            activateWindow(handle, WA_ACTIVE, false);  // already placed on top above
     }
     if (shown && !(pos.flags & SWP_DEFERERASE)) eraseNow(handle);
 
@@ -325,7 +342,8 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
     switch (command) {
     case SW_HIDE:
         if (!wasVisible) return FALSE;
-        flags = SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER;
+        flags = SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE;
+        if (child) flags |= SWP_NOACTIVATE | SWP_NOZORDER;
         break;
     case SW_SHOWNA:
         flags = SWP_SHOWWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
@@ -350,7 +368,23 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
         sendMessage(handle, WM_SHOWWINDOW, show, 0);
         if (!IsWindow(handle)) return wasVisible;
     }
-    setWindowPos(handle, HWND_TOP, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, flags);
+    bool parentHidden = false;
+    {
+        auto lock = lockUser();
+        Window* window = findWindowLocked(handle);
+        if (!window) return wasVisible;
+        Window* parent = window->parent ? findWindowLocked(window->parent) : nullptr;
+        parentHidden = parent && !isVisibleLocked(*parent);
+        if (parentHidden) {
+            // Nothing of it can show: only the style changes.
+            if (show)
+                window->style |= WS_VISIBLE;
+            else
+                window->style &= ~static_cast<DWORD>(WS_VISIBLE);
+        }
+    }
+    if (!parentHidden)
+        setWindowPos(handle, HWND_TOP, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, flags);
     if (command == SW_HIDE) {
         HWND active = nullptr;
         {
@@ -372,13 +406,23 @@ BOOL WINAPI ShowWindow(HWND handle, int command) {
 }
 
 BOOL WINAPI IsWindowVisible(HWND handle) {
+    if (handle == desktopWindow()) return TRUE;
     auto lock = lockUser();
     Window* window = findWindowLocked(handle);
     return window && isVisibleLocked(*window);
 }
 
+// The desktop's rectangle is the screen.
+static bool desktopRect(HWND handle, LPRECT rect) {
+    if (handle != desktopWindow()) return false;
+    SIZE screen = subset::display::current().screenSize();
+    *rect = RECT{0, 0, screen.cx, screen.cy};
+    return true;
+}
+
 BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect) {
     if (!rect) return FALSE;
+    if (desktopRect(handle, rect)) return TRUE;
     auto lock = lockUser();
     Window* window = findWindowLocked(handle);
     if (!window) return FALSE;
@@ -394,6 +438,7 @@ BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect) {
 
 BOOL WINAPI GetClientRect(HWND handle, LPRECT rect) {
     if (!rect) return FALSE;
+    if (desktopRect(handle, rect)) return TRUE;
     auto lock = lockUser();
     Window* window = findWindowLocked(handle);
     if (!window) return FALSE;
@@ -403,6 +448,7 @@ BOOL WINAPI GetClientRect(HWND handle, LPRECT rect) {
 
 BOOL WINAPI ScreenToClient(HWND handle, LPPOINT point) {
     if (!point) return FALSE;
+    if (handle == desktopWindow()) return TRUE;
     auto lock = lockUser();
     Window* window = findWindowLocked(handle);
     if (!window) return FALSE;
@@ -414,6 +460,7 @@ BOOL WINAPI ScreenToClient(HWND handle, LPPOINT point) {
 
 BOOL WINAPI ClientToScreen(HWND handle, LPPOINT point) {
     if (!point) return FALSE;
+    if (handle == desktopWindow()) return TRUE;
     auto lock = lockUser();
     Window* window = findWindowLocked(handle);
     if (!window) return FALSE;

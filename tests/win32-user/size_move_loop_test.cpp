@@ -172,10 +172,11 @@ TEST_F(SizeMoveLoop, AltDragSizesFromTheBottomRightCorner) {
     EXPECT_TRUE(sequenceIs(
         loop_, {{"w", window_}},
         {msgW("w", WM_SYSCOMMAND, 0xF008), msg("w", WM_GETMINMAXINFO), msg("w", WM_ENTERSIZEMOVE),
-         // The loop passes the whole rectangle; SWP_NOMOVE is found afterwards.
-         msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT), pos("w", WM_WINDOWPOSCHANGING, 0), msgW("w", WM_NCCALCSIZE, TRUE),
-         posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_NOMOVE), msgW("w", WM_SIZE, SIZE_RESTORED),
-         msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT), pos("w", WM_WINDOWPOSCHANGING, 0), msgW("w", WM_NCCALCSIZE, TRUE),
+         // The loop passes the whole rectangle, with the place unchanged.
+         msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT), posAsked("w", WM_WINDOWPOSCHANGING, 0),
+         msgW("w", WM_NCCALCSIZE, TRUE), posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_NOMOVE),
+         msgW("w", WM_SIZE, SIZE_RESTORED), msgW("w", WM_SIZING, WMSZ_BOTTOMRIGHT),
+         posAsked("w", WM_WINDOWPOSCHANGING, 0), msgW("w", WM_NCCALCSIZE, TRUE),
          posAnyOrder("w", WM_WINDOWPOSCHANGED, SWP_NOMOVE), msgW("w", WM_SIZE, SIZE_RESTORED),
          msg("w", WM_CAPTURECHANGED), msg("w", WM_EXITSIZEMOVE)}));
     auto sizing = loopOnly(WM_SIZING);

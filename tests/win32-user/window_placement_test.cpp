@@ -50,7 +50,7 @@ TEST_F(WindowPlacement, SetWindowPosSendsChangingThenChangedAndOnlyTheDefaultSen
          {40, 30, 110, 90}},
         {"the same place and size: the window is asked, then nothing changes",
          10, 20, 100, 50, quiet,
-         {pos("w", WM_WINDOWPOSCHANGING, quiet)},
+         {posAsked("w", WM_WINDOWPOSCHANGING, quiet)},
          {10, 20, 110, 70}},
     };
     for (const Case& c : cases) {

@@ -4,10 +4,13 @@
 // GetWindowRect, GetClientRect, ScreenToClient, ClientToScreen.
 //
 // Promises the real SetWindowPos: WM_WINDOWPOSCHANGING first, with the
-// caller's values and flags (the procedure may change them); then the
-// redundant flags are fixed up from what the record holds (same size:
-// SWP_NOSIZE; same place: SWP_NOMOVE; z-order already right: SWP_NOZORDER;
-// activating a top-level window brings it to the top); then WM_NCCALCSIZE
+// caller's values and flags (the procedure may change them), SWP_NOSIZE and
+// SWP_NOMOVE already added where the size or place stays (see below); then
+// the other redundant flags are fixed up from what the record holds
+// (z-order already right: SWP_NOZORDER; showing a visible window or hiding
+// a hidden one: dropped; activating a top-level window brings it to the
+// top, and a size or place that the window set back to the old one is
+// marked too); then WM_NCCALCSIZE
 // when the size changes, the change itself, activation unless
 // SWP_NOACTIVATE, WM_ERASEBKGND for a window just shown, and
 // WM_WINDOWPOSCHANGED with the values the window took and the fixed-up
@@ -170,11 +173,19 @@ BOOL setWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, U
             cx = std::clamp(cx, 0, 32767);
             cy = std::clamp(cy, 0, 32767);
         }
+        // A place or size that does not change is marked before the window
+        // is asked, so that a procedure that adjusts the place in
+        // WM_WINDOWPOSCHANGING (the host's edge snapping does) leaves a
+        // window alone that the caller did not move. Wine marks them only
+        // afterwards; a window 10 pixels from an edge would then snap
+        // whenever the plug-in re-applies its state.
+        if (!(flags & SWP_NOSIZE) && width(oldRect) == cx && height(oldRect) == cy) flags |= SWP_NOSIZE;
+        if (!(flags & SWP_NOMOVE) && oldRect.left == x && oldRect.top == y) flags |= SWP_NOMOVE;
         pos = WINDOWPOS{handle, insertAfter, x, y, cx, cy, flags};
     }
 
-    // The window is asked with the caller's values and flags; the redundant
-    // flags are fixed up afterwards, from what the window left in the record.
+    // The other redundant flags are fixed up after the window was asked, from
+    // what it left in the record, as the real system does.
     if (!(pos.flags & SWP_NOSENDCHANGING)) sendMessage(handle, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
     {
         auto lock = lockUser();

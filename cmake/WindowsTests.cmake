@@ -9,6 +9,9 @@ if(NOT EXISTS "${VUMIRA_GOOGLETEST_SOURCE}/googletest/CMakeLists.txt")
                         "googletest or set VUMIRA_GOOGLETEST_SOURCE")
 endif()
 
+# As natively (where finding GTest finds it too), test groups may link Threads::Threads.
+find_package(Threads REQUIRED)
+
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

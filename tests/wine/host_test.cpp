@@ -113,13 +113,16 @@ public:
     RunningHost(const RunningHost&) = delete;
     RunningHost& operator=(const RunningHost&) = delete;
 
-    // The plug-in's window shows once the host has started it; the host
-    // takes requests from before it loads its plug-ins.
+    // Started: the plug-in's window shows, and the host has either marked
+    // its main window as the one that takes requests or said why it does not.
     bool ready() const {
         DWORD start = GetTickCount();
         while (GetTickCount() - start < kStartDeadlineMs) {
             if (!host_.hProcess || WaitForSingleObject(host_.hProcess, 0) == WAIT_OBJECT_0) return false;
-            if (windowOf(host_.dwProcessId, "Vumira")) return true;
+            HWND main = windowOf(host_.dwProcessId, "ObsidelHost");
+            if (windowOf(host_.dwProcessId, "Vumira") && main &&
+                (GetPropA(main, "ObsidelTakesRequests") || log().find("takes no remote commands") != std::string::npos))
+                return true;
             Sleep(20);
         }
         return false;

@@ -7,8 +7,7 @@
 // the request to itself, so that the request runs on the user-interface
 // thread from its own message loop and never inside the client's send. Once
 // handled, the reply's bytes go back to the client's window with
-// WM_COPYDATA. Only the first host listens; a host that does not answers
-// FALSE, and the client tries the next host window.
+// WM_COPYDATA. Only the first host listens, and it marks its main window so.
 #include "command_channel.h"
 
 #include <chrono>
@@ -29,6 +28,9 @@ constexpr DWORD kLargestRequest = 64 * 1024;
 constexpr DWORD kLargestReply = 1024 * 1024;
 constexpr UINT kRunRequest = WM_APP + 31;
 constexpr const char* kReplyClass = "ObsidelRemoteReply";
+// Set on the main window of the host that listens, so that clients (and
+// scripts that wait for a host to come up) can tell it from one that does not.
+constexpr const char* kListeningProperty = "ObsidelTakesRequests";
 // How long a host has to take a request, and how long the client waits for
 // the user-interface thread to carry it out (a message box may be open).
 constexpr UINT kTakeTimeoutMs = 5000;
@@ -115,15 +117,16 @@ HWND makeReplyWindow(ReplyBox* box) {
     return window;
 }
 
-// Hands the request to the first host window that takes it.
+// Hands the request to the host that listens.
 bool handToAHost(HWND client, const std::string& bytes, std::string& error) {
     HWND host = nullptr;
     bool anyHost = false;
     while ((host = FindWindowExA(nullptr, host, kHostWindowClass, nullptr)) != nullptr) {
         anyHost = true;
-        if (sendBytes(host, client, kRequestTag, bytes, kTakeTimeoutMs)) return true;
+        if (GetPropA(host, kListeningProperty) && sendBytes(host, client, kRequestTag, bytes, kTakeTimeoutMs))
+            return true;
     }
-    error = anyHost ? "no running host took the request (it may be busy or not listening)"
+    error = anyHost ? "the running host takes no requests (it may be starting, busy or not listening)"
                     : "no host is running (start one with obsidel)";
     return false;
 }
@@ -165,12 +168,15 @@ bool startCommandChannel(HINSTANCE) {
     }
     hostProcedure = reinterpret_cast<WNDPROC>(previous);
     listeningWindow = host;
+    SetPropA(host, kListeningProperty, reinterpret_cast<HANDLE>(1));
     return true;
 }
 
 void stopCommandChannel() {
-    if (listeningWindow && IsWindow(listeningWindow))
+    if (listeningWindow && IsWindow(listeningWindow)) {
+        RemovePropA(listeningWindow, kListeningProperty);
         SetWindowLongPtrA(listeningWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hostProcedure));
+    }
     listeningWindow = nullptr;
     hostProcedure = nullptr;
 }

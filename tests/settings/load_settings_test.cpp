@@ -38,13 +38,13 @@ TEST_F(LoadSettings, SearchOrderBesideTheModuleThenInTheHostFolder) {
         if (c.homeRcDot) writeFile(inHome("Vumira.rc"), "");
         if (c.homeRc) writeFile(inHome("Vumirarc"), "");
         vumira::loadSettings();
-        EXPECT_EQ(std::string(plugin.rcPath), dir_.file(c.winner)) << c.name;
+        EXPECT_EQ(nativePath(plugin.rcPath), nativePath(dir_.file(c.winner))) << c.name;
     }
 }
 
 TEST_F(LoadSettings, WithNoRcFileTheDefaultsHoldAndTheFirstWriteGoesBesideTheModule) {
     vumira::loadSettings();
-    EXPECT_EQ(std::string(plugin.rcPath), besideModule("Vumira.rc"));
+    EXPECT_EQ(nativePath(plugin.rcPath), nativePath(besideModule("Vumira.rc")));
     EXPECT_EQ(plugin.posX, 10);
     EXPECT_EQ(plugin.posY, 10);
     EXPECT_FALSE(plugin.inSlit);
@@ -213,7 +213,7 @@ TEST_F(LoadSettings, EachLoadSearchesAnewAndOverwritesEverySetting) {
     EXPECT_EQ(plugin.width.load(), 222);
     writeFile(besideModule("Vumirarc"), "Vumira.plugin.height: 44\n");
     vumira::loadSettings();
-    EXPECT_EQ(std::string(plugin.rcPath), besideModule("Vumirarc"));
+    EXPECT_EQ(nativePath(plugin.rcPath), nativePath(besideModule("Vumirarc")));
     EXPECT_EQ(plugin.width.load(), 100) << "a key missing from the new file goes back to its default";
     EXPECT_EQ(plugin.height.load(), 44);
 }

@@ -12,13 +12,22 @@
 #include "host_paths.h"
 #include "test_support.h"
 
+// A path written with the system's own separators, so that paths built here
+// with "/" compare with those the plug-in builds ("\\" on Windows).
+inline std::string nativePath(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
 class RcFolders : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(moduleDir());
         std::filesystem::create_directories(homeDir());
-        std::filesystem::copy_file(FIXTURE_MODULE, moduleDir() + "/plugin_copy.so");
-        module_ = LoadLibraryA((moduleDir() + "/plugin_copy.so").c_str());
+        // The copy keeps the fixture's own extension (.so, or .dll on Windows).
+        const std::string copy =
+            moduleDir() + "/plugin_copy" + std::filesystem::path(FIXTURE_MODULE).extension().string();
+        std::filesystem::copy_file(FIXTURE_MODULE, copy);
+        module_ = LoadLibraryA(copy.c_str());
         ASSERT_NE(module_, nullptr);
         vumira::plugin.moduleInstance = module_;
         obsidel::setHomeFolder(homeDir());

@@ -165,18 +165,29 @@ problem() { printf 'wine stage: %s\n' "$*" >&2; problems=$((problems + 1)); }
 [ -f "$results" ] || fail "ctest wrote no results"
 # Every test that passed must show Google Test running it and passing it: a
 # program that did nothing (as a 32-bit one does here) exits 0 as well.
-ran_tests=$(python3 - "$results" <<'PY'
-import sys, xml.etree.ElementTree as tree
-for case in tree.parse(sys.argv[1]).getroot().iter("testcase"):
-    name = case.get("name")
-    status = case.get("status")
-    out = "".join(e.text or "" for e in case.iter("system-out"))
-    if status == "run" and "[       OK ]" not in out:
-        print("NOTHING\t" + name)
-    else:
-        print(status + "\t" + name)
-PY
-)
+# ctest's JUnit file: one <testcase name=".." status=".."> per test, with the
+# test's output in <system-out>; names carry XML escapes.
+ran_tests=$(awk '
+    function unescape(text) {
+        gsub(/&quot;/, "\"", text); gsub(/&apos;/, "\047", text); gsub(/&lt;/, "<", text)
+        gsub(/&gt;/, ">", text); gsub(/&amp;/, "\\&", text)
+        return text
+    }
+    function finish() {
+        if (name == "") return
+        printf "%s\t%s\n", (status == "run" && !ok) ? "NOTHING" : status, unescape(name)
+        name = ""
+    }
+    /<testcase / {
+        finish()
+        name = $0; sub(/.*<testcase name="/, "", name); sub(/" classname=.*/, "", name)
+        status = $0; sub(/.* status="/, "", status); sub(/".*/, "", status)
+        ok = 0
+    }
+    index($0, "[       OK ]") { ok = 1 }
+    /<\/testcase>/ { finish() }
+    END { finish() }
+' "$results")
 while IFS=$'\t' read -r status name; do
     [ -n "$name" ] || continue
     [ "$status" = NOTHING ] && problem "$name passed without running a test"

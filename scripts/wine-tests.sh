@@ -73,11 +73,14 @@ cleanup() {
     rm -rf "$scratch"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP PIPE
 # A server of this private prefix left from an earlier run would refuse to
 # become persistent; ours is started afresh.
 "$wineserver" -k >/dev/null 2>&1 || true
 "$wineserver" -w >/dev/null 2>&1 || true
-"$wineserver" -p </dev/null >/dev/null 2>&1
+# Kept up between the tests; should this script be killed outright, the
+# server and the sound server below still end on their own once idle.
+"$wineserver" -p60 </dev/null >/dev/null 2>&1
 
 # ---- a private sound server: its default source hears a steady tone ----
 tone_hz=1000
@@ -88,7 +91,7 @@ start_pulse() {
     # The server's own folders, away from the user's.
     HOME=$folder XDG_RUNTIME_DIR=$folder XDG_CONFIG_HOME=$folder/config \
         PULSE_RUNTIME_PATH=$folder/runtime PULSE_STATE_PATH=$folder/state \
-        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --realtime=no --high-priority=no \
+        pulseaudio -n --daemonize=no --exit-idle-time=900 --use-pid-file=no --realtime=no --high-priority=no \
         --disable-shm=true --log-target=file:"$folder/server.log" \
         -L "module-native-protocol-unix auth-anonymous=1 socket=$folder/native" \
         -L "module-null-sink sink_name=tone_sink rate=44100 channels=2" \

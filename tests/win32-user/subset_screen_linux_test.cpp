@@ -163,7 +163,7 @@ TEST_F(SubsetScreen, ScreenSizeComesFromTheOptionOrTheVariable) {
     struct Case {
         const char* what;
         const char* variable;  // VUMIRA_SCREEN, or null for none
-        const char* spec;
+        const char* choice;
         int result;
         int width, height;
     };
@@ -183,7 +183,7 @@ TEST_F(SubsetScreen, ScreenSizeComesFromTheOptionOrTheVariable) {
         else
             unsetenv("VUMIRA_SCREEN");
         unsetenv("VUMIRA_DISPLAY");
-        EXPECT_EQ(Win32SubsetSetDisplay(c.spec), c.result);
+        EXPECT_EQ(Win32SubsetSetDisplay(c.choice), c.result);
         if (c.result != 0) continue;
         EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), c.width);
         EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), c.height);

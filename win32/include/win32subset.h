@@ -17,7 +17,7 @@ extern "C" {
  * the first window is made. Returns 0, or -1 with a message on standard
  * error. The headless screen is 1280x800 unless its option or the
  * VUMIRA_SCREEN variable (WIDTHxHEIGHT) gives another size. */
-int Win32SubsetSetDisplay(const char* spec);
+int Win32SubsetSetDisplay(const char* choice);
 /* The name of the display back end in use ("headless", "x11", "term"). */
 const char* Win32SubsetDisplayName(void);
 
@@ -26,7 +26,7 @@ const char* Win32SubsetDisplayName(void);
  * "demo", "none", or NULL/"" for the default (VUMIRA_WAVE_IN, else the
  * first of pulse, alsa, none that answers). Takes effect at the next
  * waveInOpen. Returns 0, or -1 with a message when the text names no device. */
-int Win32SubsetSetWaveIn(const char* spec);
+int Win32SubsetSetWaveIn(const char* choice);
 
 /* The screen as the top-level windows compose it, written as PNG.
  * Returns 0, or -1 with a message on standard error. */

@@ -3,7 +3,7 @@
 // Provides: Win32SubsetSetDisplay, Win32SubsetDisplayName; and, inside the
 // subset, subset::display::current.
 //
-// Promises: the spec "name[:options]" names a back end of the table below;
+// Promises: the choice "name[:options]" names a back end of the table below;
 // NULL or "" takes VUMIRA_DISPLAY when set, else the first back end of the
 // table that opens (headless always does). The choice is made once, before
 // the first window: a later call while windows exist fails. A name that is
@@ -45,14 +45,14 @@ std::string knownNames() {
     return names;
 }
 
-// Opens the back end that `spec` names; lock held.
-bool openNamedLocked(const std::string& spec) {
-    std::string name = spec.substr(0, spec.find(':'));
-    std::string options = spec.size() > name.size() ? spec.substr(name.size() + 1) : std::string();
+// Opens the back end that `choice` names; lock held.
+bool openNamedLocked(const std::string& choice) {
+    std::string name = choice.substr(0, choice.find(':'));
+    std::string options = choice.size() > name.size() ? choice.substr(name.size() + 1) : std::string();
     for (const Backend* backend : kBackends) {
         if (name != backend->name) continue;
         if (!backend->open(options.c_str(), true)) {
-            std::fprintf(stderr, "win32subset: the display \"%s\" did not open\n", spec.c_str());
+            std::fprintf(stderr, "win32subset: the display \"%s\" did not open\n", choice.c_str());
             return false;
         }
         if (const Backend* previous = active.load(); previous && previous != backend) previous->close();
@@ -97,13 +97,13 @@ using namespace subset::display;
 
 extern "C" {
 
-int Win32SubsetSetDisplay(const char* spec) {
+int Win32SubsetSetDisplay(const char* choice) {
     if (subset::userObjectCount() > 0) {
         std::fprintf(stderr, "win32subset: the display is chosen before the first window is made\n");
         return -1;
     }
     std::lock_guard<std::mutex> lock(choiceMutex);
-    const char* chosen = spec && spec[0] ? spec : environmentChoice();
+    const char* chosen = choice && choice[0] ? choice : environmentChoice();
     if (chosen) return openNamedLocked(chosen) ? 0 : -1;
     openFirstLocked();
     return 0;

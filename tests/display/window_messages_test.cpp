@@ -137,6 +137,110 @@ TEST_F(WindowMessages, WheelStepsTheBarScaleWithin1To128AndAlwaysWrites) {
     }
 }
 
+INPUT pointerTo(int x, int y) {
+    const LONG width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((static_cast<long long>(x) * 65536 + width - 1) / width);
+    input.mi.dy = static_cast<LONG>((static_cast<long long>(y) * 65536 + height - 1) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+
+INPUT pointerButton(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
+void inject(std::vector<INPUT> events) {
+    EXPECT_EQ(SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT)), events.size());
+}
+
+INPUT altKey(bool release) {
+    INPUT alt{};
+    alt.type = INPUT_KEYBOARD;
+    alt.ki.wVk = VK_MENU;
+    alt.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+    return alt;
+}
+
+// The hand of a drag: it moves the pointer when the platform's loop begins
+// and lets go (and lets Alt go) once the window has taken the new place, as
+// a hand would, step by step. It watches the window's messages on their way
+// to the plug-in's window procedure.
+struct Hand {
+    bool alt = false;
+    int stage = 0;  // 0 pressed, 1 moved, 2 released, 3 the loop has ended
+};
+Hand hand;
+
+LRESULT CALLBACK handWatching(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = vumira::windowProc(window, message, wParam, lParam);
+    if (message == WM_ENTERSIZEMOVE && hand.stage == 0) {
+        inject({pointerTo(100, 60)});
+        hand.stage = 1;
+    } else if (message == WM_WINDOWPOSCHANGED && hand.stage == 1) {
+        inject({pointerButton(MOUSEEVENTF_LEFTUP)});
+        if (hand.alt) inject({altKey(true)});
+        hand.stage = 2;
+    } else if (message == WM_EXITSIZEMOVE) {
+        hand.stage = 3;
+    }
+    return result;
+}
+
+TEST_F(WindowMessages, DraggingMovesAndAltDraggingSizesFromTheBottomRight) {
+    struct Case {
+        const char* name;
+        bool alt;
+        RECT expected;
+    };
+    // 100 by 25 at (40, 30); pressed at (60, 40), released 40 right and 20
+    // down of it.
+    const Case cases[] = {
+        {"drag", false, {80, 50, 180, 75}},
+        {"Alt drag", true, {40, 30, 180, 75}},
+    };
+    for (const Case& c : cases) {
+        HWND window = createPluginWindow();
+        forgetRcFile();
+        hand = Hand{c.alt, 0};
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(handWatching));
+        if (c.alt) inject({altKey(false)});
+        inject({pointerTo(1, 1), pointerTo(60, 40), pointerButton(MOUSEEVENTF_LEFTDOWN)});
+        MSG message;
+        const DWORD began = GetTickCount();
+        while (hand.stage < 3 && GetTickCount() - began < 10000) {
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+            Sleep(5);
+        }
+        if (hand.stage < 2) {  // leave no button or key held for the next test
+            inject({pointerButton(MOUSEEVENTF_LEFTUP), altKey(true)});
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        }
+        ASSERT_EQ(hand.stage, 3) << c.name << ": the move or size loop did not run its course";
+
+        const RECT rect = windowRect();
+        EXPECT_EQ(rect.left, c.expected.left) << c.name;
+        EXPECT_EQ(rect.top, c.expected.top) << c.name;
+        EXPECT_EQ(rect.right, c.expected.right) << c.name;
+        EXPECT_EQ(rect.bottom, c.expected.bottom) << c.name;
+        const int width = c.expected.right - c.expected.left, height = c.expected.bottom - c.expected.top;
+        EXPECT_EQ(plugin.posX, c.expected.left) << c.name;
+        EXPECT_EQ(plugin.width.load(), width) << c.name;
+        EXPECT_EQ(plugin.height.load(), height) << c.name;
+        EXPECT_EQ(rcLines(rcText()), (Lines{{"Vumira.plugin.x:", std::to_string(c.expected.left)},
+                                            {"Vumira.plugin.y:", std::to_string(c.expected.top)},
+                                            {"Vumira.plugin.width:", std::to_string(width)},
+                                            {"Vumira.plugin.height:", std::to_string(height)}}))
+            << c.name;
+        DestroyWindow(window);
+        plugin.posX = 40, plugin.posY = 30, plugin.width = 100, plugin.height = 25;
+    }
+}
+
 TEST_F(WindowMessages, SizeRecordsAtLeast16By16) {
     HWND window = createPluginWindow();
     struct Case {

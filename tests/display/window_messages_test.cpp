@@ -369,6 +369,17 @@ TEST_F(WindowMessages, SnapsOnlyAVisibleFloatingWindowWithSnappingOn) {
     }
 }
 
+TEST_F(WindowMessages, RecordMessagesWithoutTheirRecordChangeNothing) {
+    HWND window = createPluginWindow();
+    forgetRcFile();
+    for (UINT message : {WM_GETMINMAXINFO, WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_SIZING})
+        EXPECT_EQ(vumira::windowProc(window, message, 0, 0), 0) << message;
+    EXPECT_EQ(vumira::windowProc(window, 10901, 0, 0), 0);
+    EXPECT_EQ(plugin.width.load(), 100);
+    EXPECT_EQ(plugin.posX, 40);
+    EXPECT_EQ(rcText(), "");
+}
+
 TEST_F(WindowMessages, CloseRequestLeavesTheWindowOpen) {
     HWND window = createPluginWindow();
     EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);

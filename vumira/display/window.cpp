@@ -127,7 +127,19 @@ void applyWindowState() {
     InvalidateRect(window, nullptr, FALSE);
 }
 
+namespace {
+
+// Messages whose long parameter points at a record the handling reads or
+// fills; one that comes without it is answered 0 and changes nothing.
+bool needsRecord(UINT message) {
+    return message == WM_GETMINMAXINFO || message == WM_WINDOWPOSCHANGING || message == WM_WINDOWPOSCHANGED ||
+           message == WM_SIZING;
+}
+
+}  // namespace
+
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (needsRecord(message) && !lParam) return 0;
     switch (message) {
     case WM_CREATE: onCreate(window); return 0;
     case WM_DESTROY: onDestroy(window); return 0;

@@ -1,7 +1,7 @@
 # Debian packages the project needs, and a function that installs the
 # missing ones (one `apt-get update` first). Sourced by run.sh and test.sh.
 
-VUMIRA_BUILD_PACKAGES="cmake g++ make pkg-config libx11-dev libxext-dev libpulse-dev libasound2-dev
+VUMIRA_BUILD_PACKAGES="cmake ninja-build ccache g++ make pkg-config libx11-dev libxext-dev libpulse-dev libasound2-dev
     libsndfile1-dev libsoxr-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core"
 VUMIRA_RUN_PACKAGES="pulseaudio-utils"
 VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev pulseaudio pulseaudio-utils sox

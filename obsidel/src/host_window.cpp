@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
-#include <utility>
 
 #include "platform.h"
 #include "style.h"
@@ -16,8 +14,6 @@ const char* const kHostWindowClass = "ObsidelHost";
 
 namespace {
 
-constexpr UINT kPostedBroadcast = WM_APP + 1;
-constexpr UINT kPostedReconfigure = WM_APP + 2;
 constexpr UINT_PTR kExitTimer = 1;
 
 HWND mainWindow = nullptr;
@@ -59,15 +55,6 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             std::fprintf(stderr, "obsidel: %s\n", reinterpret_cast<const char*>(lParam));
             std::fflush(stderr);
         }
-        return 0;
-    case kPostedBroadcast: {
-        auto* text = reinterpret_cast<std::string*>(lParam);
-        broadcast(text->c_str());
-        delete text;
-        return 0;
-    }
-    case kPostedReconfigure:
-        reconfigure();
         return 0;
     case WM_TIMER:
         if (wParam == kExitTimer) {
@@ -114,13 +101,6 @@ void reconfigure() {
     if (!stylePath.empty()) loadStyleFile(stylePath);
     sendToRegistered(OBM_RECONFIGURE, 0);
 }
-
-void postBroadcast(const std::string& command) {
-    auto* text = new std::string(command);
-    if (!PostMessageA(mainWindow, kPostedBroadcast, 0, reinterpret_cast<LPARAM>(text))) delete text;
-}
-
-void postReconfigure() { PostMessageA(mainWindow, kPostedReconfigure, 0, 0); }
 
 void exitAfter(unsigned milliseconds, const std::string& snapshotPath) {
     snapshotOnExit = snapshotPath;

@@ -23,10 +23,6 @@ void broadcast(const char* command);
 // Reads the current style file again first, so that the plug-ins see its changes.
 void reconfigure();
 
-// From any thread: the host window performs them on its own thread.
-void postBroadcast(const std::string& command);
-void postReconfigure();
-
 // Ends the message loop after `milliseconds`, first writing the screen to
 // `snapshotPath` when it is not empty.
 void exitAfter(unsigned milliseconds, const std::string& snapshotPath);

@@ -10,7 +10,7 @@
 
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -89,4 +89,4 @@ void close(void* source) {
 
 const SourceOps alsaSource = {check, open, read, close};
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

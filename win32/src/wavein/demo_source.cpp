@@ -10,7 +10,7 @@
 #include "wavein/pacer.h"
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -98,4 +98,4 @@ void close(void* source) { delete static_cast<Demo*>(source); }
 
 const SourceOps demoSource = {check, open, read, close};
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

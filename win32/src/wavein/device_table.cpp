@@ -9,7 +9,7 @@
 
 #include <win32subset.h>
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -110,10 +110,10 @@ bool anyDefaultDeviceAnswers() {
     return false;
 }
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein
 
 extern "C" int Win32SubsetSetWaveIn(const char* deviceText) {
-    using namespace win32subset::wavein;
+    using namespace subset::wavein;
     DeviceChoice choice;
     const bool useDefault = !deviceText || !*deviceText;
     std::string error;

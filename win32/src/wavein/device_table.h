@@ -6,7 +6,7 @@
 
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 struct DeviceKind {
     const char* name;   // the text before the colon
@@ -38,4 +38,4 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
 // default) opens now; asks quietly and closes it again.
 bool anyDefaultDeviceAnswers();
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

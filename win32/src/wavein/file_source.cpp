@@ -14,7 +14,7 @@
 #include "wavein/pacer.h"
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -98,4 +98,4 @@ void close(void* source) {
 
 const SourceOps fileSource = {check, open, read, close};
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

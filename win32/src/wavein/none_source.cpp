@@ -2,7 +2,7 @@
 // what it sees on a machine without a microphone.
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -28,4 +28,4 @@ void close(void*) {}
 
 const SourceOps noneSource = {check, open, read, close};
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

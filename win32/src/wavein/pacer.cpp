@@ -3,7 +3,7 @@
 
 #include <thread>
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 // Further behind than this, the backlog is dropped instead of delivered in a burst.
@@ -35,4 +35,4 @@ void Pacer::wait(std::size_t frames) {
     std::this_thread::sleep_until(until);
 }
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

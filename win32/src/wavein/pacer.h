@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstddef>
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 class Pacer {
 public:
@@ -30,4 +30,4 @@ private:
     unsigned long long framesSinceAnchor_ = 0;
 };
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 // One read covers at most 10 ms: short enough for small buffers to arrive
@@ -125,4 +125,4 @@ void PcmStream::quantise(unsigned char* out, std::size_t frames) const {
     }
 }
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

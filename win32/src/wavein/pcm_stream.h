@@ -13,7 +13,7 @@
 
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 struct WantedPcm {
     unsigned rate = 0;
@@ -58,4 +58,4 @@ private:
     std::size_t readyFrames_ = 0;
 };
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

@@ -22,7 +22,7 @@
 
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -204,4 +204,4 @@ void close(void* source) { closeInput(static_cast<PulseInput*>(source)); }
 
 const SourceOps pulseSource = {check, open, read, close};
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

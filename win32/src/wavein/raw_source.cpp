@@ -25,7 +25,7 @@
 #include "wavein/pacer.h"
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -190,4 +190,4 @@ void close(void* source) {
 
 const SourceOps rawSource = {check, open, read, close};
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

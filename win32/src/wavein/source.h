@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 // Frames a second and interleaved channels of a run of PCM.
 struct PcmShape {
@@ -39,4 +39,4 @@ extern const SourceOps toneSource;
 extern const SourceOps demoSource;
 extern const SourceOps noneSource;
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

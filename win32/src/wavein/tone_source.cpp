@@ -10,7 +10,7 @@
 #include "wavein/pacer.h"
 #include "wavein/source.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 
@@ -92,4 +92,4 @@ void close(void* source) { delete static_cast<Tone*>(source); }
 
 const SourceOps toneSource = {check, open, read, close};
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

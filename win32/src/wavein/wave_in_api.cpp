@@ -42,7 +42,7 @@
 #include "wavein/device_table.h"
 #include "wavein/wave_in_device.h"
 
-using win32subset::wavein::WaveInDevice;
+using subset::wavein::WaveInDevice;
 
 namespace {
 
@@ -73,7 +73,7 @@ extern "C" {
 
 MMRESULT WINAPI waveInOpen(LPHWAVEIN device, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
                            DWORD_PTR instance, DWORD flags) {
-    using namespace win32subset::wavein;
+    using namespace subset::wavein;
     if (device) *device = nullptr;
     if (deviceId != WAVE_MAPPER && deviceId != 0) return MMSYSERR_BADDEVICEID;
     const DWORD callbackKind = flags & CALLBACK_TYPEMASK;
@@ -182,7 +182,7 @@ MMRESULT WINAPI waveInGetPosition(HWAVEIN handle, LPMMTIME time, UINT size) {
 // 1 when the chosen device can record; for the default that means one that
 // answers now (the sound server or ALSA), asked quietly.
 UINT WINAPI waveInGetNumDevs(void) {
-    using namespace win32subset::wavein;
+    using namespace subset::wavein;
     DeviceChoice choice;
     std::string error;
     if (!currentDeviceChoice(choice, error)) return 0;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 namespace {
 // A device that does not come back from a read within this time is left to
@@ -268,4 +268,4 @@ MMRESULT WaveInDevice::close() {
     return MMSYSERR_NOERROR;
 }
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

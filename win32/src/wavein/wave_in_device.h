@@ -24,7 +24,7 @@
 
 #include "wavein/pcm_stream.h"
 
-namespace win32subset::wavein {
+namespace subset::wavein {
 
 // Buffers in order, linked through WAVEHDR::lpNext as the real driver does,
 // so that queueing one allocates nothing.
@@ -88,4 +88,4 @@ private:
 
 bool acceptableFormat(const WAVEFORMATEX& format);
 
-}  // namespace win32subset::wavein
+}  // namespace subset::wavein

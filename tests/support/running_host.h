@@ -39,7 +39,7 @@ public:
     RunningHost(const RunningHost&) = delete;
     RunningHost& operator=(const RunningHost&) = delete;
 
-    // Waits until the plug-in's window shows and the host either takes
+    // Waits until the host has started its plug-ins and either takes
     // requests or has said why it does not.
     bool ready() const;
     // Ends the host as a person's "quit" would; its exit status.

@@ -124,8 +124,9 @@ bool RunningHost::ready() const {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < kStartDeadlineMs) {
         if (!host.hProcess || WaitForSingleObject(host.hProcess, 0) == WAIT_OBJECT_0) return false;
+        // The host opens its channel (or says why it does not) once its plug-ins have started.
         HWND main = windowOf(host.dwProcessId, "ObsidelHost");
-        if (windowOf(host.dwProcessId, "Vumira") && main &&
+        if (main &&
             (GetPropA(main, "ObsidelTakesRequests") || log().find("takes no remote commands") != std::string::npos))
             return true;
         Sleep(20);

@@ -13,7 +13,7 @@
 //    when it is resized; windows beyond it are cut off.
 //  - Drawing happens on the alternate screen with the cursor hidden, at most
 //    30 frames a second: after windows present, move, show, hide or restack,
-//    the screen is composed (composeScreen) on the user-interface thread
+//    the screen is composed (the sink's composeScreen) on the user-interface thread
 //    and only the cells that changed are sent.
 //  - Input, when standard input is a terminal: raw mode without echo, and
 //    xterm mouse reporting (SGR 1006: presses, releases, drags, the wheel)
@@ -53,7 +53,7 @@
 #include <thread>
 #include <vector>
 
-#include "display/display.h"
+#include "display/backend.h"
 
 namespace subset::display {
 namespace {
@@ -114,8 +114,9 @@ struct Cell {
 };
 
 struct TermState {
-    std::mutex mutex;  // guards all below; never held while taking the window manager's lock
+    std::mutex mutex;  // guards all below; never held while calling the sink
     bool open = false;
+    const Sink* sink = nullptr;
     int out = STDOUT_FILENO;
     int in = -1;  // -1: no input
 
@@ -257,9 +258,11 @@ void drawIfDue() {
     TermState& t = term();
     int columns = 0, rows = 0;
     std::string status;
+    const Sink* sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(t.mutex);
         if (!t.open || !t.framePending || !onUserInterfaceThread(t)) return;
+        sink = t.sink;
         const auto now = Clock::now();
         if (now - t.lastFrame < kFrameInterval) return;
         t.framePending = false;
@@ -271,7 +274,7 @@ void drawIfDue() {
         t.statusShown = !t.status.empty() && now < t.statusUntil;
         if (t.statusShown) status = t.status;
     }
-    Surface screen = composeScreen();
+    Surface screen = sink->composeScreen();
     std::vector<Cell> cells = cellsOf(screen, columns, rows, status);
     std::lock_guard<std::mutex> lock(t.mutex);
     if (!t.open) return;
@@ -443,8 +446,10 @@ void takeErrorText(TermState& t, const char* text, size_t size) {
 void watchTerminal() {
     TermState& t = term();
     int in = -1, errorPipe = -1, pokeRead = -1;
+    const Sink* sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(t.mutex);
+        sink = t.sink;
         in = t.in;
         errorPipe = t.errorPipe;
         pokeRead = t.pokePipe[0];
@@ -505,7 +510,7 @@ void watchTerminal() {
                 wake = true;
             }
         }
-        if (wake) wakeMessageLoops();
+        if (wake) sink->wakeMessageLoops();
     }
 }
 
@@ -515,7 +520,7 @@ void closeTerm();
 
 void closeAtExit() { closeTerm(); }
 
-bool openTerm(const char*, bool chosen) {
+bool openTerm(const char*, bool chosen, const Sink& sink) {
     if (!isatty(STDOUT_FILENO)) {
         if (chosen) std::fprintf(stderr, "win32subset: the term display draws on a terminal, and standard output is not one\n");
         return false;
@@ -523,6 +528,7 @@ bool openTerm(const char*, bool chosen) {
     closeTerm();
     TermState& t = term();
     std::lock_guard<std::mutex> lock(t.mutex);
+    t.sink = &sink;
     restore = Restore{};
     restore.out = STDOUT_FILENO;
     t.out = STDOUT_FILENO;
@@ -641,7 +647,7 @@ void closeTerm() {
 
 SIZE termScreenSize() { return SIZE{screenWidth.load(), screenHeight.load()}; }
 
-// A window needs a record of its own; the picture comes from composeScreen.
+// A window needs a record of its own; the picture comes from the sink's composeScreen.
 struct TermWindow {
     HWND window;
 };
@@ -666,21 +672,23 @@ void showTermWindow(void*, bool) { screenChanged(); }
 void stackTermWindows(void* const*, const bool*, int) { screenChanged(); }
 void layerTermWindow(void*, bool, COLORREF, BYTE, DWORD) { screenChanged(); }
 void titleTermWindow(void*, const char*) {}
-void presentTermWindow(void*, const Surface&, const RECT&) { screenChanged(); }
+void presentTermWindow(void*, const Surface&, const RECT&, POINT) { screenChanged(); }
 
 void pumpTermEvents() {
     TermState& t = term();
     std::vector<InputEvent> events;
+    const Sink* sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(t.mutex);
         if (!t.open || !onUserInterfaceThread(t)) return;
+        sink = t.sink;
         if (!t.input.empty()) takeInput(t, t.input, events);
     }
     for (const InputEvent& event : events) {
         switch (event.kind) {
-        case InputEvent::Pointer: deliverPointer(event.x, event.y, event.buttons, event.wheel); break;
-        case InputEvent::Key: deliverKey(event.key, event.released); break;
-        case InputEvent::Quit: PostQuitMessage(0); break;
+        case InputEvent::Pointer: sink->deliverPointer(event.x, event.y, event.buttons, event.wheel); break;
+        case InputEvent::Key: sink->deliverKey(event.key, event.released); break;
+        case InputEvent::Quit: sink->quitRequested(0); break;
         }
     }
     drawIfDue();

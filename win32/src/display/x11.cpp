@@ -26,7 +26,7 @@
 //    pixels. A layered window without attributes shows nothing.
 //  - Input: pointer moves, buttons 1-3 and the wheel (buttons 4 and 5, one
 //    WHEEL_DELTA a notch) at root coordinates, and keys (Alt_L and Alt_R as
-//    VK_MENU) go to deliverPointer / deliverKey. Alt, Shift and Control are
+//    VK_MENU) go to the sink's deliverPointer / deliverKey. Alt, Shift and Control are
 //    also taken from the modifier state of every pointer event, so Alt held
 //    while dragging a window that has no keyboard focus still sizes it.
 //    The window manager's close button posts WM_CLOSE.
@@ -67,7 +67,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "display/display.h"
+#include "display/backend.h"
 
 namespace subset::display {
 namespace {
@@ -172,8 +172,9 @@ struct Action {
 
 struct X11State {
     // Guards everything below and every use of `display`. Never held while
-    // the window manager's lock is taken (actions run after it is released).
+    // the sink is called (actions run after it is released).
     std::mutex mutex;
+    const Sink* sink = nullptr;
     Display* display = nullptr;
     bool lost = false;       // the connection broke: no Xlib call any more
     bool lossReported = false;
@@ -626,18 +627,18 @@ void translateEvent(X11State& s, XEvent& event, std::vector<Action>& actions) {
     }
 }
 
-void runActions(const std::vector<Action>& actions) {
+void runActions(const Sink& sink, const std::vector<Action>& actions) {
     for (const Action& action : actions) {
         switch (action.kind) {
-        case Action::Pointer: deliverPointer(action.x, action.y, action.buttons, action.wheel); break;
-        case Action::Key: deliverKey(action.key, action.released); break;
-        case Action::Invalidate: InvalidateRect(action.window, nullptr, FALSE); break;
+        case Action::Pointer: sink.deliverPointer(action.x, action.y, action.buttons, action.wheel); break;
+        case Action::Key: sink.deliverKey(action.key, action.released); break;
+        case Action::Invalidate: sink.windowExposed(action.window); break;
         case Action::Place:
-            SetWindowPos(action.window, nullptr, action.place.x, action.place.y, action.place.width,
-                         action.place.height, SWP_NOZORDER | SWP_NOACTIVATE);
+            sink.windowPlaced(action.window, RECT{action.place.x, action.place.y, action.place.x + action.place.width,
+                                                  action.place.y + action.place.height});
             break;
-        case Action::Close: PostMessageA(action.window, WM_CLOSE, 0, 0); break;
-        case Action::Quit: PostQuitMessage(1); break;
+        case Action::Close: sink.closeRequested(action.window); break;
+        case Action::Quit: sink.quitRequested(1); break;
         }
     }
 }
@@ -646,11 +647,11 @@ void runActions(const std::vector<Action>& actions) {
 // table call; the connection then looks idle to the watcher.
 bool eventsWaitingLocked(X11State& s) { return usable(s) && XQLength(s.display) > 0; }
 
-void wakeIf(bool waiting) {
-    if (waiting) wakeMessageLoops();
+void wakeIf(const Sink* sink, bool waiting) {
+    if (waiting) sink->wakeMessageLoops();
 }
 
-void watchConnection(int connection, int stop) {
+void watchConnection(const Sink* sink, int connection, int stop) {
     X11State& s = x11();
     for (;;) {
         pollfd fds[2] = {{connection, POLLIN, 0}, {stop, POLLIN, 0}};
@@ -665,7 +666,7 @@ void watchConnection(int connection, int stop) {
             std::lock_guard<std::mutex> lock(s.mutex);
             seen = s.pumped;
         }
-        wakeMessageLoops();
+        sink->wakeMessageLoops();
         // Wait until the events were read (or a while, when no loop runs).
         std::unique_lock<std::mutex> lock(s.mutex);
         s.pumpedChanged.wait_for(lock, std::chrono::milliseconds(100),
@@ -679,7 +680,7 @@ void watchConnection(int connection, int stop) {
 
 void closeX11();
 
-bool openX11(const char* options, bool chosen) {
+bool openX11(const char* options, bool chosen, const Sink& sink) {
     X11State& s = x11();
     std::string name = displayNameFrom(options);
     if (name.empty() && !std::getenv("DISPLAY")) {
@@ -711,6 +712,7 @@ bool openX11(const char* options, bool chosen) {
     std::lock_guard<std::mutex> lock(s.mutex);
     connectionBroken = false;
     XSetIOErrorExitHandler(display, keepRunningAfterLoss, nullptr);
+    s.sink = &sink;
     s.display = display;
     s.lost = false;
     s.lossReported = false;
@@ -736,7 +738,7 @@ bool openX11(const char* options, bool chosen) {
 
     s.stopping = false;
     if (pipe2(s.stopPipe, O_CLOEXEC) != 0) s.stopPipe[0] = s.stopPipe[1] = -1;
-    s.watcher = std::thread(watchConnection, ConnectionNumber(display), s.stopPipe[0]);
+    s.watcher = std::thread(watchConnection, &sink, ConnectionNumber(display), s.stopPipe[0]);
     return true;
 }
 
@@ -786,8 +788,10 @@ void* createX11Window(HWND window, const RECT& rect, DWORD, DWORD exStyle) {
     w->noActivate = (exStyle & WS_EX_NOACTIVATE) != 0;
     w->topmost = (exStyle & WS_EX_TOPMOST) != 0;
     bool waiting = false;
+    const Sink* sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
+        sink = s.sink;
         s.userInterfaceThread = std::this_thread::get_id();
         s.userInterfaceKnown = true;
         if (!usable(s)) return w;  // a record without an X window
@@ -848,7 +852,7 @@ void* createX11Window(HWND window, const RECT& rect, DWORD, DWORD exStyle) {
         }
         waiting = eventsWaitingLocked(s);
     }
-    wakeIf(waiting);
+    wakeIf(sink, waiting);
     return w;
 }
 
@@ -872,8 +876,10 @@ void placeX11Window(void* native, const RECT& rect) {
     X11State& s = x11();
     auto* w = static_cast<NativeWindow*>(native);
     bool waiting = false;
+    const Sink* sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
+        sink = s.sink;
         w->rect = rect;
         Geometry geometry = geometryOf(rect);
         resizePicture(*w, geometry.width, geometry.height);
@@ -891,7 +897,7 @@ void placeX11Window(void* native, const RECT& rect) {
         XFlush(s.display);
         waiting = eventsWaitingLocked(s);
     }
-    wakeIf(waiting);
+    wakeIf(sink, waiting);
 }
 
 void showX11Window(void* native, bool visible) {
@@ -962,19 +968,9 @@ void titleX11Window(void* native, const char* title) {
     XFlush(s.display);
 }
 
-void presentX11Window(void* native, const Surface& surface, const RECT& dirty) {
+void presentX11Window(void* native, const Surface& surface, const RECT& dirty, POINT client) {
     X11State& s = x11();
     auto* w = static_cast<NativeWindow*>(native);
-    // Where the client area lies inside the window (none of our windows
-    // has a frame today, but the subset allows one).
-    POINT client{0, 0};
-    RECT frame{};
-    if (GetWindowRect(w->window, &frame) && ClientToScreen(w->window, &client)) {
-        client.x -= frame.left;
-        client.y -= frame.top;
-    } else {
-        client = POINT{0, 0};
-    }
     std::lock_guard<std::mutex> lock(s.mutex);
     RECT area = dirty;
     RECT inSurface{0, 0, surface.width, surface.height};
@@ -1000,9 +996,11 @@ void presentX11Window(void* native, const Surface& surface, const RECT& dirty) {
 void pumpX11Events() {
     X11State& s = x11();
     std::vector<Action> actions;
+    const Sink* sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.display) return;
+        sink = s.sink;
         // Events are the user-interface thread's: it owns the windows.
         if (s.userInterfaceKnown && std::this_thread::get_id() != s.userInterfaceThread) return;
         if (!s.lost) {
@@ -1022,7 +1020,7 @@ void pumpX11Events() {
         ++s.pumped;
         s.pumpedChanged.notify_all();
     }
-    runActions(actions);
+    runActions(*sink, actions);
 }
 
 }  // namespace

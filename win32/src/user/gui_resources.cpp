@@ -10,11 +10,11 @@
 #include <windows.h>
 
 #include "internal/gdi_objects.h"
-#include "internal/user_objects.h"
+#include "user/window_manager.h"
 
 extern "C" DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags) {
     (void)process;
-    if (flags == GR_USEROBJECTS) return static_cast<DWORD>(subset::userObjectCount());
+    if (flags == GR_USEROBJECTS) return static_cast<DWORD>(subset::user::userObjectCount());
     if (flags == GR_GDIOBJECTS) return static_cast<DWORD>(subset::gdiObjectCount());
     return 0;
 }

@@ -48,8 +48,8 @@ std::string knownNames() {
     return names;
 }
 
-// Opens the back end that `choice` names; lock held.
-bool openNamedLocked(const std::string& choice) {
+// Opens the back end that `choice` names; choiceMutex held.
+bool openNamedWhileChoosing(const std::string& choice) {
     std::string name = choice.substr(0, choice.find(':'));
     std::string options = choice.size() > name.size() ? choice.substr(name.size() + 1) : std::string();
     for (const Backend* backend : kBackends) {
@@ -67,7 +67,8 @@ bool openNamedLocked(const std::string& choice) {
     return false;
 }
 
-void openFirstLocked() {
+// The first back end that opens; choiceMutex held.
+void openFirstWhileChoosing() {
     for (const Backend* backend : kBackends) {
         if (backend->open("", false, displaySink())) {
             if (const Backend* previous = active.load(); previous && previous != backend) previous->close();
@@ -89,7 +90,7 @@ const Backend& displayBackend() {
     std::lock_guard<std::mutex> lock(choiceMutex);
     if (!active.load()) {
         const char* chosen = environmentChoice();
-        if (!chosen || !openNamedLocked(chosen)) openFirstLocked();
+        if (!chosen || !openNamedWhileChoosing(chosen)) openFirstWhileChoosing();
     }
     return *active.load();
 }
@@ -107,8 +108,8 @@ int Win32SubsetSetDisplay(const char* choice) {
     }
     std::lock_guard<std::mutex> lock(choiceMutex);
     const char* chosen = choice && choice[0] ? choice : environmentChoice();
-    if (chosen) return openNamedLocked(chosen) ? 0 : -1;
-    openFirstLocked();
+    if (chosen) return openNamedWhileChoosing(chosen) ? 0 : -1;
+    openFirstWhileChoosing();
     return 0;
 }
 

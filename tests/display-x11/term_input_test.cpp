@@ -17,7 +17,9 @@ void PrintTo(const InputEvent& event, std::ostream* out) {
         *out << "pointer (" << event.x << ", " << event.y << ") buttons 0x" << std::hex << event.buttons << std::dec
              << " wheel " << event.wheel;
         break;
-    case InputEvent::Key: *out << "key 0x" << std::hex << event.key << std::dec << (event.released ? " up" : " down"); break;
+    case InputEvent::Key:
+        *out << "key 0x" << std::hex << event.key << std::dec << (event.released ? " up" : " down");
+        break;
     case InputEvent::Quit: *out << "quit"; break;
     }
 }

@@ -1,7 +1,8 @@
 // Display back ends: what a back end implements (`Backend`, one table per
 // back end) and what it is given to call (`Sink`, filled in by the window
-// manager and handed to `open`). This header is all a back end sees of the
-// rest of the subset; the window manager picks the back end and drives it.
+// manager and handed to `open`). This header and the shared helpers of
+// internal/ are all a back end sees of the rest of the subset; the window
+// manager picks the back end and drives it.
 //
 // The window manager keeps every window, its placement, z-order and pixels
 // itself; a back end only mirrors the top-level windows onto a real screen

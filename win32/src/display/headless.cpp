@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "display/display.h"
+#include "display/backend.h"
 
 namespace subset::display {
 namespace {
@@ -36,7 +36,7 @@ bool parseSize(const char* text, SIZE& size) {
     return true;
 }
 
-bool openHeadless(const char* options, bool /*chosen*/) {
+bool openHeadless(const char* options, bool /*chosen*/, const Sink& /*sink*/) {
     SIZE size = kDefaultScreen;
     if (options && options[0]) {
         if (!parseSize(options, size)) {

@@ -1,17 +1,17 @@
 // The GDI object table, stock objects, and the object calls.
 //
 // Provides: GetStockObject, GetObjectType, DeleteObject, GetObjectA (bitmaps,
-// pens, brushes, fonts), GetGuiResources (GR_GDIOBJECTS; GR_USEROBJECTS
-// comes from the window manager: its live windows).
+// pens, brushes, fonts); and, inside the subset, subset::gdiObjectCount (for
+// GetGuiResources).
 //
 // Promises: handles are unique for the life of the process; stock objects
 // are never deleted and never counted; an object deleted while selected into
-// a DC is freed when the last DC lets go of it, and counts until then;
-// GetGuiResources counts every pen, brush, font, bitmap and memory DC that
-// was made and not yet freed (the window manager's cached window DCs, like
-// the real system's, are not counted).
+// a DC is freed when the last DC lets go of it, and counts until then; the
+// count holds every pen, brush, font, bitmap and memory DC that was made and
+// not yet freed (the window manager's cached window DCs, like the real
+// system's, are not counted).
 #include "gdi/object_table.h"
-#include "internal/user_objects.h"
+#include "internal/gdi_objects.h"
 
 #include <array>
 #include <cstdint>
@@ -237,12 +237,9 @@ int WINAPI GetObjectA(HGDIOBJ handle, int size, LPVOID buffer) {
     return 0;
 }
 
-DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags) {
-    (void)process;  // only the calling process is known here
-    if (flags == GR_USEROBJECTS) return static_cast<DWORD>(subset::userObjectCount());
-    if (flags != GR_GDIOBJECTS) return 0;
-    auto lock = lockGdi();
-    return static_cast<DWORD>(countedObjects());
-}
-
 }  // extern "C"
+
+int subset::gdiObjectCount() {
+    auto lock = lockGdi();
+    return countedObjects();
+}

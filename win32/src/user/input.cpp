@@ -2,7 +2,7 @@
 //
 // Provides: SendInput, GetAsyncKeyState, GetCursorPos, SetCursorPos,
 // SetCapture, ReleaseCapture, GetCapture, WindowFromPoint; and, for display
-// back ends, subset::display::deliverPointer, deliverKey and
+// back ends (through the sink), subset::user::deliverPointer, deliverKey and
 // wakeMessageLoops.
 //
 // Promises: input from SendInput and from a display back end takes the same
@@ -39,7 +39,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "display/display.h"
 #include "user/window_manager.h"
 
 using namespace subset::user;
@@ -342,10 +341,6 @@ bool translateInputRecord(const InputRecord& record, bool removing, MSG& message
     return IsWindow(target);
 }
 
-}  // namespace subset::user
-
-namespace subset::display {
-
 void deliverPointer(int x, int y, DWORD buttons, int wheelDelta) {
     auto lock = lockUser();
     moveCursorLocked(x, y);
@@ -363,13 +358,13 @@ void wakeMessageLoops() {
     for (auto& [handle, window] : state().windows) wakeQueueLocked(*window->queue);
 }
 
-}  // namespace subset::display
+}  // namespace subset::user
 
 extern "C" {
 
 UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size) {
     if (!inputs || size != static_cast<int>(sizeof(INPUT))) return 0;
-    subset::display::current();
+    displayBackend();
     auto lock = lockUser();
     for (UINT i = 0; i < count; ++i) {
         const INPUT& input = inputs[i];
@@ -397,7 +392,7 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
 }
 
 BOOL WINAPI SetCursorPos(int x, int y) {
-    subset::display::current();
+    displayBackend();
     auto lock = lockUser();
     moveCursorLocked(x, y);
     return TRUE;

@@ -21,7 +21,6 @@
 // (WM_SYSCHAR with Alt) for key presses that type a character (US layout).
 #include <windows.h>
 
-#include "display/display.h"
 #include "user/window_manager.h"
 
 using namespace subset::user;
@@ -60,7 +59,7 @@ void rememberMessageLocked(ThreadQueue& queue, const MSG& message) {
 // 1: a message; 0: nothing (PeekMessageA); -1: bad filter window.
 int retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, UINT flags, bool wait) {
     auto queue = currentQueue();
-    const subset::display::Backend& backend = subset::display::current();
+    const subset::display::Backend& backend = displayBackend();
     const bool remove = (flags & PM_REMOVE) != 0;
     auto lock = lockUser();
     if (filter && filter != kThreadMessagesOnly && !findWindowLocked(filter)) return -1;

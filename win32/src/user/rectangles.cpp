@@ -10,7 +10,7 @@
 // and UnionRect ignores empty inputs.
 #include <windows.h>
 
-#include <algorithm>
+#include "internal/rectangles.h"
 
 extern "C" {
 
@@ -32,9 +32,7 @@ BOOL WINAPI CopyRect(LPRECT destination, const RECT* source) {
     return TRUE;
 }
 
-BOOL WINAPI IsRectEmpty(const RECT* rect) {
-    return !rect || rect->right <= rect->left || rect->bottom <= rect->top;
-}
+BOOL WINAPI IsRectEmpty(const RECT* rect) { return !rect || subset::rectIsEmpty(*rect); }
 
 BOOL WINAPI EqualRect(const RECT* a, const RECT* b) {
     if (!a || !b) return FALSE;
@@ -43,10 +41,7 @@ BOOL WINAPI EqualRect(const RECT* a, const RECT* b) {
 
 BOOL WINAPI OffsetRect(LPRECT rect, int dx, int dy) {
     if (!rect) return FALSE;
-    rect->left += dx;
-    rect->right += dx;
-    rect->top += dy;
-    rect->bottom += dy;
+    *rect = subset::offsetRect(*rect, dx, dy);
     return TRUE;
 }
 
@@ -61,32 +56,12 @@ BOOL WINAPI InflateRect(LPRECT rect, int dx, int dy) {
 
 BOOL WINAPI IntersectRect(LPRECT destination, const RECT* a, const RECT* b) {
     if (!destination || !a || !b) return FALSE;
-    RECT result{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
-                std::min(a->bottom, b->bottom)};
-    if (IsRectEmpty(&result) || IsRectEmpty(a) || IsRectEmpty(b)) {
-        *destination = RECT{0, 0, 0, 0};
-        return FALSE;
-    }
-    *destination = result;
-    return TRUE;
+    return subset::intersectRects(*a, *b, *destination);
 }
 
 BOOL WINAPI UnionRect(LPRECT destination, const RECT* a, const RECT* b) {
     if (!destination || !a || !b) return FALSE;
-    bool emptyA = IsRectEmpty(a), emptyB = IsRectEmpty(b);
-    if (emptyA && emptyB) {
-        *destination = RECT{0, 0, 0, 0};
-        return FALSE;
-    }
-    if (emptyA) {
-        *destination = *b;
-    } else if (emptyB) {
-        *destination = *a;
-    } else {
-        *destination = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
-                            std::max(a->bottom, b->bottom)};
-    }
-    return TRUE;
+    return subset::uniteRects(*a, *b, *destination);
 }
 
 BOOL WINAPI PtInRect(const RECT* rect, POINT point) {

@@ -11,7 +11,7 @@
 // anything else, since modules here carry no cursor resources.
 #include <windows.h>
 
-#include "display/display.h"
+#include "user/window_manager.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ SystemCursor systemCursors[] = {{32512}, {32513}, {32514}, {32515}, {32516}, {32
 extern "C" {
 
 int WINAPI GetSystemMetrics(int index) {
-    SIZE screen = subset::display::current().screenSize();
+    SIZE screen = subset::user::displayBackend().screenSize();
     switch (index) {
     case SM_CXSCREEN: return screen.cx;
     case SM_CYSCREEN: return screen.cy;

@@ -26,7 +26,6 @@
 
 #include <algorithm>
 
-#include "display/display.h"
 #include "user/window_manager.h"
 
 using namespace subset::user;
@@ -84,7 +83,7 @@ void destroyWindowStorage(HWND handle) {
         window->native = nullptr;
         user.windows.erase(handle);
     }
-    if (native) subset::display::current().destroyWindow(native);
+    if (native) displayBackend().destroyWindow(native);
 }
 
 }  // namespace subset::user
@@ -115,7 +114,7 @@ extern "C" {
 
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                             int width, int height, HWND parentArg, HMENU menu, HINSTANCE instance, LPVOID param) {
-    subset::display::current();  // the back end opens before the first window
+    displayBackend();  // the back end opens before the first window
     auto queue = currentQueue();
     HWND parentWindow = orDesktopAsNone(parentArg);
     HWND handle = nullptr;

@@ -1,7 +1,6 @@
 // The window manager's shared state and the plumbing every user call goes
-// through: the lock, window lookup, per-thread queues, sending a message to
-// a window of this or another thread, and mirroring top-level windows onto
-// the display back end.
+// through: the lock, window lookup, per-thread queues, and sending a message
+// to a window of this or another thread.
 //
 // Provides (inside the subset): the functions of window_manager.h marked as
 // living here.
@@ -12,11 +11,7 @@
 // that has ended returns 0.
 #include "user/window_manager.h"
 
-#include <algorithm>
 #include <atomic>
-
-#include "display/display.h"
-#include "internal/user_objects.h"
 
 namespace subset::user {
 namespace {
@@ -63,6 +58,11 @@ std::shared_ptr<ThreadQueue> currentQueue() {
         threadQueue.queue = std::move(queue);
     }
     return threadQueue.queue;
+}
+
+int userObjectCount() {
+    auto lock = lockUser();
+    return static_cast<int>(state().windows.size());
 }
 
 bool isCurrentThread(const Window& window) { return window.queue->thread == std::this_thread::get_id(); }
@@ -113,7 +113,7 @@ POINT clientOriginOnScreenLocked(const Window& window) {
     return origin;
 }
 
-SIZE screenSizeLocked() { return display::current().screenSize(); }
+SIZE screenSizeLocked() { return displayBackend().screenSize(); }
 
 void wakeQueueLocked(ThreadQueue& queue) {
     ++queue.wakeCount;
@@ -165,153 +165,4 @@ LRESULT sendMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     return sent->result;
 }
 
-void syncNativeWindow(HWND handle) {
-    const display::Backend& backend = display::current();
-    auto lock = lockUser();
-    Window* window = findWindowLocked(handle);
-    if (!window) return;
-    bool wantsNative = !window->parent && !window->messageOnly;
-    void* created = nullptr;
-    void* retired = nullptr;
-    if (wantsNative && !window->native) {
-        RECT rect = window->rect;
-        DWORD style = window->style, exStyle = window->exStyle;
-        lock.unlock();
-        created = backend.createWindow(handle, rect, style, exStyle);
-        lock.lock();
-        window = findWindowLocked(handle);
-        if (!window) {
-            lock.unlock();
-            if (created) backend.destroyWindow(created);
-            return;
-        }
-        window->native = created;
-        window->mirror = Window::Mirror{};
-        window->mirror.rect = rect;
-    } else if (!wantsNative && window->native) {
-        retired = window->native;
-        window->native = nullptr;
-    }
-    void* native = window->native;
-    Window::Mirror now;
-    now.rect = window->rect;
-    now.visible = isVisibleLocked(*window);
-    now.layered = (window->exStyle & WS_EX_LAYERED) != 0;
-    now.key = window->layeredKey;
-    now.alpha = window->layeredAlpha;
-    now.flags = window->layeredSet ? window->layeredFlags : 0;
-    now.title = window->text;
-    Window::Mirror before = window->mirror;
-    window->mirror = now;
-    bool fresh = created != nullptr;
-    lock.unlock();
-
-    if (retired) backend.destroyWindow(retired);
-    if (!native) return;
-    if (fresh || !EqualRect(&before.rect, &now.rect)) backend.setPlacement(native, now.rect);
-    if (fresh || before.layered != now.layered || before.key != now.key || before.alpha != now.alpha ||
-        before.flags != now.flags)
-        backend.setLayered(native, now.layered, now.key, now.alpha, now.flags);
-    if (fresh || before.title != now.title) backend.setTitle(native, now.title.c_str());
-    if (fresh || before.visible != now.visible) backend.setVisible(native, now.visible);
-    if (fresh) syncNativeZOrder();
-}
-
-void syncNativeZOrder() {
-    const display::Backend& backend = display::current();
-    std::vector<void*> natives;
-    std::vector<char> topmostFlags;
-    {
-        auto lock = lockUser();
-        for (HWND handle : state().topLevel) {
-            Window* window = findWindowLocked(handle);
-            if (!window || !window->native) continue;
-            natives.push_back(window->native);
-            topmostFlags.push_back((window->exStyle & WS_EX_TOPMOST) != 0);
-        }
-    }
-    std::unique_ptr<bool[]> topmost(new bool[topmostFlags.size() + 1]);
-    for (size_t i = 0; i < topmostFlags.size(); ++i) topmost[i] = topmostFlags[i] != 0;
-    backend.setZOrder(natives.data(), topmost.get(), static_cast<int>(natives.size()));
-}
-
-namespace {
-
-void pictureOfLocked(const Window& window, WindowPicture& picture) {
-    picture.window = window.handle;
-    POINT origin = clientOriginOnScreenLocked(window);
-    picture.client = RECT{origin.x, origin.y, origin.x + window.client.right - window.client.left,
-                          origin.y + window.client.bottom - window.client.top};
-    picture.surface = window.surface;
-    picture.layered = (window.exStyle & WS_EX_LAYERED) != 0;
-    picture.layeredSet = window.layeredSet;
-    picture.key = window.layeredKey;
-    picture.alpha = window.layeredAlpha;
-    picture.flags = window.layeredFlags;
-    picture.children.clear();
-    for (auto it = window.children.rbegin(); it != window.children.rend(); ++it) {
-        Window* child = findWindowLocked(*it);
-        if (!child || !(child->style & WS_VISIBLE)) continue;
-        picture.children.emplace_back();
-        pictureOfLocked(*child, picture.children.back());
-    }
-}
-
-}  // namespace
-
-std::vector<WindowPicture> screenPicturesLocked() {
-    std::vector<WindowPicture> pictures;
-    auto& order = state().topLevel;
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        Window* window = findWindowLocked(*it);
-        if (!window || !isVisibleLocked(*window)) continue;
-        pictures.emplace_back();
-        pictureOfLocked(*window, pictures.back());
-    }
-    return pictures;
-}
-
-bool windowPictureLocked(HWND topLevel, WindowPicture& picture) {
-    Window* window = findWindowLocked(topLevel);
-    if (!window) return false;
-    pictureOfLocked(*window, picture);
-    return true;
-}
-
-void presentWindow(HWND handle, const RECT& dirty) {
-    const display::Backend& backend = display::current();
-    if (!backend.present) return;
-    WindowPicture picture;
-    void* native = nullptr;
-    RECT area = dirty;
-    {
-        auto lock = lockUser();
-        Window* window = findWindowLocked(handle);
-        if (!window) return;
-        // A child's pixels show through its top-level window: present that one.
-        Window* top = findWindowLocked(topLevelOfLocked(handle));
-        if (!top || !top->native) return;
-        if (top != window) {
-            POINT origin = clientOriginOnScreenLocked(*window);
-            POINT topOrigin = clientOriginOnScreenLocked(*top);
-            OffsetRect(&area, origin.x - topOrigin.x, origin.y - topOrigin.y);
-        }
-        native = top->native;
-        pictureOfLocked(*top, picture);
-    }
-    RECT whole{0, 0, picture.client.right - picture.client.left, picture.client.bottom - picture.client.top};
-    if (!IntersectRect(&area, &area, &whole)) return;
-    if (picture.children.empty()) {
-        backend.present(native, *picture.surface, area);
-        return;
-    }
-    Surface image = display::composeWindow(picture);
-    backend.present(native, image, area);
-}
-
 }  // namespace subset::user
-
-int subset::userObjectCount() {
-    auto lock = subset::user::lockUser();
-    return static_cast<int>(subset::user::state().windows.size());
-}

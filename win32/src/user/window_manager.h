@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "display/backend.h"
 #include "internal/surface.h"
 
 namespace subset::user {
@@ -249,14 +250,31 @@ bool takeTimerMessageLocked(ThreadQueue& queue, HWND filter, UINT filterMin, UIN
                             MSG& message);
 bool nextTimerDueLocked(const ThreadQueue& queue, Clock::time_point& due);
 
-// The display back end hears about top-level windows through these; they
-// take the lock themselves and call the back end without it.
+// The number of live windows (GetGuiResources, the display choice); takes
+// the lock itself.
+int userObjectCount();
+
+// The display back end in use (display_choice.cpp): the default opens on
+// first use. Safe to call with the lock held.
+const display::Backend& displayBackend();
+// What every back end is given to call (display_sink.cpp).
+const display::Sink& displaySink();
+// Input from a back end (input.cpp), the same road as SendInput's; they
+// take the lock themselves.
+void deliverPointer(int x, int y, DWORD buttons, int wheelDelta);
+void deliverKey(WORD virtualKey, bool released);
+void wakeMessageLoops();
+
+// The display back end hears about top-level windows through these
+// (display_mirror.cpp); they take the lock themselves and call the back end
+// without it.
 void syncNativeWindow(HWND window);
 void syncNativeZOrder();
 void presentWindow(HWND window, const RECT& dirty);
 
 // What the screen shows of a window: its client pixels where they are on
-// the screen, its layered attributes and its visible children, bottom first.
+// the screen, its layered attributes and its visible children, bottom first
+// (screen_composition.cpp).
 struct WindowPicture {
     HWND window = nullptr;
     RECT client{};  // on the screen
@@ -268,9 +286,16 @@ struct WindowPicture {
     DWORD flags = 0;
     std::vector<WindowPicture> children;
 };
-// The visible top-level windows, bottom first; the desktop surface if any.
+// The visible top-level windows, bottom first.
 std::vector<WindowPicture> screenPicturesLocked();
 bool windowPictureLocked(HWND topLevel, WindowPicture& picture);
+// One window's client pixels with its visible children drawn over them.
+Surface composeWindow(const WindowPicture& picture);
+// The screen: visible top-level windows bottom to top over the desktop
+// (black unless drawn on through GetDC(NULL)), each with its visible
+// children, a layered window's colour-key pixels left out and its constant
+// alpha applied. Call on the user-interface thread, without the lock.
+Surface composeScreen();
 
 // Runs the modal move or size loop of DefWindowProcA's WM_SYSCOMMAND.
 void runSizeMoveLoop(HWND window, WPARAM command);

@@ -34,7 +34,6 @@
 
 #include <algorithm>
 
-#include "display/display.h"
 #include "user/window_manager.h"
 
 using namespace subset::user;
@@ -426,7 +425,7 @@ BOOL WINAPI IsWindowVisible(HWND handle) {
 // The desktop's rectangle is the screen.
 static bool desktopRect(HWND handle, LPRECT rect) {
     if (handle != desktopWindow()) return false;
-    SIZE screen = subset::display::current().screenSize();
+    SIZE screen = displayBackend().screenSize();
     *rect = RECT{0, 0, screen.cx, screen.cy};
     return true;
 }

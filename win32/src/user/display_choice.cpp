@@ -1,7 +1,7 @@
 // Choosing the display back end.
 //
 // Provides: Win32SubsetSetDisplay, Win32SubsetDisplayName; and, inside the
-// subset, subset::display::current.
+// subset, subset::user::displayBackend.
 //
 // Promises: the choice "name[:options]" names a back end of the table below;
 // NULL or "" takes VUMIRA_DISPLAY when set, else the first back end of the
@@ -12,6 +12,7 @@
 // the default opens by itself; a VUMIRA_DISPLAY that does not open is then
 // reported and headless used. The back end in use, chosen again (another X
 // display, say), is not closed after its open: it moves over by itself.
+// Every back end opens with the window manager's sink (display_sink.cpp).
 #include <win32subset.h>
 
 #include <atomic>
@@ -21,15 +22,17 @@
 #include <mutex>
 #include <string>
 
-#include "display/display.h"
-#include "internal/user_objects.h"
+#include "display/backend.h"
+#include "user/window_manager.h"
 
-namespace subset::display {
+namespace subset::user {
 namespace {
+
+using display::Backend;
 
 // Priority order for the default: an X display when $DISPLAY answers, else
 // the terminal when standard output is one, else headless (always opens).
-const Backend* const kBackends[] = {&x11Backend, &termBackend, &headlessBackend};
+const Backend* const kBackends[] = {&display::x11Backend, &display::termBackend, &display::headlessBackend};
 
 // The choice is made under the mutex; reading it needs none, so that the
 // window manager may ask for the screen size while it holds its own lock.
@@ -45,13 +48,13 @@ std::string knownNames() {
     return names;
 }
 
-// Opens the back end that `choice` names; lock held.
-bool openNamedLocked(const std::string& choice) {
+// Opens the back end that `choice` names; choiceMutex held.
+bool openNamedWhileChoosing(const std::string& choice) {
     std::string name = choice.substr(0, choice.find(':'));
     std::string options = choice.size() > name.size() ? choice.substr(name.size() + 1) : std::string();
     for (const Backend* backend : kBackends) {
         if (name != backend->name) continue;
-        if (!backend->open(options.c_str(), true)) {
+        if (!backend->open(options.c_str(), true, displaySink())) {
             std::fprintf(stderr, "win32subset: the display \"%s\" did not open\n", choice.c_str());
             return false;
         }
@@ -64,9 +67,10 @@ bool openNamedLocked(const std::string& choice) {
     return false;
 }
 
-void openFirstLocked() {
+// The first back end that opens; choiceMutex held.
+void openFirstWhileChoosing() {
     for (const Backend* backend : kBackends) {
-        if (backend->open("", false)) {
+        if (backend->open("", false, displaySink())) {
             if (const Backend* previous = active.load(); previous && previous != backend) previous->close();
             active = backend;
             return;
@@ -81,34 +85,34 @@ const char* environmentChoice() {
 
 }  // namespace
 
-const Backend& current() {
+const Backend& displayBackend() {
     if (const Backend* chosen = active.load()) return *chosen;
     std::lock_guard<std::mutex> lock(choiceMutex);
     if (!active.load()) {
         const char* chosen = environmentChoice();
-        if (!chosen || !openNamedLocked(chosen)) openFirstLocked();
+        if (!chosen || !openNamedWhileChoosing(chosen)) openFirstWhileChoosing();
     }
     return *active.load();
 }
 
-}  // namespace subset::display
+}  // namespace subset::user
 
-using namespace subset::display;
+using namespace subset::user;
 
 extern "C" {
 
 int Win32SubsetSetDisplay(const char* choice) {
-    if (subset::userObjectCount() > 0) {
+    if (userObjectCount() > 0) {
         std::fprintf(stderr, "win32subset: the display is chosen before the first window is made\n");
         return -1;
     }
     std::lock_guard<std::mutex> lock(choiceMutex);
     const char* chosen = choice && choice[0] ? choice : environmentChoice();
-    if (chosen) return openNamedLocked(chosen) ? 0 : -1;
-    openFirstLocked();
+    if (chosen) return openNamedWhileChoosing(chosen) ? 0 : -1;
+    openFirstWhileChoosing();
     return 0;
 }
 
-const char* Win32SubsetDisplayName(void) { return current().name; }
+const char* Win32SubsetDisplayName(void) { return displayBackend().name; }
 
 }  // extern "C"

@@ -13,14 +13,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "display/display.h"
+#include "user/window_manager.h"
 
 extern "C" int Win32SubsetWriteScreenPng(const char* path) {
     if (!path || !path[0]) {
         std::fprintf(stderr, "win32subset: no file named for the screen snapshot\n");
         return -1;
     }
-    subset::Surface screen = subset::display::composeScreen();
+    subset::Surface screen = subset::user::composeScreen();
     std::vector<png_byte> rgb(static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height) * 3);
     for (size_t i = 0; i < screen.pixels.size(); ++i) {
         uint32_t pixel = screen.pixels[i];

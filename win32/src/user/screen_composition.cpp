@@ -1,9 +1,11 @@
 // The screen as the windows compose it.
 //
-// Provides (inside the subset): subset::display::composeScreen,
-// subset::display::composeWindow.
+// Provides (inside the subset): subset::user::composeScreen, composeWindow,
+// screenPicturesLocked, windowPictureLocked.
 //
-// Promises: the desktop is black unless drawn on with GetDC(NULL); visible
+// Promises: a picture holds what the lock guards (places, layered
+// attributes, the children's pictures) and shares the windows' surfaces, so
+// the pixels are composed after the lock is let go. The desktop is black unless drawn on with GetDC(NULL); visible
 // top-level windows are drawn bottom to top; each window's visible children
 // are drawn over it at their places, clipped to its client area; a layered
 // window shows nothing until its attributes are set, leaves out the pixels
@@ -14,10 +16,9 @@
 // channel.
 #include <algorithm>
 
-#include "display/display.h"
 #include "user/window_manager.h"
 
-namespace subset::display {
+namespace subset::user {
 namespace {
 
 Surface blankSurface(int width, int height) {
@@ -41,8 +42,8 @@ void copyOnto(Surface& target, const Surface& source, int x, int y) {
     }
 }
 
-void drawChildren(Surface& image, const user::WindowPicture& picture) {
-    for (const user::WindowPicture& child : picture.children) {
+void drawChildren(Surface& image, const WindowPicture& picture) {
+    for (const WindowPicture& child : picture.children) {
         Surface childImage = composeWindow(child);
         copyOnto(image, childImage, child.client.left - picture.client.left, child.client.top - picture.client.top);
     }
@@ -58,7 +59,7 @@ uint32_t mix(uint32_t over, uint32_t under, unsigned alpha) {
     return result;
 }
 
-void drawLayered(Surface& screen, const Surface& image, const user::WindowPicture& picture) {
+void drawLayered(Surface& screen, const Surface& image, const WindowPicture& picture) {
     const bool keyed = (picture.flags & LWA_COLORKEY) != 0;
     const bool blended = (picture.flags & LWA_ALPHA) != 0;
     const uint32_t key = pixelFromColor(picture.key);
@@ -78,9 +79,48 @@ void drawLayered(Surface& screen, const Surface& image, const user::WindowPictur
     }
 }
 
+void pictureOfLocked(const Window& window, WindowPicture& picture) {
+    picture.window = window.handle;
+    POINT origin = clientOriginOnScreenLocked(window);
+    picture.client = RECT{origin.x, origin.y, origin.x + window.client.right - window.client.left,
+                          origin.y + window.client.bottom - window.client.top};
+    picture.surface = window.surface;
+    picture.layered = (window.exStyle & WS_EX_LAYERED) != 0;
+    picture.layeredSet = window.layeredSet;
+    picture.key = window.layeredKey;
+    picture.alpha = window.layeredAlpha;
+    picture.flags = window.layeredFlags;
+    picture.children.clear();
+    for (auto it = window.children.rbegin(); it != window.children.rend(); ++it) {
+        Window* child = findWindowLocked(*it);
+        if (!child || !(child->style & WS_VISIBLE)) continue;
+        picture.children.emplace_back();
+        pictureOfLocked(*child, picture.children.back());
+    }
+}
+
 }  // namespace
 
-Surface composeWindow(const user::WindowPicture& picture) {
+std::vector<WindowPicture> screenPicturesLocked() {
+    std::vector<WindowPicture> pictures;
+    auto& order = state().topLevel;
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        Window* window = findWindowLocked(*it);
+        if (!window || !isVisibleLocked(*window)) continue;
+        pictures.emplace_back();
+        pictureOfLocked(*window, pictures.back());
+    }
+    return pictures;
+}
+
+bool windowPictureLocked(HWND topLevel, WindowPicture& picture) {
+    Window* window = findWindowLocked(topLevel);
+    if (!window) return false;
+    pictureOfLocked(*window, picture);
+    return true;
+}
+
+Surface composeWindow(const WindowPicture& picture) {
     Surface image = blankSurface(picture.client.right - picture.client.left, picture.client.bottom - picture.client.top);
     if (picture.surface) copyOnto(image, *picture.surface, 0, 0);
     drawChildren(image, picture);
@@ -88,17 +128,17 @@ Surface composeWindow(const user::WindowPicture& picture) {
 }
 
 Surface composeScreen() {
-    SIZE size = current().screenSize();
+    SIZE size = displayBackend().screenSize();
     Surface screen = blankSurface(size.cx, size.cy);
-    std::vector<user::WindowPicture> pictures;
+    std::vector<WindowPicture> pictures;
     std::shared_ptr<Surface> desktop;
     {
-        auto lock = user::lockUser();
-        pictures = user::screenPicturesLocked();
-        desktop = user::state().desktop;
+        auto lock = lockUser();
+        pictures = screenPicturesLocked();
+        desktop = state().desktop;
     }
     if (desktop) copyOnto(screen, *desktop, 0, 0);
-    for (const user::WindowPicture& picture : pictures) {
+    for (const WindowPicture& picture : pictures) {
         if (picture.layered && !picture.layeredSet) continue;
         Surface image = composeWindow(picture);
         if (picture.layered)
@@ -109,4 +149,4 @@ Surface composeScreen() {
     return screen;
 }
 
-}  // namespace subset::display
+}  // namespace subset::user

@@ -1,0 +1,168 @@
+// What the x11 display's windows show: the last picture presented and the
+// bounding shape of a layered window.
+//
+// Provides (inside the subset): subset::display::x11::presentX11Window,
+// resizePicture, putPicture, applyShape.
+//
+// Promises: a present copies the changed part of the client pixels into the
+// window's picture (where the client area lies inside the window) and sends
+// it with XPutImage, straight from the picture when the server's pixels are
+// 0x00RRGGBB words, else converted pixel by pixel to the visual's masks. A
+// layered window shows nothing (an empty bounding shape) until its
+// attributes are set; with a colour key, its shape holds the pixels of the
+// last picture that differ from the key (none before the first present),
+// in YX-banded rectangles, set again only when it changed; any other window
+// has no shape.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+#include <cstdlib>
+
+#include "display/x11_state.h"
+#include "internal/rectangles.h"
+
+namespace subset::display::x11 {
+namespace {
+
+// A 0x00RRGGBB pixel as the server's pixel value, for visuals that differ.
+unsigned long serverPixel(const Visual* visual, uint32_t pixel) {
+    auto place = [](unsigned long mask, unsigned value) -> unsigned long {
+        if (!mask) return 0;
+        int shift = 0, bits = 0;
+        while (!((mask >> shift) & 1)) ++shift;
+        while ((mask >> (shift + bits)) & 1) ++bits;
+        unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8) : value >> (8 - bits);
+        return (scaled << shift) & mask;
+    };
+    return place(visual->red_mask, (pixel >> 16) & 0xFF) | place(visual->green_mask, (pixel >> 8) & 0xFF) |
+           place(visual->blue_mask, pixel & 0xFF);
+}
+
+// The rectangles of pixels that differ from the key, in bands of rows that
+// share the same runs (so the list is in YX-banded order).
+std::vector<XRectangle> shownRectangles(const NativeWindow& w, uint32_t key) {
+    std::vector<XRectangle> rectangles;
+    std::vector<std::pair<int, int>> previousRuns, runs;
+    size_t bandStart = 0;
+    for (int y = 0; y < w.height; ++y) {
+        runs.clear();
+        const uint32_t* row = &w.pixels[static_cast<size_t>(y) * static_cast<size_t>(w.width)];
+        for (int x = 0; x < w.width;) {
+            if (row[x] == key) {
+                ++x;
+                continue;
+            }
+            int start = x;
+            while (x < w.width && row[x] != key) ++x;
+            runs.emplace_back(start, x);
+        }
+        if (y > 0 && runs == previousRuns) {
+            for (size_t i = bandStart; i < rectangles.size(); ++i) ++rectangles[i].height;
+            continue;
+        }
+        bandStart = rectangles.size();
+        for (auto [start, end] : runs)
+            rectangles.push_back(XRectangle{static_cast<short>(start), static_cast<short>(y),
+                                            static_cast<unsigned short>(end - start), 1});
+        previousRuns.swap(runs);
+    }
+    return rectangles;
+}
+
+}  // namespace
+
+void applyShape(X11State& s, NativeWindow& w) {
+    if (!s.shapes) return;
+    std::optional<std::vector<XRectangle>> wanted;
+    if (w.layered) {
+        if (!(w.flags & (LWA_COLORKEY | LWA_ALPHA)))
+            wanted.emplace();  // attributes not set yet: nothing shows
+        else if (w.flags & LWA_COLORKEY)
+            wanted = w.presented ? shownRectangles(w, pixelFromColor(w.key)) : std::vector<XRectangle>{};
+    }
+    auto same = [](const std::optional<std::vector<XRectangle>>& a, const std::optional<std::vector<XRectangle>>& b) {
+        if (a.has_value() != b.has_value()) return false;
+        if (!a) return true;
+        return a->size() == b->size() && std::equal(a->begin(), a->end(), b->begin(), [](const XRectangle& p, const XRectangle& q) {
+                   return p.x == q.x && p.y == q.y && p.width == q.width && p.height == q.height;
+               });
+    };
+    if (same(wanted, w.shape)) return;
+    if (wanted)
+        XShapeCombineRectangles(s.display, w.id, ShapeBounding, 0, 0, wanted->data(), static_cast<int>(wanted->size()),
+                                ShapeSet, YXBanded);
+    else
+        XShapeCombineMask(s.display, w.id, ShapeBounding, 0, 0, None, ShapeSet);
+    w.shape = std::move(wanted);
+}
+
+void resizePicture(NativeWindow& w, int width, int height) {
+    if (width == w.width && height == w.height) return;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    for (int y = 0; y < std::min(height, w.height); ++y)
+        std::copy_n(&w.pixels[static_cast<size_t>(y) * static_cast<size_t>(w.width)], std::min(width, w.width),
+                    &pixels[static_cast<size_t>(y) * static_cast<size_t>(width)]);
+    w.pixels.swap(pixels);
+    w.width = width;
+    w.height = height;
+}
+
+void putPicture(X11State& s, NativeWindow& w, const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return;
+    if (s.directPixels) {
+        XImage* image = XCreateImage(s.display, s.visual, static_cast<unsigned>(s.depth), ZPixmap, 0,
+                                     reinterpret_cast<char*>(w.pixels.data()), static_cast<unsigned>(w.width),
+                                     static_cast<unsigned>(w.height), 32, w.width * 4);
+        if (!image) return;
+        XPutImage(s.display, w.id, s.gc, image, area.left, area.top, area.left, area.top,
+                  static_cast<unsigned>(width), static_cast<unsigned>(height));
+        image->data = nullptr;  // the pixels are ours
+        XDestroyImage(image);
+        return;
+    }
+    XImage* image = XCreateImage(s.display, s.visual, static_cast<unsigned>(s.depth), ZPixmap, 0, nullptr,
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (!image) return;
+    image->data = static_cast<char*>(std::malloc(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height)));
+    if (!image->data) {
+        XDestroyImage(image);
+        return;
+    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            XPutPixel(image, x, y,
+                      serverPixel(s.visual, w.pixels[static_cast<size_t>(area.top + y) * static_cast<size_t>(w.width) +
+                                                     static_cast<size_t>(area.left + x)]));
+    XPutImage(s.display, w.id, s.gc, image, 0, 0, area.left, area.top, static_cast<unsigned>(width),
+              static_cast<unsigned>(height));
+    XDestroyImage(image);
+}
+
+void presentX11Window(void* native, const Surface& surface, const RECT& dirty, POINT client) {
+    X11State& s = x11();
+    auto* w = static_cast<NativeWindow*>(native);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    RECT area = dirty;
+    RECT inSurface{0, 0, surface.width, surface.height};
+    if (!intersectRects(area, inSurface, area)) return;
+    area = offsetRect(area, client.x, client.y);
+    RECT inWindow{0, 0, w->width, w->height};
+    if (!intersectRects(area, inWindow, area)) return;
+    auto pixelsLock = lockPixels();  // another thread may be drawing on the surface
+    for (int y = area.top; y < area.bottom; ++y) {
+        const uint32_t* from = &surface.pixels[static_cast<size_t>(y - client.y) * static_cast<size_t>(surface.width) +
+                                               static_cast<size_t>(area.left - client.x)];
+        std::copy_n(from, area.right - area.left,
+                    &w->pixels[static_cast<size_t>(y) * static_cast<size_t>(w->width) + static_cast<size_t>(area.left)]);
+    }
+    pixelsLock.unlock();
+    w->presented = true;
+    if (!usable(s, *w)) return;
+    if (w->layered) applyShape(s, *w);  // first, so that newly shown parts get the picture below
+    putPicture(s, *w, area);
+    XFlush(s.display);
+}
+
+}  // namespace subset::display::x11

@@ -186,7 +186,7 @@ enum class Then {
 
 struct Effect {
     Action action;
-    SettingId setting = SettingId::Count;
+    SettingId setting = SettingId::Count;  // Count: none
     Then then = Then::Nothing;
     void (*adjust)() = nullptr;  // what a new number moves with it, before the write
     const char* text = nullptr;

@@ -2,9 +2,9 @@
 // reconfigure message (10103), as the window procedure hands them over.
 #pragma once
 
-#include "config/settings_table.h"
-
 namespace vumira {
+
+struct Setting;
 
 // Matches the command text against the show/hide and preset broadcasts and
 // the "@VumiraInternal" command table, changes the state, writes the one

@@ -1,6 +1,7 @@
-// The one process-wide record of the plug-in: every setting with its rc key
-// (see settings.cpp) and every runtime value (windows, capture, arrays,
-// style, back buffer). No other copy of any of these exists.
+// The one process-wide record of the plug-in: every setting (its rc key,
+// default and bounds are rows of settings_table.h) and every runtime value
+// (windows, capture, arrays, style, back buffer). No other copy of any of
+// these exists.
 #pragma once
 
 #include <windows.h>
@@ -43,7 +44,7 @@ struct PluginState {
     bool layeredSupported = false;
     BLENDFUNCTION blendFunction{};  // constant alpha = motionBlurAlpha
 
-    // ---- settings (rc keys in settings.cpp) ----
+    // ---- settings: each a row of settings_table.h, read from the file at rcPath ----
     char rcPath[kPathSize] = {};
     int posX = 10;
     int posY = 10;

@@ -14,7 +14,7 @@ inline void resetPluginState() {
     // Every setting's default, in the table's order (the highest band
     // follows the buffer size above it), as a load with no rc file gives.
     for (const vumira::Setting& row : vumira::kSettings) {
-        if (row.field.setText)
+        if (row.field.shape == vumira::FieldShape::Text)
             vumira::storeText(row, row.defaultValue.text);
         else
             vumira::storeNumber(row, vumira::defaultNumber(row));

@@ -50,7 +50,7 @@ TEST_F(LoadSettings, WithNoRcFileEveryRowHoldsItsDefaultAndTheFirstWriteGoesBesi
     for (const vumira::Setting& row : vumira::kSettings) {
         const int number = vumira::defaultNumber(row);
         char text[vumira::kPathSize] = {};
-        if (row.field.text) row.field.text(text, sizeof text);
+        if (row.field.shape == vumira::FieldShape::Text) row.field.text(text, sizeof text);
         switch (row.kind) {
         case SettingKind::Int:
         case SettingKind::Bool: EXPECT_EQ(row.field.number(), number) << row.key; break;

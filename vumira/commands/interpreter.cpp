@@ -263,7 +263,7 @@ constexpr bool commandsFitTheirSettings() {
         const SettingKind kind = setting(e.setting).kind;
         const bool textual = kind == SettingKind::Text || kind == SettingKind::ColorKey;
         if (e.action == Action::Toggle && kind != SettingKind::Bool) return false;
-        if (e.action == Action::SetText && !(textual && e.text)) return false;
+        if (e.action == Action::SetText && !textual) return false;
         if (e.action == Action::SetNumber && (textual || kind == SettingKind::Bool)) return false;
         if ((row.match == Match::Whole) == (e.action == Action::SetNumber)) return false;
     }

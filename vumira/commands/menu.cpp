@@ -160,7 +160,8 @@ void buildConfigMenu(unsigned char flag) {
     MakeMenuNOP(config, nullptr);
     item(config, "Transparency Enabled", "@VumiraInternal TransparencyEnabled", isOn(SettingId::TransparencyEnabled));
     item(config, "Transparent Back Enabled", "@VumiraInternal TransbackEnabled", isOn(SettingId::TransBackEnabled));
-    MakeMenuItemInt(config, "Alpha Value", "@VumiraInternal TransparencyAlpha", numberOf(SettingId::TransparencyAlpha), 0, 255);
+    MakeMenuItemInt(config, "Alpha Value", "@VumiraInternal TransparencyAlpha", numberOf(SettingId::TransparencyAlpha),
+                    0, 255);
     addTabPosition(b, config);
     MakeMenuNOP(config, nullptr);
     addOrientation(b, config);

@@ -6,7 +6,7 @@
 namespace vumira {
 
 int defaultNumber(const Setting& row) {
-    return row.defaultValue.computed ? row.defaultValue.computed() : row.defaultValue.number;
+    return row.defaultValue.isComputed ? row.defaultValue.computed() : row.defaultValue.number;
 }
 
 int keepInBounds(const Setting& row, int number) {

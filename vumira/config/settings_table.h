@@ -49,18 +49,26 @@ inline constexpr Bounds kBands{Range::Bands};
 struct SettingDefault {
     constexpr SettingDefault(int value) : number(value) {}
     constexpr SettingDefault(bool value) : number(value ? 1 : 0) {}
-    constexpr SettingDefault(const char* value) : text(value) {}
-    constexpr SettingDefault(int (*from)()) : computed(from) {}
+    constexpr SettingDefault(const char* value) : text(value), isText(true) {}
+    constexpr SettingDefault(int (*from)()) : computed(from), isComputed(true) {}
 
     int number = 0;
     const char* text = nullptr;
     int (*computed)() = nullptr;
+    // Told apart without comparing addresses, which the sanitizers' builds
+    // do not allow in a constant expression.
+    bool isText = false;
+    bool isComputed = false;
 };
+
+// What a field holds, as far as the table is concerned.
+enum class FieldShape { Number, Real, Text };
 
 // How a row reaches its field. Plain fields and the atomics that the
 // capture callback shares are read and written alike, each value whole (the
 // atomics relaxed: the callback needs each value whole, no order among them).
 struct SettingField {
+    FieldShape shape = FieldShape::Number;
     int (*number)() = nullptr;  // ints, bools (0 or 1) and bytes
     void (*setNumber)(int) = nullptr;
     float (*real)() = nullptr;
@@ -90,24 +98,29 @@ constexpr SettingField field() {
     using Field = std::remove_reference_t<decltype(plugin.*member)>;
     using namespace settingfield;
     if constexpr (kIsNumber<Field>) {
-        return {.number = [] { return static_cast<int>(plugin.*member); },
+        return {.shape = FieldShape::Number,
+                .number = [] { return static_cast<int>(plugin.*member); },
                 .setNumber = [](int value) { plugin.*member = static_cast<Field>(value); }};
     } else if constexpr (kIsSharedNumber<Field>) {
         using Value = typename Field::value_type;
-        return {.number = [] { return static_cast<int>((plugin.*member).load(std::memory_order_relaxed)); },
+        return {.shape = FieldShape::Number,
+                .number = [] { return static_cast<int>((plugin.*member).load(std::memory_order_relaxed)); },
                 .setNumber = [](int value) {
                     (plugin.*member).store(static_cast<Value>(value), std::memory_order_relaxed);
                 }};
     } else if constexpr (std::is_same_v<Field, std::atomic<float>>) {
-        return {.real = [] { return (plugin.*member).load(std::memory_order_relaxed); },
+        return {.shape = FieldShape::Real,
+                .real = [] { return (plugin.*member).load(std::memory_order_relaxed); },
                 .setReal = [](float value) { (plugin.*member).store(value, std::memory_order_relaxed); }};
     } else if constexpr (std::is_same_v<std::remove_extent_t<Field>, char>) {
-        return {.text = [](char* out, std::size_t size) { copyText(out, size, plugin.*member); },
+        return {.shape = FieldShape::Text,
+                .text = [](char* out, std::size_t size) { copyText(out, size, plugin.*member); },
                 .setText = [](const char* value) { copyText(plugin.*member, value); },
                 .textSize = std::extent_v<Field>};
     } else {
         static_assert(IsSharedText<Field>::value, "a field of a kind that the settings table does not know");
-        return {.text = [](char* out, std::size_t size) {
+        return {.shape = FieldShape::Text,
+                .text = [](char* out, std::size_t size) {
                     char now[Field::kSize];
                     (plugin.*member).get(now);
                     copyText(out, size, now);
@@ -119,6 +132,7 @@ constexpr SettingField field() {
 
 // The motion-blur alpha lives in the blend's record, as its constant alpha.
 inline constexpr SettingField kBlendAlphaField{
+    .shape = FieldShape::Number,
     .number = [] { return static_cast<int>(plugin.blendFunction.SourceConstantAlpha); },
     .setNumber = [](int value) { plugin.blendFunction.SourceConstantAlpha = static_cast<BYTE>(value); }};
 
@@ -232,22 +246,23 @@ constexpr bool sameText(const char* a, const char* b) {
 }
 
 // Each row stands at its name's place, reaches its field as its kind needs,
-// has a default of its kind and a key of its own; a computed default comes
-// after the rows it follows from.
+// has a default of its kind and a key of its own; the one computed default,
+// half the buffer, comes after the buffer size.
 constexpr bool wellFormed() {
     for (std::size_t i = 0; i < std::size(kSettings); ++i) {
         const Setting& row = kSettings[i];
         if (static_cast<std::size_t>(row.id) != i) return false;
         const bool textual = row.kind == SettingKind::Text || row.kind == SettingKind::ColorKey;
-        const bool real = row.kind == SettingKind::Tenths;
-        if (textual != (row.field.text && row.field.setText && row.defaultValue.text)) return false;
-        if (textual && row.field.textSize > kPathSize) return false;
-        if (real != (row.field.real && row.field.setReal)) return false;
-        if (!textual && !real && !(row.field.number && row.field.setNumber)) return false;
+        const FieldShape shape = textual                           ? FieldShape::Text
+                                 : row.kind == SettingKind::Tenths ? FieldShape::Real
+                                                                   : FieldShape::Number;
+        if (row.field.shape != shape || row.defaultValue.isText != textual) return false;
+        if (textual && (row.field.textSize < 2 || row.field.textSize > kPathSize)) return false;
+        if (row.defaultValue.isComputed && i <= static_cast<std::size_t>(SettingId::BufferSize)) return false;
         for (std::size_t j = 0; j < i; ++j)
             if (sameText(kSettings[j].key, row.key)) return false;
     }
-    return static_cast<std::size_t>(SettingId::FreqMax) > static_cast<std::size_t>(SettingId::BufferSize);
+    return true;
 }
 
 }  // namespace settingfield

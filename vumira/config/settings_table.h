@@ -245,13 +245,23 @@ constexpr bool sameText(const char* a, const char* b) {
     return *a == *b;
 }
 
+// "Vumira.plugin." followed by a name and a colon.
+constexpr bool isRcKey(const char* key) {
+    for (const char* prefix = "Vumira.plugin."; *prefix; ++prefix, ++key)
+        if (*key != *prefix) return false;
+    if (!*key || *key == ':') return false;
+    while (key[1]) ++key;
+    return *key == ':';
+}
+
 // Each row stands at its name's place, reaches its field as its kind needs,
-// has a default of its kind and a key of its own; the one computed default,
+// has a default of its kind and a well-formed key of its own; the one computed default,
 // half the buffer, comes after the buffer size.
 constexpr bool wellFormed() {
     for (std::size_t i = 0; i < std::size(kSettings); ++i) {
         const Setting& row = kSettings[i];
         if (static_cast<std::size_t>(row.id) != i) return false;
+        if (!isRcKey(row.key)) return false;
         const bool textual = row.kind == SettingKind::Text || row.kind == SettingKind::ColorKey;
         const FieldShape shape = textual                           ? FieldShape::Text
                                  : row.kind == SettingKind::Tenths ? FieldShape::Real

@@ -7,14 +7,16 @@
 #include <atomic>
 
 #include "audio/spectrum.h"
+#include "config/limits.h"
 #include "config/plugin_state.h"
 #include "core/identity.h"
 
 namespace vumira {
 namespace {
 
-// The callback hands at most this many recorded bytes to the analysis.
-constexpr DWORD kMaxAnalysedBytes = 512;
+// The callback hands at most this many recorded bytes to the analysis: one
+// working value per byte, as many as there are band slots.
+constexpr DWORD kMaxAnalysedBytes = static_cast<DWORD>(kBandSlots);
 
 // The stop waits for the buffer in steps of 100 ms, and gives up after 5 s:
 // a device that never hands its buffer back must not freeze the host.

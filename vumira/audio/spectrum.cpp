@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "config/limits.h"
 #include "config/plugin_state.h"
 
 namespace vumira {

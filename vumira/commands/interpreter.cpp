@@ -16,8 +16,8 @@
 #include "audio/capture.h"
 #include "commands/menu.h"
 #include "config/plugin_state.h"
-#include "config/rc_keys.h"
 #include "config/settings.h"
+#include "config/settings_table.h"
 #include "config/style.h"
 #include "core/identity.h"
 #include "display/window.h"
@@ -73,13 +73,24 @@ void restartCapture() {
     startCapture();
 }
 
-// The analysed bands must lie in the transformed buffer: a command brings
-// a band number outside 0 .. bufferSize - 1 to the nearest bound and stores
-// and writes that value.
-int clampToBands(int band) { return std::clamp(band, 0, std::max(0, plugin.bufferSize - 1)); }
+// A new end of the band range changes the number of bands.
+void recountBands() { plugin.bandCount = plugin.freqMax.load() - plugin.freqMin.load(); }
 
-// The one recording buffer holds 32 to 256 bytes, as the loader keeps it.
-int clampBufferSize(int size) { return std::clamp(size, 32, 256); }
+// A new buffer size takes the band range with it; only the size is written,
+// not the range it adjusted.
+void fitBandsToBuffer() {
+    const int size = plugin.bufferSize;
+    int freqMin = plugin.freqMin.load();
+    int freqMax = plugin.freqMax.load();
+    if (size - 1 < freqMax) freqMax = size - 1;
+    if (freqMin > freqMax) {
+        freqMin = 0;
+        freqMax = size - 1;
+    }
+    plugin.freqMin.store(freqMin);
+    plugin.freqMax.store(freqMax);
+    plugin.bandCount = freqMax - freqMin;
+}
 
 // The editor's argument text is split into words as a command line is, so
 // a path with blanks goes in double quotes (with a backslash before each
@@ -112,7 +123,7 @@ void quoteArgument(const char* path, char* out, std::size_t size) {
     out[at] = '\0';
 }
 
-// ---- the commands ----
+// ---- the commands that are more than a setting ----
 
 void toggleSlit(const char* subCommand) {
     HWND window = plugin.pluginWindow.load();
@@ -128,31 +139,7 @@ void toggleSlit(const char* subCommand) {
     }
     // Started without a slit, the plug-in keeps inSlit as it is and still
     // announces and writes it.
-    reportSetting(plugin.inSlit, subCommand, rckey::kInSlit);
-}
-
-void toggleMonitorStartUp(const char* s) {
-    toggleSetting(plugin.startMonitorOnStartup, s, rckey::kStartMonitorOnStartup);
-}
-void togglePeakMarkers(const char* s) { toggleSetting(plugin.peakMarkers, s, rckey::kPeakMarkers); }
-void toggleAlwaysOnTop(const char* s) { toggleSetting(plugin.alwaysOnTop, s, rckey::kAlwaysOnTop); }
-void toggleSnapWindow(const char* s) { toggleSetting(plugin.snapWindow, s, rckey::kSnapWindow); }
-void toggleTransparency(const char* s) {
-    toggleSetting(plugin.transparencyEnabled, s, rckey::kTransparencyEnabled);
-}
-void toggleBorder(const char* s) { toggleSetting(plugin.showBorder, s, rckey::kShowBorder); }
-void toggleTransBack(const char* s) {
-    toggleSetting(plugin.transBackEnabled, s, rckey::kTransBackEnabled);
-}
-void toggleWithPlugins(const char* s) {
-    toggleSetting(plugin.toggleWithPlugins, s, rckey::kToggleWithPlugins);
-}
-void toggleBlur(const char* s) { toggleSetting(plugin.motionBlur, s, rckey::kMotionBlur); }
-
-void setTransparencyAlpha(int n) {
-    plugin.transparencyAlpha = n;
-    applyWindowState();
-    WriteInt(plugin.rcPath, rckey::kTransparencyAlpha, n);
+    reportSetting(plugin.inSlit, subCommand, setting(SettingId::InSlit).key);
 }
 
 void editRcFile(const char*) {
@@ -178,158 +165,140 @@ void toggleRecord(const char*) {
         startCapture();
 }
 
-void setBlurAlpha(int n) {
-    // Only the constant-alpha byte of the blend counts.
-    auto alpha = static_cast<BYTE>(static_cast<unsigned>(n) & 0xFFu);
-    plugin.blendFunction.SourceConstantAlpha = alpha;
-    WriteInt(plugin.rcPath, rckey::kMotionBlurAlpha, alpha);
-}
-
-void setKHz(int n) {
-    plugin.sampleRateKHz = n;
-    WriteInt(plugin.rcPath, rckey::kSampleRateKHz, n);
-    restartCapture();
-}
-
-void setFreqMin(int n) {
-    n = clampToBands(n);
-    plugin.freqMin.store(n);
-    plugin.bandCount = plugin.freqMax.load() - n;
-    WriteInt(plugin.rcPath, rckey::kFreqMin, n);
-}
-
-void setFreqMax(int n) {
-    n = clampToBands(n);
-    plugin.freqMax.store(n);
-    plugin.bandCount = n - plugin.freqMin.load();
-    WriteInt(plugin.rcPath, rckey::kFreqMax, n);
-}
-
-void setBufferSize(int n) {
-    n = clampBufferSize(n);
-    plugin.bufferSize = n;
-    int freqMin = plugin.freqMin.load();
-    int freqMax = plugin.freqMax.load();
-    if (n - 1 < freqMax) freqMax = n - 1;
-    if (freqMin > freqMax) {
-        freqMin = 0;
-        freqMax = n - 1;
-    }
-    plugin.freqMin.store(freqMin);
-    plugin.freqMax.store(freqMax);
-    plugin.bandCount = freqMax - freqMin;
-    // Only the size is written; the adjusted range is not.
-    WriteInt(plugin.rcPath, rckey::kBufferSize, n);
-    restartCapture();
-}
-
-void setBit(int n) {
-    plugin.bitsPerSample = n;
-    WriteInt(plugin.rcPath, rckey::kBitsPerSample, n);
-    restartCapture();
-}
-
-void setFps(int n) {
-    WriteInt(plugin.rcPath, rckey::kFps, n);
-    // A rate of 0 or less counts as 1 frame a second, as in the loader.
-    plugin.frameIntervalMs.store(1000 / std::max(n, 1));
-    restartCapture();
-}
-
-void setTab(const char* position) {
-    copyText(plugin.tabPosition, position);
-    WriteString(plugin.rcPath, rckey::kTabPosition, plugin.tabPosition);
-}
-void setTabHT(const char*) { setTab("ht"); }
-void setTabTR(const char*) { setTab("tr"); }
-void setTabBL(const char*) { setTab("bl"); }
-void setTabBR(const char*) { setTab("br"); }
-void setTabTL(const char*) { setTab("tl"); }
-
-void setScope(const char* type) {
-    plugin.scopeType.set(type);
-    char stored[kScopeTypeSize];
-    plugin.scopeType.get(stored);
-    WriteString(plugin.rcPath, rckey::kScopeType, stored);
-}
-void setScopeV(const char*) { setScope("v"); }
-void setScopeH(const char*) { setScope("h"); }
-
-void setPeak(const char* type) {
-    copyText(plugin.peakType, type);
-    WriteString(plugin.rcPath, rckey::kPeakType, plugin.peakType);
-}
-void setPeakDot(const char*) { setPeak("dot"); }
-void setPeakLine(const char*) { setPeak("line"); }
-
-void setPeakDrop(int tenths) {
-    plugin.peakDropSpeed.store(static_cast<float>(tenths * 0.1));
-    WriteInt(plugin.rcPath, rckey::kPeakDrop, tenths);
-}
-
-void setMaxHeight(int n) {
-    plugin.maxBarHeight.store(n);
-    WriteInt(plugin.rcPath, rckey::kMaxBarHeight, n);
-}
-
-void setStyle1(const char*) { applyColorPreset(1); }
-void setStyle2(const char*) { applyColorPreset(2); }
-void setStyle3(const char*) { applyColorPreset(3); }
-void setStyle4(const char*) { applyColorPreset(4); }
-
 // ---- the command table ----
 
 enum class Match { Whole, StartsWith, Contains };
 
-struct CommandRow {
-    const char* name;
-    Match match;
-    void (*run)(const char* subCommand);  // Whole rows
-    void (*runWithNumber)(int number);    // StartsWith and Contains rows
+enum class Action {
+    Run,        // a command of its own
+    Toggle,     // flips a bool setting: toggleSetting
+    SetNumber,  // sets a number setting to the number sent
+    SetText,    // sets a text setting to the row's text
+    Preset,     // applies the row's colour preset
 };
 
-constexpr std::size_t kTransparencyAlphaLength = 18;  // the name and one blank
+// What follows a new number, besides its write.
+enum class Then {
+    Nothing,      // the change shows at the next repaint or analysed buffer
+    WindowState,  // applyWindowState, before the write
+    Restart,      // capture restarts, after the write, when it was running
+};
+
+struct Effect {
+    Action action;
+    SettingId setting = SettingId::Count;  // Count: none
+    Then then = Then::Nothing;
+    void (*adjust)() = nullptr;  // what a new number moves with it, before the write
+    const char* text = nullptr;
+    int preset = 0;
+    void (*run)(const char* subCommand) = nullptr;
+};
+
+constexpr Effect runs(void (*command)(const char*)) { return {.action = Action::Run, .run = command}; }
+constexpr Effect toggles(SettingId id) { return {.action = Action::Toggle, .setting = id}; }
+constexpr Effect setsNumber(SettingId id, Then then = Then::Nothing, void (*adjust)() = nullptr) {
+    return {.action = Action::SetNumber, .setting = id, .then = then, .adjust = adjust};
+}
+constexpr Effect setsText(SettingId id, const char* text) {
+    return {.action = Action::SetText, .setting = id, .text = text};
+}
+constexpr Effect appliesPreset(int preset) { return {.action = Action::Preset, .preset = preset}; }
+
+struct CommandRow {
+    const char* name;  // a StartsWith row compares its whole name
+    Match match;
+    Effect effect;
+};
 
 // Tested in this order; the first row that matches runs.
 constexpr CommandRow kCommands[] = {
-    {"SlitToggle", Match::Whole, toggleSlit, nullptr},
-    {"MonitorStartUp", Match::Whole, toggleMonitorStartUp, nullptr},
-    {"PeakMarkers", Match::Whole, togglePeakMarkers, nullptr},
-    {"AlwaysOnTop", Match::Whole, toggleAlwaysOnTop, nullptr},
-    {"SnapWindowToEdge", Match::Whole, toggleSnapWindow, nullptr},
-    {"TransparencyEnabled", Match::Whole, toggleTransparency, nullptr},
-    {"ToggleBorder", Match::Whole, toggleBorder, nullptr},
-    {"TransbackEnabled", Match::Whole, toggleTransBack, nullptr},
-    {"TransparencyAlpha ", Match::StartsWith, nullptr, setTransparencyAlpha},
-    {"ToggleWithPlugins", Match::Whole, toggleWithPlugins, nullptr},
-    {"Edit", Match::Whole, editRcFile, nullptr},
-    {"About", Match::Whole, showAbout, nullptr},
-    {"ToggleRecord", Match::Whole, toggleRecord, nullptr},
-    {"ToggleBlur", Match::Whole, toggleBlur, nullptr},
-    {"SetBlurAlpha", Match::Contains, nullptr, setBlurAlpha},
-    {"SetKHz", Match::Contains, nullptr, setKHz},
-    {"SetFreqMin", Match::Contains, nullptr, setFreqMin},
-    {"SetFreqMax", Match::Contains, nullptr, setFreqMax},
-    {"SetBuff", Match::Contains, nullptr, setBufferSize},
-    {"SetBit", Match::Contains, nullptr, setBit},
-    {"SetFPS", Match::Contains, nullptr, setFps},
-    {"SetTabHT", Match::Whole, setTabHT, nullptr},
-    {"SetTabTR", Match::Whole, setTabTR, nullptr},
-    {"SetTabBL", Match::Whole, setTabBL, nullptr},
-    {"SetTabBR", Match::Whole, setTabBR, nullptr},
-    {"SetTabTL", Match::Whole, setTabTL, nullptr},
-    {"SetScopeV", Match::Whole, setScopeV, nullptr},
-    {"SetScopeH", Match::Whole, setScopeH, nullptr},
-    {"SetPeakDot", Match::Whole, setPeakDot, nullptr},
-    {"SetPeakLine", Match::Whole, setPeakLine, nullptr},
-    {"SetPeakDrop", Match::Contains, nullptr, setPeakDrop},
-    {"SetMaxHeight", Match::Contains, nullptr, setMaxHeight},
-    {"SetStyle1", Match::Whole, setStyle1, nullptr},
-    {"SetStyle2", Match::Whole, setStyle2, nullptr},
-    {"SetStyle3", Match::Whole, setStyle3, nullptr},
-    {"SetStyle4", Match::Whole, setStyle4, nullptr},
+    {"SlitToggle", Match::Whole, runs(toggleSlit)},
+    {"MonitorStartUp", Match::Whole, toggles(SettingId::StartMonitorOnStartup)},
+    {"PeakMarkers", Match::Whole, toggles(SettingId::PeakMarkers)},
+    {"AlwaysOnTop", Match::Whole, toggles(SettingId::AlwaysOnTop)},
+    {"SnapWindowToEdge", Match::Whole, toggles(SettingId::SnapWindow)},
+    {"TransparencyEnabled", Match::Whole, toggles(SettingId::TransparencyEnabled)},
+    {"ToggleBorder", Match::Whole, toggles(SettingId::ShowBorder)},
+    {"TransbackEnabled", Match::Whole, toggles(SettingId::TransBackEnabled)},
+    {"TransparencyAlpha ", Match::StartsWith, setsNumber(SettingId::TransparencyAlpha, Then::WindowState)},
+    {"ToggleWithPlugins", Match::Whole, toggles(SettingId::ToggleWithPlugins)},
+    {"Edit", Match::Whole, runs(editRcFile)},
+    {"About", Match::Whole, runs(showAbout)},
+    {"ToggleRecord", Match::Whole, runs(toggleRecord)},
+    {"ToggleBlur", Match::Whole, toggles(SettingId::MotionBlur)},
+    {"SetBlurAlpha", Match::Contains, setsNumber(SettingId::MotionBlurAlpha)},
+    {"SetKHz", Match::Contains, setsNumber(SettingId::SampleRateKHz, Then::Restart)},
+    {"SetFreqMin", Match::Contains, setsNumber(SettingId::FreqMin, Then::Nothing, recountBands)},
+    {"SetFreqMax", Match::Contains, setsNumber(SettingId::FreqMax, Then::Nothing, recountBands)},
+    {"SetBuff", Match::Contains, setsNumber(SettingId::BufferSize, Then::Restart, fitBandsToBuffer)},
+    {"SetBit", Match::Contains, setsNumber(SettingId::BitsPerSample, Then::Restart)},
+    {"SetFPS", Match::Contains, setsNumber(SettingId::Fps, Then::Restart)},
+    {"SetTabHT", Match::Whole, setsText(SettingId::TabPosition, "ht")},
+    {"SetTabTR", Match::Whole, setsText(SettingId::TabPosition, "tr")},
+    {"SetTabBL", Match::Whole, setsText(SettingId::TabPosition, "bl")},
+    {"SetTabBR", Match::Whole, setsText(SettingId::TabPosition, "br")},
+    {"SetTabTL", Match::Whole, setsText(SettingId::TabPosition, "tl")},
+    {"SetScopeV", Match::Whole, setsText(SettingId::ScopeType, "v")},
+    {"SetScopeH", Match::Whole, setsText(SettingId::ScopeType, "h")},
+    {"SetPeakDot", Match::Whole, setsText(SettingId::PeakType, "dot")},
+    {"SetPeakLine", Match::Whole, setsText(SettingId::PeakType, "line")},
+    {"SetPeakDrop", Match::Contains, setsNumber(SettingId::PeakDropSpeed)},
+    {"SetMaxHeight", Match::Contains, setsNumber(SettingId::MaxBarHeight)},
+    {"SetStyle1", Match::Whole, appliesPreset(1)},
+    {"SetStyle2", Match::Whole, appliesPreset(2)},
+    {"SetStyle3", Match::Whole, appliesPreset(3)},
+    {"SetStyle4", Match::Whole, appliesPreset(4)},
 };
-static_assert(sizeof "TransparencyAlpha " - 1 == kTransparencyAlphaLength);
+static_assert(sizeof "TransparencyAlpha " - 1 == 18, "the name and one blank");
+
+// Every row that names a setting names one of the kind that its action needs.
+constexpr bool commandsFitTheirSettings() {
+    for (const CommandRow& row : kCommands) {
+        const Effect& e = row.effect;
+        const bool named = e.setting != SettingId::Count;
+        const bool wantsSetting = e.action == Action::Toggle || e.action == Action::SetNumber ||
+                                  e.action == Action::SetText;
+        if (named != wantsSetting) return false;
+        if (!named) continue;
+        const SettingKind kind = setting(e.setting).kind;
+        const bool textual = kind == SettingKind::Text || kind == SettingKind::ColorKey;
+        if (e.action == Action::Toggle && kind != SettingKind::Bool) return false;
+        if (e.action == Action::SetText && !textual) return false;
+        if (e.action == Action::SetNumber && (textual || kind == SettingKind::Bool)) return false;
+        if ((row.match == Match::Whole) == (e.action == Action::SetNumber)) return false;
+    }
+    return true;
+}
+static_assert(commandsFitTheirSettings());
+
+// Stores the number within the setting's bounds, lets what depends on it
+// follow, and writes what was stored.
+void setNumber(const Effect& effect, int number) {
+    const Setting& row = setting(effect.setting);
+    const int written = storeNumber(row, keepInBounds(row, number));
+    if (effect.adjust) effect.adjust();
+    if (effect.then == Then::WindowState) applyWindowState();
+    writeSetting(row, written);
+    if (effect.then == Then::Restart) restartCapture();
+}
+
+void setText(const Effect& effect) {
+    const Setting& row = setting(effect.setting);
+    storeText(row, effect.text);
+    writeSettingText(row);
+}
+
+// Whole rows run with the sub-command text (the name a toggle announces),
+// the others with the number they read.
+void runEffect(const Effect& effect, const char* subCommand, int number) {
+    switch (effect.action) {
+    case Action::Run: effect.run(subCommand); return;
+    case Action::Toggle: toggleSetting(setting(effect.setting), subCommand); return;
+    case Action::SetNumber: setNumber(effect, number); return;
+    case Action::SetText: setText(effect); return;
+    case Action::Preset: applyColorPreset(effect.preset); return;
+    }
+}
 
 // Runs the first row that matches; returns false when none does.
 bool runCommand(const char* subCommand) {
@@ -337,18 +306,20 @@ bool runCommand(const char* subCommand) {
         switch (row.match) {
         case Match::Whole:
             if (!equalsIgnoringCase(subCommand, row.name)) continue;
-            row.run(subCommand);
+            runEffect(row.effect, subCommand, 0);
             return true;
-        case Match::StartsWith:
-            if (!startsWithIgnoringCase(subCommand, row.name, kTransparencyAlphaLength)) continue;
-            row.runWithNumber(readNumber(subCommand + kTransparencyAlphaLength));
+        case Match::StartsWith: {
+            const std::size_t length = std::strlen(row.name);
+            if (!startsWithIgnoringCase(subCommand, row.name, length)) continue;
+            runEffect(row.effect, subCommand, readNumber(subCommand + length));
             return true;
+        }
         case Match::Contains: {
             if (!contains(subCommand, row.name)) continue;
             // The number follows the first blank; with no blank there is
             // no number, and the command changes nothing.
             const char* number = std::strchr(subCommand, ' ');
-            if (number) row.runWithNumber(readNumber(number));
+            if (number) runEffect(row.effect, subCommand, readNumber(number));
             return true;
         }
         }
@@ -408,15 +379,9 @@ void reportSetting(bool setting, const char* subCommand, const char* key) {
     buildConfigMenu(0);
 }
 
-void toggleSetting(bool& setting, const char* subCommand, const char* key) {
-    setting = !setting;
-    reportSetting(setting, subCommand, key);
-}
-
-void toggleSetting(std::atomic<bool>& setting, const char* subCommand, const char* key) {
-    bool now = !setting.load();
-    setting.store(now);
-    reportSetting(now, subCommand, key);
+void toggleSetting(const Setting& row, const char* subCommand) {
+    const bool now = storeNumber(row, row.field.number() == 0 ? 1 : 0) != 0;
+    reportSetting(now, subCommand, row.key);
 }
 
 }  // namespace vumira

@@ -2,9 +2,9 @@
 // reconfigure message (10103), as the window procedure hands them over.
 #pragma once
 
-#include <atomic>
-
 namespace vumira {
+
+struct Setting;
 
 // Matches the command text against the show/hide and preset broadcasts and
 // the "@VumiraInternal" command table, changes the state, writes the one
@@ -14,9 +14,9 @@ void handleBroadcast(const char* command);
 // restarts capture when it was running.
 void handleReconfigure();
 
-// Flips the setting, then announces, stores and applies it as reportSetting.
-void toggleSetting(bool& setting, const char* subCommand, const char* key);
-void toggleSetting(std::atomic<bool>& setting, const char* subCommand, const char* key);
+// Flips the bool setting of the row, then announces it, writes it under the
+// row's key and applies it as reportSetting.
+void toggleSetting(const Setting& setting, const char* subCommand);
 // Announces the setting's value in the host's status text, writes it under
 // `key`, re-applies the window state and rebuilds the menu.
 void reportSetting(bool setting, const char* subCommand, const char* key);

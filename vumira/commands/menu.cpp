@@ -6,9 +6,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
+#include "config/limits.h"
 #include "config/plugin_state.h"
+#include "config/settings_table.h"
 
 namespace vumira {
 namespace {
@@ -41,7 +42,7 @@ void attach(Menu* parent, Menu* child, const char* title) { MakeSubmenu(parent, 
 
 void addTabPosition(const Builder& b, Menu* config) {
     Menu* tab = b.menu("Tab Position", "Vumira_TabPosition");
-    auto is = [](const char* position) { return std::strcmp(plugin.tabPosition, position) == 0; };
+    auto is = [](const char* position) { return textIs(SettingId::TabPosition, position); };
     item(tab, "Hide Tab", "@VumiraInternal SetTabHT", is("ht"));
     item(tab, "Top Right", "@VumiraInternal SetTabTR", is("tr"));
     item(tab, "Bottom Right", "@VumiraInternal SetTabBR", is("br"));
@@ -52,70 +53,72 @@ void addTabPosition(const Builder& b, Menu* config) {
 
 void addOrientation(const Builder& b, Menu* config) {
     Menu* orientation = b.menu("Orientation", "Vumira_Orientation");
-    item(orientation, "Vertical", "@VumiraInternal SetScopeV", plugin.scopeType.equals("v"));
-    item(orientation, "Horizontal", "@VumiraInternal SetScopeH", plugin.scopeType.equals("h"));
+    item(orientation, "Vertical", "@VumiraInternal SetScopeV", textIs(SettingId::ScopeType, "v"));
+    item(orientation, "Horizontal", "@VumiraInternal SetScopeH", textIs(SettingId::ScopeType, "h"));
     attach(config, orientation, "Orientation");
 }
 
 void addSampleFormat(const Builder& b, Menu* config) {
     Menu* rate = b.menu("KHz", "Vumira_KHz");
-    item(rate, "8", "@VumiraInternal SetKHz 8", plugin.sampleRateKHz == 8);
-    item(rate, "16", "@VumiraInternal SetKHz 16", plugin.sampleRateKHz == 16);
-    item(rate, "44", "@VumiraInternal SetKHz 44", plugin.sampleRateKHz == 44);
+    item(rate, "8", "@VumiraInternal SetKHz 8", numberOf(SettingId::SampleRateKHz) == 8);
+    item(rate, "16", "@VumiraInternal SetKHz 16", numberOf(SettingId::SampleRateKHz) == 16);
+    item(rate, "44", "@VumiraInternal SetKHz 44", numberOf(SettingId::SampleRateKHz) == 44);
     attach(config, rate, "KHz");
 
     Menu* width = b.menu("Bit", "Vumira_Bit");
-    item(width, "8", "@VumiraInternal SetBit 8", plugin.bitsPerSample == 8);
-    item(width, "16", "@VumiraInternal SetBit 16", plugin.bitsPerSample == 16);
+    item(width, "8", "@VumiraInternal SetBit 8", numberOf(SettingId::BitsPerSample) == 8);
+    item(width, "16", "@VumiraInternal SetBit 16", numberOf(SettingId::BitsPerSample) == 16);
     attach(config, width, "Bit");
 }
 
 void addAnalysis(const Builder& b, Menu* config) {
     Menu* fps = b.menu("FPS", "Vumira_FPS");
-    int interval = plugin.frameIntervalMs.load();
+    // The row of the frame rate holds the interval between repaints.
+    const int interval = numberOf(SettingId::Fps);
     for (int v = 10; v <= 100; v += 10)
         generatedItem(fps, "@VumiraInternal SetFPS %d", "%d", v, [&](int x) { return 1000 / x == interval; });
     attach(config, fps, "FPS");
 
     Menu* buffer = b.menu("Buffer Size", "Vumira_BufferSize");
+    const int bufferSize = numberOf(SettingId::BufferSize);
     for (int n = 5; n <= 8; ++n)
         generatedItem(buffer, "@VumiraInternal SetBufferSize %d", "%d", powerOfTwo(n),
-                      [](int x) { return x == plugin.bufferSize; });
+                      [&](int x) { return x == bufferSize; });
     attach(config, buffer, "Buffer Size");
 
     // The two lists only offer ranges in which freqMin stays below freqMax.
-    int freqMin = plugin.freqMin.load();
-    int freqMax = plugin.freqMax.load();
+    const int freqMin = numberOf(SettingId::FreqMin);
+    const int freqMax = numberOf(SettingId::FreqMax);
     Menu* low = b.menu("Freq Min", "Vumira_FreqMin");
     for (int i = 0; i < freqMax; ++i)
         generatedItem(low, "@VumiraInternal SetFreqMin %d", "%d", i, [&](int x) { return x == freqMin; });
     attach(config, low, "Freq Min");
 
     Menu* high = b.menu("Freq Max", "Vumira_FreqMax");
-    for (int i = freqMin + 1; i < plugin.bufferSize; ++i)
+    for (int i = freqMin + 1; i < bufferSize; ++i)
         generatedItem(high, "@VumiraInternal SetFreqMax %d", "%d", i, [&](int x) { return x == freqMax; });
     attach(config, high, "Freq Max");
 }
 
 void addMotionBlur(const Builder& b, Menu* config) {
-    item(config, "Motion Blur", "@VumiraInternal ToggleBlur", plugin.motionBlur);
+    item(config, "Motion Blur", "@VumiraInternal ToggleBlur", isOn(SettingId::MotionBlur));
     Menu* alpha = b.menu("Motion Blur Alpha", "Vumira_BlurAlpha");
-    int current = plugin.blendFunction.SourceConstantAlpha;
+    const int current = numberOf(SettingId::MotionBlurAlpha);
     for (int v = 10; v <= 240; v += 10)
         generatedItem(alpha, "@VumiraInternal SetBlurAlpha %d", "%d", v, [&](int x) { return x == current; });
     attach(config, alpha, "Motion Blur Alpha");
 }
 
 void addPeakMarkers(const Builder& b, Menu* config) {
-    item(config, "Show peak markers", "@VumiraInternal PeakMarkers", plugin.peakMarkers.load());
+    item(config, "Show peak markers", "@VumiraInternal PeakMarkers", isOn(SettingId::PeakMarkers));
 
     Menu* type = b.menu("Peak Marker Type", "Vumira_SetPeakType");
-    item(type, "Dot", "@VumiraInternal SetPeakDot", std::strcmp(plugin.peakType, "dot") == 0);
-    item(type, "Line", "@VumiraInternal SetPeakLine", std::strcmp(plugin.peakType, "line") == 0);
+    item(type, "Dot", "@VumiraInternal SetPeakDot", textIs(SettingId::PeakType, "dot"));
+    item(type, "Line", "@VumiraInternal SetPeakLine", textIs(SettingId::PeakType, "line"));
     attach(config, type, "Peak Marker Type");
 
     Menu* drop = b.menu("Peak Drop Speed", "Vumira_SetPeakDropSpeed");
-    long tenths = std::lround(plugin.peakDropSpeed.load() * 10.0);
+    const long tenths = std::lround(realOf(SettingId::PeakDropSpeed) * 10.0);
     for (int i = 1; i <= 20; ++i)
         generatedItem(drop, "@VumiraInternal SetPeakDrop %d", "%d/10", i, [&](int x) { return x == tenths; });
     attach(config, drop, "Peak Drop Speed");
@@ -123,8 +126,8 @@ void addPeakMarkers(const Builder& b, Menu* config) {
 
 void addBarHeight(const Builder& b, Menu* config) {
     Menu* height = b.menu("Max Bar Height", "Vumira_SetMaxBarHeight");
-    int current = plugin.maxBarHeight.load();
-    for (int i = 1; i <= 128; ++i)
+    const int current = numberOf(SettingId::MaxBarHeight);
+    for (int i = kBarHeightMin; i <= kBarHeightMax; ++i)
         generatedItem(height, "@VumiraInternal SetMaxHeight %d", "%d", i, [&](int x) { return x == current; });
     attach(config, height, "Max Bar Height");
 }
@@ -147,17 +150,18 @@ void buildConfigMenu(unsigned char flag) {
     Menu* main = b.menu("VumiraPlugin", "Vumira_IDMain");
     Menu* config = b.menu("Configuration", "Vumira_IDConfig");
 
-    item(config, "Always On Top", "@VumiraInternal AlwaysOnTop", plugin.alwaysOnTop);
-    item(config, "Docked to Slit", "@VumiraInternal SlitToggle", plugin.inSlit);
-    item(config, "Snap Window To Edge", "@VumiraInternal SnapWindowToEdge", plugin.snapWindow);
-    item(config, "Toggle With Plugins", "@VumiraInternal ToggleWithPlugins", plugin.toggleWithPlugins);
-    item(config, "Show Border", "@VumiraInternal ToggleBorder", plugin.showBorder);
+    item(config, "Always On Top", "@VumiraInternal AlwaysOnTop", isOn(SettingId::AlwaysOnTop));
+    item(config, "Docked to Slit", "@VumiraInternal SlitToggle", isOn(SettingId::InSlit));
+    item(config, "Snap Window To Edge", "@VumiraInternal SnapWindowToEdge", isOn(SettingId::SnapWindow));
+    item(config, "Toggle With Plugins", "@VumiraInternal ToggleWithPlugins", isOn(SettingId::ToggleWithPlugins));
+    item(config, "Show Border", "@VumiraInternal ToggleBorder", isOn(SettingId::ShowBorder));
     MakeMenuNOP(config, nullptr);
-    item(config, "Start Monitor on Startup", "@VumiraInternal MonitorStartUp", plugin.startMonitorOnStartup);
+    item(config, "Start Monitor on Startup", "@VumiraInternal MonitorStartUp", isOn(SettingId::StartMonitorOnStartup));
     MakeMenuNOP(config, nullptr);
-    item(config, "Transparency Enabled", "@VumiraInternal TransparencyEnabled", plugin.transparencyEnabled);
-    item(config, "Transparent Back Enabled", "@VumiraInternal TransbackEnabled", plugin.transBackEnabled);
-    MakeMenuItemInt(config, "Alpha Value", "@VumiraInternal TransparencyAlpha", plugin.transparencyAlpha, 0, 255);
+    item(config, "Transparency Enabled", "@VumiraInternal TransparencyEnabled", isOn(SettingId::TransparencyEnabled));
+    item(config, "Transparent Back Enabled", "@VumiraInternal TransbackEnabled", isOn(SettingId::TransBackEnabled));
+    MakeMenuItemInt(config, "Alpha Value", "@VumiraInternal TransparencyAlpha", numberOf(SettingId::TransparencyAlpha),
+                    0, 255);
     addTabPosition(b, config);
     MakeMenuNOP(config, nullptr);
     addOrientation(b, config);

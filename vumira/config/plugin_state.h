@@ -1,6 +1,7 @@
-// The one process-wide record of the plug-in: every setting with its rc key
-// (see settings.cpp) and every runtime value (windows, capture, arrays,
-// style, back buffer). No other copy of any of these exists.
+// The one process-wide record of the plug-in: every setting (its rc key,
+// default and bounds are rows of settings_table.h) and every runtime value
+// (windows, capture, arrays, style, back buffer). No other copy of any of
+// these exists.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <cstddef>
 
+#include "config/limits.h"
 #include "core/text.h"
 
 namespace vumira {
@@ -20,11 +22,14 @@ inline constexpr std::size_t kColorKeySize = 100;
 inline constexpr std::size_t kPeakTypeSize = 32;
 inline constexpr std::size_t kScopeTypeSize = 5;
 inline constexpr std::size_t kTabPositionSize = 3;
-inline constexpr std::size_t kBandSlots = 512;
 
 // The see-through colour of the transparent background: red 255, green 0, blue 230.
 inline constexpr COLORREF colorKey = RGB(255, 0, 230);
 static_assert(colorKey == 0x00E600FF);
+
+// The blend's constant alpha from the start until the settings are read,
+// which replace it with the stored motion-blur alpha.
+inline constexpr BYTE kStartBlendAlpha = 128;
 
 // Fields marked "shared" are read by the capture callback on the wave-in
 // thread while the user-interface thread may change them. They are atomics:
@@ -39,7 +44,7 @@ struct PluginState {
     bool layeredSupported = false;
     BLENDFUNCTION blendFunction{};  // constant alpha = motionBlurAlpha
 
-    // ---- settings (rc keys in settings.cpp) ----
+    // ---- settings: each a row of settings_table.h, read from the file at rcPath ----
     char rcPath[kPathSize] = {};
     int posX = 10;
     int posY = 10;

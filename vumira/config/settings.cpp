@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "config/plugin_state.h"
-#include "config/rc_keys.h"
+#include "config/settings_table.h"
 
 namespace vumira {
 namespace {
@@ -50,55 +50,34 @@ void locateRcFile() {
     copyText(plugin.rcPath, besideModule);
 }
 
-int readInt(const char* key, int fallback) { return ReadInt(plugin.rcPath, key, fallback); }
-bool readBool(const char* key, bool fallback) { return ReadBool(plugin.rcPath, key, fallback ? 1 : 0) != 0; }
-
-template <std::size_t N>
-void readText(char (&field)[N], const char* key, const char* fallback) {
-    copyText(field, ReadString(plugin.rcPath, key, fallback));
+// Reads one row under its key, its default standing in for a missing key.
+void readRow(const Setting& row) {
+    switch (row.kind) {
+    case SettingKind::Bool:
+        storeNumber(row, ReadBool(plugin.rcPath, row.key, defaultNumber(row) != 0 ? 1 : 0));
+        return;
+    case SettingKind::Text:
+    case SettingKind::ColorKey: storeText(row, ReadString(plugin.rcPath, row.key, row.defaultValue.text)); return;
+    case SettingKind::Int:
+    case SettingKind::AlphaByte:
+    case SettingKind::Tenths:
+    case SettingKind::FrameRate: {
+        int number = ReadInt(plugin.rcPath, row.key, defaultNumber(row));
+        if (row.bounds.range == Range::Fixed) number = keepInBounds(row, number);
+        storeNumber(row, number);
+        return;
+    }
+    }
 }
 
-// A colour key is stored without its colon and held with it. A stored text
-// too long for the buffer is cut so the colon still fits.
-void readColorKey(char (&field)[kColorKeySize], const char* key, const char* fallback) {
-    copyText(field, kColorKeySize - 1, ReadString(plugin.rcPath, key, fallback));
-    appendText(field, kColorKeySize, ":");
-}
-
-}  // namespace
-
-void loadSettings() {
-    locateRcFile();
-
-    plugin.posX = readInt(rckey::kX, 10);
-    plugin.posY = readInt(rckey::kY, 10);
-    plugin.inSlit = readBool(rckey::kInSlit, false);
-    plugin.motionBlur = readBool(rckey::kMotionBlur, false);
-    // Only the low 8 bits count: the value is the blend's constant-alpha byte.
-    plugin.blendFunction.SourceConstantAlpha = static_cast<BYTE>(readInt(rckey::kMotionBlurAlpha, 120) & 0xFF);
-    plugin.transparencyEnabled = readBool(rckey::kTransparencyEnabled, false);
-    plugin.transBackEnabled = readBool(rckey::kTransBackEnabled, false);
-    plugin.transparencyAlpha = readInt(rckey::kTransparencyAlpha, 60);
-    plugin.alwaysOnTop = readBool(rckey::kAlwaysOnTop, true);
-    plugin.snapWindow = readBool(rckey::kSnapWindow, true);
-    plugin.toggleWithPlugins = readBool(rckey::kToggleWithPlugins, true);
-    readText(plugin.updateUrl, rckey::kUpdateUrl, "");
-    plugin.width.store(readInt(rckey::kWidth, 100), std::memory_order_relaxed);
-    plugin.height.store(readInt(rckey::kHeight, 25), std::memory_order_relaxed);
-    plugin.startMonitorOnStartup = readBool(rckey::kStartMonitorOnStartup, true);
-
-    int bufferSize = readInt(rckey::kBufferSize, 64);
-    if (bufferSize > 256) bufferSize = 256;
-    if (bufferSize < 32) bufferSize = 32;
-    plugin.bufferSize = bufferSize;
-
-    // The band range must stay inside the recorded buffer: a stored lowest
-    // band below 0 or beyond the buffer is brought to the nearest bound
-    // before the range's own fix-ups.
-    int freqMin = readInt(rckey::kFreqMin, 0);
-    if (freqMin < 0) freqMin = 0;
-    if (freqMin > bufferSize - 1) freqMin = bufferSize - 1;
-    int freqMax = readInt(rckey::kFreqMax, bufferSize >> 1);
+// The band range must lie inside the recorded buffer, and its two ends
+// depend on each other, so they are fixed up together after every row.
+void fitBandRange() {
+    const int bufferSize = plugin.bufferSize;
+    // A stored lowest band below 0 or beyond the buffer is first brought to
+    // the nearest band.
+    int freqMin = keepInBounds(setting(SettingId::FreqMin), plugin.freqMin.load(std::memory_order_relaxed));
+    int freqMax = plugin.freqMax.load(std::memory_order_relaxed);
     if (freqMax < freqMin) {
         freqMin = 0;
         freqMax = bufferSize - 1;
@@ -107,22 +86,27 @@ void loadSettings() {
     plugin.freqMin.store(freqMin, std::memory_order_relaxed);
     plugin.freqMax.store(freqMax, std::memory_order_relaxed);
     plugin.bandCount = freqMax - freqMin;
+}
 
-    int fps = readInt(rckey::kFps, 25);
-    if (fps <= 0) fps = 1;
-    plugin.frameIntervalMs.store(1000 / fps, std::memory_order_relaxed);
+}  // namespace
 
-    plugin.sampleRateKHz = readInt(rckey::kSampleRateKHz, 16);
-    plugin.bitsPerSample = readInt(rckey::kBitsPerSample, 16);
-    plugin.peakMarkers.store(readBool(rckey::kPeakMarkers, false), std::memory_order_relaxed);
-    readText(plugin.peakType, rckey::kPeakType, "dot");
-    plugin.peakDropSpeed.store(static_cast<float>(readInt(rckey::kPeakDrop, 1) * 0.1), std::memory_order_relaxed);
-    plugin.maxBarHeight.store(readInt(rckey::kMaxBarHeight, 64), std::memory_order_relaxed);
-    readColorKey(plugin.scopeColorKey, rckey::kScopeColor, "toolbar.textColor");
-    readColorKey(plugin.peakColorKey, rckey::kPeakColor, "borderColor");
-    readText(plugin.tabPosition, rckey::kTabPosition, "br");
-    plugin.scopeType.set(ReadString(plugin.rcPath, rckey::kScopeType, "h"));
-    plugin.showBorder = readBool(rckey::kShowBorder, true);
+void loadSettings() {
+    locateRcFile();
+    for (const Setting& row : kSettings) readRow(row);
+    fitBandRange();
+}
+
+void writeSetting(const Setting& row, int number) {
+    if (row.kind == SettingKind::Bool)
+        WriteBool(plugin.rcPath, row.key, number);
+    else
+        WriteInt(plugin.rcPath, row.key, number);
+}
+
+void writeSettingText(const Setting& row) {
+    char text[kPathSize];
+    fileText(row, text, sizeof text);
+    WriteString(plugin.rcPath, row.key, text);
 }
 
 }  // namespace vumira

@@ -6,7 +6,8 @@
 #include <cstring>
 
 #include "config/plugin_state.h"
-#include "config/rc_keys.h"
+#include "config/settings.h"
+#include "config/settings_table.h"
 
 namespace vumira {
 namespace {
@@ -25,13 +26,12 @@ constexpr ColorPreset kColorPresets[] = {
 };
 static_assert(sizeof kColorPresets / sizeof kColorPresets[0] == 4, "presets 1 to 4");
 
-// The rc file keeps a colour key without its colon; the loader appends it.
-void writeColorKey(const char* rcKey, const char* styleKey) {
-    char value[kColorKeySize];
-    copyText(value, styleKey);
-    std::size_t length = std::strlen(value);
-    if (length && value[length - 1] == ':') value[length - 1] = '\0';
-    WriteString(plugin.rcPath, rcKey, value);
+// A preset's key goes into the field as it is held, colon included; the
+// row writes it as the rc file keeps it, without the colon.
+void holdAndWrite(SettingId id, const char* styleKey) {
+    const Setting& row = setting(id);
+    row.field.setText(styleKey);
+    writeSettingText(row);
 }
 
 }  // namespace
@@ -59,10 +59,8 @@ void readStyle() {
 void applyColorPreset(int preset) {
     if (preset < 1 || preset > 4) return;
     const ColorPreset& chosen = kColorPresets[preset - 1];
-    copyText(plugin.scopeColorKey, chosen.scopeKey);
-    writeColorKey(rckey::kScopeColor, chosen.scopeKey);
-    copyText(plugin.peakColorKey, chosen.peakKey);
-    writeColorKey(rckey::kPeakColor, chosen.peakKey);
+    holdAndWrite(SettingId::ScopeColorKey, chosen.scopeKey);
+    holdAndWrite(SettingId::PeakColorKey, chosen.peakKey);
     readStyle();
 }
 

@@ -42,9 +42,9 @@ using vumira::plugin;
 
 extern "C" int beginPlugin(HINSTANCE module) {
     using namespace vumira;
-    plugin.blendFunction = BLENDFUNCTION{AC_SRC_OVER, 0, 128, 0};
+    plugin.blendFunction = BLENDFUNCTION{AC_SRC_OVER, 0, kStartBlendAlpha, 0};
     plugin.lastRepaintTick.store(GetTickCount(), std::memory_order_relaxed);
-    for (std::size_t i = 0; i < 128; ++i) plugin.peaks[i].store(0.0f, std::memory_order_relaxed);
+    for (std::size_t i = 0; i < kPeaksClearedAtStart; ++i) plugin.peaks[i].store(0.0f, std::memory_order_relaxed);
     plugin.returnedBuffers.store(1, std::memory_order_relaxed);
     // Through bufferSize inclusive, with the size of the previous start
     // (zero the first time); never beyond the array.

@@ -28,6 +28,8 @@ inline void copyText(char (&destination)[N], const char* source) {
 template <std::size_t N>
 class SharedText {
 public:
+    static constexpr std::size_t kSize = N;  // terminating zero included
+
     SharedText(const char* initial = "") { set(initial); }
     SharedText(const SharedText&) = delete;
     SharedText& operator=(const SharedText&) = delete;

@@ -7,8 +7,10 @@
 
 #include "commands/interpreter.h"
 #include "commands/menu.h"
+#include "config/limits.h"
 #include "config/plugin_state.h"
-#include "config/rc_keys.h"
+#include "config/settings.h"
+#include "config/settings_table.h"
 #include "display/render.h"
 
 namespace vumira {
@@ -24,7 +26,6 @@ constexpr int kMinRecordedSize = 16;
 constexpr int kMinTrackSize = 5;
 constexpr LPARAM kSnapDistance = 10;
 constexpr UINT kSnapFarEdges = 1;
-constexpr int kMaxBarHeightLimit = 128;
 
 // The system commands that start the platform's size and move loops.
 constexpr WPARAM kSizeFromBottomRight = SC_SIZE | WMSZ_BOTTOMRIGHT;  // 0xF008
@@ -33,7 +34,12 @@ static_assert(kSizeFromBottomRight == 0xF008 && kMoveByCaption == 0xF012);
 
 LPARAM hostMessageList() { return reinterpret_cast<LPARAM>(kHostMessages); }
 
-void writeInt(const char* key, int value) { WriteInt(plugin.rcPath, key, value); }
+// The window's place, size and bar scale are settings: each new value is
+// stored and written through its row at once.
+void record(SettingId id, int value) {
+    const Setting& row = setting(id);
+    writeSetting(row, storeNumber(row, value));
+}
 
 int atLeastRecordedSize(int size) { return size < kMinRecordedSize ? kMinRecordedSize : size; }
 
@@ -52,12 +58,8 @@ void onDestroy(HWND window) {
 }
 
 void onSize(LPARAM lParam) {
-    const int width = atLeastRecordedSize(LOWORD(lParam));
-    const int height = atLeastRecordedSize(HIWORD(lParam));
-    plugin.width.store(width, std::memory_order_relaxed);
-    plugin.height.store(height, std::memory_order_relaxed);
-    writeInt(rckey::kWidth, width);
-    writeInt(rckey::kHeight, height);
+    record(SettingId::Width, atLeastRecordedSize(LOWORD(lParam)));
+    record(SettingId::Height, atLeastRecordedSize(HIWORD(lParam)));
     recreateBackBuffer();
 }
 
@@ -68,14 +70,10 @@ void onWindowPosChanging(HWND window, WINDOWPOS* pos) {
 
 void onWindowPosChanged(const WINDOWPOS* pos) {
     if (plugin.inSlit) return;  // the slit places a docked window
-    plugin.posX = pos->x;
-    plugin.posY = pos->y;
-    plugin.width.store(atLeastRecordedSize(pos->cx), std::memory_order_relaxed);
-    plugin.height.store(atLeastRecordedSize(pos->cy), std::memory_order_relaxed);
-    writeInt(rckey::kX, plugin.posX);
-    writeInt(rckey::kY, plugin.posY);
-    writeInt(rckey::kWidth, plugin.width.load(std::memory_order_relaxed));
-    writeInt(rckey::kHeight, plugin.height.load(std::memory_order_relaxed));
+    record(SettingId::PosX, pos->x);
+    record(SettingId::PosY, pos->y);
+    record(SettingId::Width, atLeastRecordedSize(pos->cx));
+    record(SettingId::Height, atLeastRecordedSize(pos->cy));
 }
 
 void onNonClientLeftPress(HWND window) {
@@ -85,14 +83,13 @@ void onNonClientLeftPress(HWND window) {
 
 void onMouseWheel(WPARAM wParam) {
     // The analysis reads the value on the wave-in thread; only this thread writes it.
-    int height = plugin.maxBarHeight.load(std::memory_order_relaxed);
+    int height = numberOf(SettingId::MaxBarHeight);
     if (GET_WHEEL_DELTA_WPARAM(wParam) > 0) {
-        if (height < kMaxBarHeightLimit) ++height;
-    } else if (height > 1) {
+        if (height < kBarHeightMax) ++height;
+    } else if (height > kBarHeightMin) {
         --height;
     }
-    plugin.maxBarHeight.store(height, std::memory_order_relaxed);
-    writeInt(rckey::kMaxBarHeight, height);
+    record(SettingId::MaxBarHeight, height);
 }
 
 void onSizing(const RECT* dragged) {

@@ -4,25 +4,22 @@
 #pragma once
 
 #include "config/plugin_state.h"
+#include "config/settings_table.h"
 
 namespace capturetest {
 
 inline void resetPluginState() {
     using vumira::plugin;
     plugin.pluginWindow.store(nullptr);
-    plugin.width.store(100);
-    plugin.height.store(25);
-    plugin.bufferSize = 64;
-    plugin.freqMin.store(0);
-    plugin.freqMax.store(32);
-    plugin.bandCount = 32;
-    plugin.frameIntervalMs.store(40);
-    plugin.sampleRateKHz = 16;
-    plugin.bitsPerSample = 16;
-    plugin.peakMarkers.store(false);
-    plugin.peakDropSpeed.store(0.1f);
-    plugin.maxBarHeight.store(64);
-    plugin.scopeType.set("h");
+    // Every setting's default, in the table's order (the highest band
+    // follows the buffer size above it), as a load with no rc file gives.
+    for (const vumira::Setting& row : vumira::kSettings) {
+        if (row.field.shape == vumira::FieldShape::Text)
+            vumira::storeText(row, row.defaultValue.text);
+        else
+            vumira::storeNumber(row, vumira::defaultNumber(row));
+    }
+    plugin.bandCount = plugin.freqMax.load() - plugin.freqMin.load();
     plugin.capturing.store(0);
     plugin.waveInHandle.store(nullptr);
     plugin.waveHeader = WAVEHDR{};

@@ -6,6 +6,7 @@
 
 #include "config/plugin_state.h"
 #include "config/settings.h"
+#include "config/settings_table.h"
 #include "core/entry_points.h"
 #include "rc_folders.h"
 
@@ -42,40 +43,36 @@ TEST_F(LoadSettings, SearchOrderBesideTheModuleThenInTheHostFolder) {
     }
 }
 
-TEST_F(LoadSettings, WithNoRcFileTheDefaultsHoldAndTheFirstWriteGoesBesideTheModule) {
+TEST_F(LoadSettings, WithNoRcFileEveryRowHoldsItsDefaultAndTheFirstWriteGoesBesideTheModule) {
+    using vumira::SettingKind;
     vumira::loadSettings();
     EXPECT_EQ(nativePath(plugin.rcPath), nativePath(besideModule("Vumira.rc")));
-    EXPECT_EQ(plugin.posX, 10);
-    EXPECT_EQ(plugin.posY, 10);
-    EXPECT_FALSE(plugin.inSlit);
-    EXPECT_FALSE(plugin.motionBlur);
-    EXPECT_EQ(plugin.blendFunction.SourceConstantAlpha, 120);
-    EXPECT_FALSE(plugin.transparencyEnabled);
-    EXPECT_FALSE(plugin.transBackEnabled);
-    EXPECT_EQ(plugin.transparencyAlpha, 60);
-    EXPECT_TRUE(plugin.alwaysOnTop);
-    EXPECT_TRUE(plugin.snapWindow);
-    EXPECT_TRUE(plugin.toggleWithPlugins);
-    EXPECT_STREQ(plugin.updateUrl, "");
-    EXPECT_EQ(plugin.width.load(), 100);
-    EXPECT_EQ(plugin.height.load(), 25);
-    EXPECT_TRUE(plugin.startMonitorOnStartup);
+    for (const vumira::Setting& row : vumira::kSettings) {
+        const int number = vumira::defaultNumber(row);
+        char text[vumira::kPathSize] = {};
+        if (row.field.shape == vumira::FieldShape::Text) row.field.text(text, sizeof text);
+        switch (row.kind) {
+        case SettingKind::Int:
+        case SettingKind::Bool: EXPECT_EQ(row.field.number(), number) << row.key; break;
+        case SettingKind::AlphaByte: EXPECT_EQ(row.field.number(), number & 0xFF) << row.key; break;
+        case SettingKind::Tenths: EXPECT_FLOAT_EQ(row.field.real(), static_cast<float>(number * 0.1)) << row.key; break;
+        case SettingKind::FrameRate: EXPECT_EQ(row.field.number(), 1000 / number) << row.key; break;
+        case SettingKind::Text: EXPECT_STREQ(text, row.defaultValue.text) << row.key; break;
+        case SettingKind::ColorKey: EXPECT_EQ(text, std::string(row.defaultValue.text) + ":") << row.key; break;
+        }
+    }
+    // The defaults whose field holds something other than the stored
+    // number or text, and the band range that follows from the buffer.
     EXPECT_EQ(plugin.bufferSize, 64);
     EXPECT_EQ(plugin.freqMin.load(), 0);
-    EXPECT_EQ(plugin.freqMax.load(), 32);
+    EXPECT_EQ(plugin.freqMax.load(), 32) << "half the buffer";
     EXPECT_EQ(plugin.bandCount, 32);
-    EXPECT_EQ(plugin.frameIntervalMs.load(), 40);
-    EXPECT_EQ(plugin.sampleRateKHz, 16);
-    EXPECT_EQ(plugin.bitsPerSample, 16);
-    EXPECT_FALSE(plugin.peakMarkers.load());
-    EXPECT_STREQ(plugin.peakType, "dot");
+    EXPECT_EQ(plugin.frameIntervalMs.load(), 40) << "25 frames a second";
+    EXPECT_EQ(plugin.blendFunction.SourceConstantAlpha, 120);
     EXPECT_FLOAT_EQ(plugin.peakDropSpeed.load(), 0.1f);
-    EXPECT_EQ(plugin.maxBarHeight.load(), 64);
     EXPECT_STREQ(plugin.scopeColorKey, "toolbar.textColor:");
     EXPECT_STREQ(plugin.peakColorKey, "borderColor:");
-    EXPECT_STREQ(plugin.tabPosition, "br");
     EXPECT_TRUE(plugin.scopeType.equals("h"));
-    EXPECT_TRUE(plugin.showBorder);
     EXPECT_FALSE(FileExists(plugin.rcPath)) << "reading creates nothing";
 
     WriteInt(plugin.rcPath, "Vumira.plugin.x:", 33);

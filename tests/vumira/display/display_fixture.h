@@ -69,7 +69,7 @@ inline void resetPluginState() {
     if (plugin.styleFont) DeleteObject(plugin.styleFont);
     plugin.~PluginState();
     new (&plugin) vumira::PluginState();
-    plugin.blendFunction = BLENDFUNCTION{AC_SRC_OVER, 0, 128, 0};
+    plugin.blendFunction = BLENDFUNCTION{AC_SRC_OVER, 0, vumira::kStartBlendAlpha, 0};
 }
 
 // The colours the pictures name. Frames are drawn on a flat background of

@@ -2,7 +2,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "config/rc_keys.h"
 #include "config/settings.h"
 #include "config/style.h"
 #include "display_fixture.h"

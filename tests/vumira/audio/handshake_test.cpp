@@ -50,7 +50,7 @@ protected:
     void TearDown() override { fake::tearDown(); }
 
     static void expectIdleAndReleased() {
-        EXPECT_TRUE(fake::messageTexts().empty());
+        EXPECT_EQ(fake::messageTexts(), std::vector<std::string>{});
         EXPECT_EQ(plugin.capturing.load(), 0);
         EXPECT_EQ(fake::openDevices(), 0);
         EXPECT_EQ(fake::liveBuffers(), 0);

@@ -44,7 +44,10 @@ const char* const kUsage =
     "                      module's folder cannot be written\n"
     "  *.style             the shipped styles, in ../share/obsidel/styles from the host's\n"
     "                      folder\n"
-    "  Edits of the style file and of the rc files are picked up while the host runs.\n";
+    "  Edits of the style file and of the rc files are picked up while the host runs.\n"
+    "\n"
+    "Signals (Linux): SIGHUP makes the host reconfigure its plug-ins, as --reconfigure does;\n"
+    "SIGINT and SIGTERM stop it.\n";
 
 namespace {
 

@@ -21,7 +21,7 @@ struct WatchedFile {
     WatchedKind kind;
     std::optional<std::string> known;  // nothing while the file is missing
     bool changedUnderOwnWrite = false;
-    std::string reported;  // the trouble last said of it, cleared once it is good again
+    std::string reported;  // the kind of trouble last said of it, cleared once it is good again
 };
 
 // Plug-ins may read settings from any thread; the notices' thread never touches this.
@@ -112,14 +112,15 @@ bool reloadChangedFiles() {
         std::lock_guard<std::mutex> guard(watchLock);
         for (auto& [path, file] : watched) {
             // Each trouble is said once, until the file is good again.
-            auto say = [&file](const std::string& trouble) {
-                if (trouble != file.reported) std::fprintf(stderr, "obsidel: %s\n", trouble.c_str());
-                file.reported = trouble;
+            auto say = [&file](const char* kind, const std::string& trouble) {
+                if (kind != file.reported) std::fprintf(stderr, "obsidel: %s\n", trouble.c_str());
+                std::fflush(stderr);
+                file.reported = kind;
             };
             const std::string name = std::string("the ") + what(file.kind) + " file " + path;
             std::optional<std::string> text = currentText(path);
             if (!text) {
-                if (file.known) say(name + " is gone; the plug-ins keep what they have until it is back");
+                if (file.known) say("gone", name + " is gone; the plug-ins keep what they have until it is back");
                 continue;
             }
             if (text == file.known && !file.changedUnderOwnWrite) {
@@ -127,7 +128,7 @@ bool reloadChangedFiles() {
                 continue;
             }
             if (int line = firstUnreadableLine(*text, file.known.value_or(""))) {
-                say(name + ": line " + std::to_string(line) +
+                say("unreadable", name + ": line " + std::to_string(line) +
                     " is not \"key: value\"; the plug-ins keep the last good settings until it is fixed");
                 continue;
             }

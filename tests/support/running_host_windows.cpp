@@ -108,6 +108,7 @@ RunningHost::RunningHost(const HostSetup& setup) : setup_(setup), process_(std::
     if (!setup.rc.empty()) writeFile(rcPath(), setup.rc);
     std::vector<std::string> arguments{"--home", home()};
     if (setup.slit) arguments.push_back("--slit");
+    arguments.insert(arguments.end(), setup.arguments.begin(), setup.arguments.end());
     arguments.push_back(module());
     process_->info = startObsidel(arguments, folder_.file("host.out"), folder_.file("host.log"));
     process_->boxes = std::make_unique<winetest::MessageBoxGuard>(process_->info.dwProcessId);

@@ -40,7 +40,7 @@ int runHost(const obsidel::Options& options) {
     if (options.slit && !slit) std::fprintf(stderr, "obsidel: cannot create the slit; plug-ins start outside it\n");
     std::vector<std::string> modules = options.modules;
     if (modules.empty())
-        modules.push_back(obsidel::programFolder() + obsidel::pathSeparator() + obsidel::defaultModuleName());
+        modules.push_back(obsidel::defaultModulePath());
     int started = 0;
     for (const auto& module : modules) started += obsidel::loadPlugin(module, slit) ? 1 : 0;
     if (started == 0) {

@@ -32,8 +32,8 @@ std::string programFolder() {
 std::string defaultModulePath() {
     const std::string separator(1, pathSeparator());
     const std::string beside = programFolder() + separator + defaultModuleName();
-    const std::string installed =
-        programFolder() + separator + ".." + separator + "lib" + separator + "obsidel" + separator + defaultModuleName();
+    const std::string installed = programFolder() + separator + ".." + separator + "lib" + separator + "obsidel" +
+                                  separator + defaultModuleName();
     if (std::ifstream(beside, std::ios::binary) || !std::ifstream(installed, std::ios::binary)) return beside;
     return installed;
 }

@@ -50,7 +50,8 @@ std::string variable(const char* name) {
 std::string explainDisplay(const std::string& chosen) {
     const std::string name = Win32SubsetDisplayName();
     if (!chosen.empty()) return "display " + name + " (--display " + chosen + ")";
-    if (!variable("VUMIRA_DISPLAY").empty()) return "display " + name + " (VUMIRA_DISPLAY=" + variable("VUMIRA_DISPLAY") + ")";
+    if (const std::string named = variable("VUMIRA_DISPLAY"); !named.empty())
+        return "display " + name + " (VUMIRA_DISPLAY=" + named + ")";
     const std::string x = variable("DISPLAY");
     const std::string noX = x.empty() ? "no X display ($DISPLAY is unset)" : "the X display " + x + " did not answer";
     if (name == "x11") return "the X display " + x;
@@ -69,7 +70,9 @@ std::string explainRecording(const std::string& chosen) {
     char device[512] = {};
     std::string why;
     switch (Win32SubsetWaveInChoice(device, sizeof device)) {
-    case WIN32SUBSET_CHOSEN_BY_PROGRAM: why = "recording from " + std::string(device) + " (--wave-in " + chosen + ")"; break;
+    case WIN32SUBSET_CHOSEN_BY_PROGRAM:
+        why = "recording from " + std::string(device) + " (--wave-in " + chosen + ")";
+        break;
     case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
         why = "recording from " + std::string(device) + " (VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + ")";
         break;

@@ -1,6 +1,7 @@
-// Win32SubsetSetWaveIn, Win32SubsetWaveInChoice and the choice of wave-in device: the device texts,
-// the VUMIRA_WAVE_IN variable, and the default (the sound server, else
-// ALSA, else none; each failure logged on standard error).
+// Win32SubsetSetWaveIn, Win32SubsetWaveInChoice and the choice of wave-in
+// device: the device texts, the VUMIRA_WAVE_IN variable, and the default
+// (the sound server, else ALSA, else none; each failure logged on standard
+// error).
 #include "wavein/device_table.h"
 
 #include <cstdio>

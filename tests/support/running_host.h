@@ -53,7 +53,7 @@ public:
     // waits until the host has ended by itself, giving its exit status.
     void hangUp() const;
     bool logShows(const std::string& text, int seconds = 10) const;
-    int waitForExit();
+    int waitUntilEnded();
 
     std::string home() const { return folder_.file("home"); }
     std::string moduleFolder() const { return folder_.file("module"); }

@@ -149,7 +149,7 @@ bool RunningHost::logShows(const std::string& text, int seconds) const {
     return false;
 }
 
-int RunningHost::waitForExit() {
+int RunningHost::waitUntilEnded() {
     if (process_->pid <= 0) return stopped_;
     stopped_ = exitStatus(process_->pid);
     process_->pid = -1;

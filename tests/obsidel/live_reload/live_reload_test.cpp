@@ -79,7 +79,7 @@ TEST(LiveReload, AStyleFileEditedElsewhereRepaintsTheWindowInItsColour) {
 
     ASSERT_EQ(run("sed -i 's/#ff0000/#0000ff/' '" + style + "'"), 0);
     ASSERT_TRUE(host.logShows(std::string(kReloaded) + style)) << host.log();
-    ASSERT_EQ(host.waitForExit(), 0) << host.log();
+    ASSERT_EQ(host.waitUntilEnded(), 0) << host.log();
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;

@@ -24,7 +24,12 @@ else()
     install(TARGETS obsidel RUNTIME DESTINATION bin)
     install(TARGETS vumira LIBRARY DESTINATION ${OBSIDEL_LIB_DIR})
     install(TARGETS win32subset LIBRARY DESTINATION ${OBSIDEL_LIB_DIR} NAMELINK_SKIP)
-    configure_file(${PROJECT_SOURCE_DIR}/share/man/obsidel.1 ${CMAKE_BINARY_DIR}/share/man/obsidel.1 @ONLY)
+    # Only the version is filled in: the page's other @...@ texts (the
+    # sound server's @DEFAULT_MONITOR@) are meant as they stand.
+    file(READ ${PROJECT_SOURCE_DIR}/share/man/obsidel.1 OBSIDEL_MANUAL)
+    string(REPLACE "@PROJECT_VERSION@" "${PROJECT_VERSION}" OBSIDEL_MANUAL "${OBSIDEL_MANUAL}")
+    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/share/man/obsidel.1 CONTENT "${OBSIDEL_MANUAL}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/share/man/obsidel.1)
     install(FILES ${CMAKE_BINARY_DIR}/share/man/obsidel.1 DESTINATION share/man/man1)
     install(FILES ${PROJECT_SOURCE_DIR}/share/applications/obsidel.desktop DESTINATION share/applications)
 endif()

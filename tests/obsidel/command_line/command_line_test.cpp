@@ -7,6 +7,7 @@
 #include <vumira_version.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,9 @@ std::string withFolder(std::string text, const TempDir& folder, const std::strin
     }
     return text;
 }
+
+// Named by its row in test listings, the same natively and under Wine.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class CommandLine : public testing::TestWithParam<Case> {};
 

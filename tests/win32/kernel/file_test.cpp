@@ -12,11 +12,12 @@
 
 namespace {
 
+// (The suites are not called CreateFile: Windows' headers make that name a macro.)
 HANDLE createNew(const std::string& path, DWORD flags) {
     return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
 }
 
-TEST(CreateFile, ANewFileIsMadeAndAnExistingOneRefused) {
+TEST(NewFile, ANewFileIsMadeAndAnExistingOneRefused) {
     testsupport::TempDir folder;
     const std::string path = folder.file("new.txt");
     HANDLE file = createNew(path, FILE_ATTRIBUTE_NORMAL);
@@ -31,7 +32,7 @@ TEST(CreateFile, ANewFileIsMadeAndAnExistingOneRefused) {
     EXPECT_TRUE(std::filesystem::exists(path));  // kept: it was not asked to go
 }
 
-TEST(CreateFile, DeleteOnCloseRemovesTheFileAtItsClose) {
+TEST(NewFile, DeleteOnCloseRemovesTheFileAtItsClose) {
     testsupport::TempDir folder;
     const std::string path = folder.file("probe");
     HANDLE file = createNew(path, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
@@ -40,14 +41,14 @@ TEST(CreateFile, DeleteOnCloseRemovesTheFileAtItsClose) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST(CreateFile, AFolderThatIsNotThereIsAPathNotFound) {
+TEST(NewFile, AFolderThatIsNotThereIsAPathNotFound) {
     testsupport::TempDir folder;
     SetLastError(0);
     EXPECT_EQ(createNew(folder.file("missing/new.txt"), FILE_ATTRIBUTE_NORMAL), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
 }
 
-TEST(CloseHandle, AHandleThatIsNoFileIsRefused) {
+TEST(FileHandle, AHandleThatIsNoFileIsRefused) {
     SetLastError(0);
     EXPECT_FALSE(CloseHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x1234560))));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));

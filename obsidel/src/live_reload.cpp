@@ -67,9 +67,14 @@ void watchFile(const std::string& path, WatchedKind kind) {
     bool added = false;
     {
         std::lock_guard<std::mutex> guard(watchLock);
-        auto [entry, inserted] = watched.try_emplace(path, WatchedFile{kind, currentText(path), false, {}});
-        if (!inserted && kind == WatchedKind::Style) entry->second.kind = kind;
-        added = inserted && noticesRunning;
+        auto found = watched.find(path);
+        if (found != watched.end()) {
+            if (kind == WatchedKind::Style) found->second.kind = kind;
+            return;
+        }
+        // Read once, when first seen: every settings read comes through here.
+        watched.emplace(path, WatchedFile{kind, currentText(path), false, {}});
+        added = noticesRunning;
     }
     if (added) watchFolder(folderOf(path));
 }

@@ -126,11 +126,7 @@ bool RunningHost::ready() const {
     while (GetTickCount() - start < kStartDeadlineMs) {
         if (!host.hProcess || WaitForSingleObject(host.hProcess, 0) == WAIT_OBJECT_0) return false;
         HWND main = windowOf(host.dwProcessId, "ObsidelHost");
-        // A plug-in window docked in the slit is the slit's child, not a top-level window.
-        HWND slit = windowOf(host.dwProcessId, "ObsidelSlit");
-        HWND plugin = windowOf(host.dwProcessId, "Vumira");
-        if (!plugin && slit) plugin = FindWindowExA(slit, nullptr, "Vumira", nullptr);
-        if (plugin && main &&
+        if (windowOf(host.dwProcessId, "Vumira") && main &&
             (GetPropA(main, "ObsidelTakesRequests") || log().find("takes no remote commands") != std::string::npos))
             return true;
         Sleep(20);

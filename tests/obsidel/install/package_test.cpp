@@ -77,7 +77,14 @@ TEST_F(Package, TheInstalledHostRunsFromTheInstalledFilesAlone) {
     ASSERT_EQ(std::system((version + " >'" + out + "' 2>'" + err + "'").c_str()), 0) << readFile(err);
     EXPECT_EQ(readFile(out), std::string("obsidel ") + VUMIRA_VERSION + "\n");
 
-    // No module named: the installed one; no style named: the installed default.
+    // The subset's library is the installed one, through the program's own run path.
+    ASSERT_EQ(std::system(("ldd '" + program + "' >'" + out + "' 2>'" + err + "'").c_str()), 0) << readFile(err);
+    EXPECT_NE(readFile(out).find("libwin32subset.so => " + root() + "/usr/bin/../lib/obsidel/libwin32subset.so"),
+              std::string::npos)
+        << readFile(out);
+
+    // No module named: the installed one (the only one there is: a run
+    // without a plug-in ends with 1); no style named: the installed default.
     const std::string shot = folder.file("shot.png");
     const std::string headless = "env -i PATH=/usr/bin:/bin HOME='" + folder.file("home") + "' '" + program +
                                  "' --display headless --wave-in demo --exit-after 500 --snapshot '" + shot + "'";

@@ -48,11 +48,11 @@ public:
     int stop();
     // The obsidel program as a client, with this host's environment.
     Finished run(const std::vector<std::string>& arguments) const;
-    // Linux: sends the host a hang-up signal (SIGHUP); waits until the
-    // host's log holds `text` (at most `seconds`), false when it never did;
-    // waits until the host has ended by itself, giving its exit status.
-    void hangUp() const;
+    // Waits until the host's log holds `text` (at most `seconds`); false when it never did.
     bool logShows(const std::string& text, int seconds = 10) const;
+    // Linux: sends the host a hang-up signal (SIGHUP); waits until the host
+    // has ended by itself, giving its exit status.
+    void hangUp() const;
     int waitUntilEnded();
 
     std::string home() const { return folder_.file("home"); }

@@ -144,6 +144,14 @@ int RunningHost::stop() {
 
 Finished RunningHost::run(const std::vector<std::string>& arguments) const { return runClient(arguments, folder_); }
 
+bool RunningHost::logShows(const std::string& text, int seconds) const {
+    for (int i = 0; i < seconds * 50; ++i) {
+        if (log().find(text) != std::string::npos) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
 Finished runWithoutHost(const std::vector<std::string>& arguments, const TempDir& folder) {
     return runClient(arguments, folder);
 }

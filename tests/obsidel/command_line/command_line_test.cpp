@@ -172,7 +172,7 @@ TEST(CommandLineHelp, NamesEveryOptionEnvironmentVariableAndFile) {
     for (const char* name : {"--home DIR", "--style FILE", "--wave-in SPEC", "--display SPEC", "--slit",
                              "--exit-after MS", "--snapshot FILE", "MODULE", "--exec", "--reconfigure", "--menu",
                              "--pick PATH[=VALUE]", "--help", "--version", "VUMIRA_DISPLAY", "VUMIRA_WAVE_IN",
-                             "VUMIRA_OS_VERSION", "VISUAL, EDITOR", "Vumirarc, Vumira.rc", "share/obsidel/styles",
+                             "VUMIRA_OS_VERSION", "VISUAL, EDITOR", "Vumira.rc", "Vumirarc", "share/obsidel/styles",
                              "pulse:@DEFAULT_MONITOR@", "SIGHUP"})
         EXPECT_NE(help.out.find(name), std::string::npos) << name;
 }

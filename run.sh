@@ -12,7 +12,6 @@ install_missing_packages $VUMIRA_BUILD_PACKAGES $VUMIRA_RUN_PACKAGES
 cmake -S . -B build/run -DCMAKE_BUILD_TYPE=Release -DVUMIRA_BUILD_TESTS=OFF >/dev/null
 cmake --build build/run -j "$(nproc)" --target obsidel vumira
 
-if [ -z "${VUMIRA_WAVE_IN:-}" ] && ! printf '%s\n' "$@" | grep -q -- '^--wave-in'; then
-    pactl info >/dev/null 2>&1 || export VUMIRA_WAVE_IN=demo
-fi
+# The host itself falls back to the demo signal when nothing records, and
+# says on its first line what it chose and why.
 exec build/run/bin/obsidel "$@"

@@ -20,7 +20,7 @@ esac
 
 source scripts/packages.sh
 # shellcheck disable=SC2086
-install_missing_packages $VUMIRA_BUILD_PACKAGES $VUMIRA_TEST_PACKAGES
+install_missing_packages $VUMIRA_BUILD_PACKAGES $VUMIRA_TEST_PACKAGES $VUMIRA_PACKAGE_PACKAGES
 
 jobs=$(nproc)
 started=$SECONDS

@@ -2,6 +2,8 @@
 // runs the user-interface thread's message loop until it is told to stop.
 #include <windows.h>
 
+#include <vumira_version.h>
+
 #include <cstdio>
 #include <string>
 
@@ -9,6 +11,7 @@
 #include "command_line.h"
 #include "host_paths.h"
 #include "host_window.h"
+#include "live_reload.h"
 #include "menu_tree.h"
 #include "platform.h"
 #include "plugin_loader.h"
@@ -23,37 +26,53 @@ int runHost(const obsidel::Options& options) {
     if (!obsidel::selectBackEnds(options.display, options.waveIn)) return 1;
     if (!obsidel::loadStartupStyle(options.style)) return 1;
 
+    obsidel::watchFile(obsidel::currentStyle().path, obsidel::WatchedKind::Style);
+
     HINSTANCE instance = GetModuleHandleA(nullptr);
     HWND host = obsidel::createHostWindow(instance);
     if (!host) {
         std::fprintf(stderr, "obsidel: cannot create the host window\n");
         return 1;
     }
-    obsidel::closeOnInterrupt(host);
+    obsidel::handleSignals(host);
 
     HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;
     if (options.slit && !slit) std::fprintf(stderr, "obsidel: cannot create the slit; plug-ins start outside it\n");
     std::vector<std::string> modules = options.modules;
     if (modules.empty())
-        modules.push_back(obsidel::programFolder() + obsidel::pathSeparator() + obsidel::defaultModuleName());
-    for (const auto& module : modules) obsidel::loadPlugin(module, slit);
+        modules.push_back(obsidel::defaultModulePath());
+    int started = 0;
+    for (const auto& module : modules) started += obsidel::loadPlugin(module, slit) ? 1 : 0;
+    if (started == 0) {
+        std::fprintf(stderr, "obsidel: no plug-in started, so there is nothing to show; name a module that loads "
+                             "(see obsidel --help)\n");
+        obsidel::destroySlit();
+        obsidel::clearMenus();
+        obsidel::destroyHostWindow();
+        return 1;
+    }
+    // The plug-ins have read their rc files through the host by now, so the
+    // files to watch are known.
+    obsidel::startLiveReload(host);
     // Opened once the plug-ins have started: a script that waits for the
     // channel then finds them ready for its commands.
     obsidel::startCommandChannel(instance);
 
     if (options.exitAfterMs) obsidel::exitAfter(*options.exitAfterMs, options.snapshot);
-    MSG message;
+    MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    const int status = message.message == WM_QUIT ? static_cast<int>(message.wParam) : 1;
 
     obsidel::stopCommandChannel();
+    obsidel::stopLiveReload();
     obsidel::unloadPlugins();
     obsidel::destroySlit();
     obsidel::clearMenus();
     obsidel::destroyHostWindow();
-    return 0;
+    return status;
 }
 
 }  // namespace
@@ -70,7 +89,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options->version) {
-        std::puts("obsidel 0.1.0");
+        std::puts("obsidel " VUMIRA_VERSION);
         return 0;
     }
     using Request = obsidel::RemoteRequest;

@@ -4,6 +4,9 @@
 VUMIRA_BUILD_PACKAGES="cmake ninja-build ccache g++ make pkg-config libx11-dev libxext-dev libpulse-dev libasound2-dev
     libsndfile1-dev libsoxr-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core"
 VUMIRA_RUN_PACKAGES="pulseaudio-utils"
+# scripts/package.sh and the package test: dpkg-shlibdeps finds the
+# Debian package's dependencies, `file` lets CPack tell programs apart.
+VUMIRA_PACKAGE_PACKAGES="dpkg-dev file"
 VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev pulseaudio pulseaudio-utils sox
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"
 

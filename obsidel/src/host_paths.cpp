@@ -3,6 +3,7 @@
 #include <obsidel/api.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "platform.h"
 
@@ -26,6 +27,15 @@ std::string programFolder() {
     std::string program(path, length < MAX_PATH ? length : 0);
     size_t cut = program.find_last_of("/\\");
     return cut == std::string::npos ? std::string(".") : program.substr(0, cut);
+}
+
+std::string defaultModulePath() {
+    const std::string separator(1, pathSeparator());
+    const std::string beside = programFolder() + separator + defaultModuleName();
+    const std::string installed = programFolder() + separator + ".." + separator + "lib" + separator + "obsidel" +
+                                  separator + defaultModuleName();
+    if (std::ifstream(beside, std::ios::binary) || !std::ifstream(installed, std::ios::binary)) return beside;
+    return installed;
 }
 
 }  // namespace obsidel

@@ -11,5 +11,9 @@ const std::string& homeFolder();
 std::string homeFile(const std::string& name);
 // The folder that holds the host program.
 std::string programFolder();
+// The Vumira module loaded when none is named: beside the host (a build
+// tree, the Windows zip), else in ../lib/obsidel from the host's folder
+// (an installation, where bin/ holds programs only).
+std::string defaultModulePath();
 
 }  // namespace obsidel

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "live_reload.h"
 #include "platform.h"
 #include "style.h"
 
@@ -15,6 +16,7 @@ const char* const kHostWindowClass = "ObsidelHost";
 namespace {
 
 constexpr UINT_PTR kExitTimer = 1;
+constexpr UINT_PTR kSettleTimer = 2;
 
 HWND mainWindow = nullptr;
 std::string snapshotOnExit;
@@ -56,11 +58,28 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             std::fflush(stderr);
         }
         return 0;
+    case kFilesChanged:
+        // Each notice starts the wait again: the files are compared once the writing has stopped.
+        SetTimer(window, kSettleTimer, kSettleMs, nullptr);
+        return 0;
+    case kReconfigureRequest:
+        std::fprintf(stderr, "obsidel: asked to reconfigure (hang-up signal); reconfiguring the plug-ins\n");
+        std::fflush(stderr);
+        reconfigure();
+        return 0;
     case WM_TIMER:
+        if (wParam == kSettleTimer) {
+            KillTimer(window, kSettleTimer);
+            reloadChangedFiles();
+        }
         if (wParam == kExitTimer) {
             KillTimer(window, kExitTimer);
-            if (!snapshotOnExit.empty()) writeScreenSnapshot(snapshotOnExit);
-            PostQuitMessage(0);
+            // A snapshot that was asked for and not written is the run's failure.
+            bool written = snapshotOnExit.empty() || writeScreenSnapshot(snapshotOnExit);
+            if (!written)
+                std::fprintf(stderr, "obsidel: no snapshot written; name a PNG file in a folder that exists and "
+                                     "that you may write\n");
+            PostQuitMessage(written ? 0 : 1);
         }
         return 0;
     case WM_CLOSE:

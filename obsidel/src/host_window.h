@@ -14,6 +14,11 @@ namespace obsidel {
 // The class of the main window; other processes find the running host by it.
 extern const char* const kHostWindowClass;
 
+// Posted to the main window: a watched folder changed (live reload settles
+// first), and a request to reconfigure (a hang-up signal, say).
+constexpr UINT kFilesChanged = WM_APP + 40;
+constexpr UINT kReconfigureRequest = WM_APP + 41;
+
 HWND createHostWindow(HINSTANCE instance);
 void destroyHostWindow();
 HWND hostWindow();
@@ -24,7 +29,8 @@ void broadcast(const char* command);
 void reconfigure();
 
 // Ends the message loop after `milliseconds`, first writing the screen to
-// `snapshotPath` when it is not empty.
+// `snapshotPath` when it is not empty; the loop's exit code is 1 when that
+// write failed.
 void exitAfter(unsigned milliseconds, const std::string& snapshotPath);
 
 // The windows registered for `message`, in the order they registered.

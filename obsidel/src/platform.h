@@ -18,11 +18,16 @@ const char* defaultModuleName();
 
 // Chooses the display and wave-in back ends (empty: the default). Only the
 // Linux subset has a choice; on Windows a choice is reported and ignored.
+// Then prints one line on standard error: the display and the recording
+// source in use and why, and how to record what is playing when the source
+// is a microphone. On Linux, when nothing was chosen and no recording
+// device answers, the demo signal is used, so a first run shows something.
 bool selectBackEnds(const std::string& display, const std::string& waveIn);
 // Writes the screen as PNG.
 bool writeScreenSnapshot(const std::string& path);
 // An interrupt (Ctrl+C, a termination request) closes the host window, so
-// the host stops its plug-ins and exits cleanly.
-void closeOnInterrupt(HWND hostWindow);
+// the host stops its plug-ins and exits cleanly; on Linux a hang-up
+// (SIGHUP) reconfigures the plug-ins, as `obsidel --reconfigure` does.
+void handleSignals(HWND hostWindow);
 
 }  // namespace obsidel

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <vector>
 
+#include "live_reload.h"
+
 namespace obsidel {
 namespace {
 
@@ -134,6 +136,13 @@ std::optional<bool> parseBool(const std::string& text) {
 namespace {
 // ReadString's result lives here until the next call, as the API promises.
 thread_local std::string lastReadString;
+
+// A plug-in's write is the host's own: live reload must not take it for an edit.
+void writeWatched(const char* path, const char* key, const std::string& value) {
+    obsidel::beforeOwnWrite(path);
+    obsidel::writeSetting(path, key, value);
+    obsidel::afterOwnWrite(path);
+}
 }  // namespace
 
 extern "C" {
@@ -146,6 +155,7 @@ int FileExists(LPCSTR path) {
 
 int ReadInt(LPCSTR path, LPCSTR key, int defaultValue) {
     if (!path || !key) return defaultValue;
+    obsidel::watchFile(path, obsidel::WatchedKind::Settings);
     auto value = obsidel::readSetting(path, key);
     if (!value) return defaultValue;
     return obsidel::parseInt(*value).value_or(defaultValue);
@@ -153,6 +163,7 @@ int ReadInt(LPCSTR path, LPCSTR key, int defaultValue) {
 
 int ReadBool(LPCSTR path, LPCSTR key, int defaultValue) {
     if (!path || !key) return defaultValue;
+    obsidel::watchFile(path, obsidel::WatchedKind::Settings);
     auto value = obsidel::readSetting(path, key);
     if (!value) return defaultValue;
     auto parsed = obsidel::parseBool(*value);
@@ -161,21 +172,24 @@ int ReadBool(LPCSTR path, LPCSTR key, int defaultValue) {
 
 LPCSTR ReadString(LPCSTR path, LPCSTR key, LPCSTR defaultValue) {
     std::optional<std::string> value;
-    if (path && key) value = obsidel::readSetting(path, key);
+    if (path && key) {
+        obsidel::watchFile(path, obsidel::WatchedKind::Settings);
+        value = obsidel::readSetting(path, key);
+    }
     lastReadString = value ? *value : (defaultValue ? defaultValue : "");
     return lastReadString.c_str();
 }
 
 void WriteInt(LPCSTR path, LPCSTR key, int value) {
-    if (path && key) obsidel::writeSetting(path, key, std::to_string(value));
+    if (path && key) writeWatched(path, key, std::to_string(value));
 }
 
 void WriteBool(LPCSTR path, LPCSTR key, int value) {
-    if (path && key) obsidel::writeSetting(path, key, value ? "true" : "false");
+    if (path && key) writeWatched(path, key, value ? "true" : "false");
 }
 
 void WriteString(LPCSTR path, LPCSTR key, LPCSTR value) {
-    if (path && key) obsidel::writeSetting(path, key, value ? value : "");
+    if (path && key) writeWatched(path, key, value ? value : "");
 }
 
 }  // extern "C"

@@ -30,6 +30,8 @@ struct HostSetup {
     // Linux: give $XDG_RUNTIME_DIR; else only $TMPDIR, where the channel
     // falls back to a private folder.
     bool runtimeFolder = true;
+    // More host arguments, after the display and recording choices and before the module.
+    std::vector<std::string> arguments;
 };
 
 class RunningHost {
@@ -46,6 +48,12 @@ public:
     int stop();
     // The obsidel program as a client, with this host's environment.
     Finished run(const std::vector<std::string>& arguments) const;
+    // Waits until the host's log holds `text` (at most `seconds`); false when it never did.
+    bool logShows(const std::string& text, int seconds = 10) const;
+    // Linux: sends the host a hang-up signal (SIGHUP); waits until the host
+    // has ended by itself, giving its exit status.
+    void hangUp() const;
+    int waitUntilEnded();
 
     std::string home() const { return folder_.file("home"); }
     std::string moduleFolder() const { return folder_.file("module"); }
@@ -72,6 +80,9 @@ private:
 
 // The obsidel program as a client when no host runs, its output going to `folder`.
 Finished runWithoutHost(const std::vector<std::string>& arguments, const TempDir& folder);
+// Linux: the same with `variables` ("NAME=value") added to its environment.
+Finished runWithoutHost(const std::vector<std::string>& arguments, const TempDir& folder,
+                        const std::vector<std::string>& variables);
 
 // A file of the test's own, installed beside the test program.
 std::string besideTestProgram(const std::string& name);

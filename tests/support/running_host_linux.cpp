@@ -99,6 +99,7 @@ RunningHost::RunningHost(const HostSetup& setup) : setup_(setup), process_(std::
 
     std::vector<std::string> arguments{"--home", home(), "--display", "headless", "--wave-in", "tone:440"};
     if (setup.slit) arguments.push_back("--slit");
+    arguments.insert(arguments.end(), setup.arguments.begin(), setup.arguments.end());
     arguments.push_back(module());
     process_->pid = startObsidel(arguments, process_->variables, folder_.file("host.out"), folder_.file("host.log"));
 }
@@ -136,9 +137,38 @@ Finished RunningHost::run(const std::vector<std::string>& arguments) const {
     return runClient(arguments, process_->variables, folder_);
 }
 
+void RunningHost::hangUp() const {
+    if (process_->pid > 0) kill(process_->pid, SIGHUP);
+}
+
+bool RunningHost::logShows(const std::string& text, int seconds) const {
+    for (int i = 0; i < seconds * 100; ++i) {
+        if (log().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+int RunningHost::waitUntilEnded() {
+    if (process_->pid <= 0) return stopped_;
+    stopped_ = exitStatus(process_->pid);
+    process_->pid = -1;
+    return stopped_;
+}
+
 Finished runWithoutHost(const std::vector<std::string>& arguments, const TempDir& folder) {
+    return runWithoutHost(arguments, folder, {});
+}
+
+Finished runWithoutHost(const std::vector<std::string>& arguments, const TempDir& folder,
+                        const std::vector<std::string>& variables) {
     fs::create_directories(folder.file("runtime"));
-    return runClient(arguments, {{"XDG_RUNTIME_DIR", folder.file("runtime")}}, folder);
+    Variables all{{"XDG_RUNTIME_DIR", folder.file("runtime")}};
+    for (const auto& variable : variables) {
+        const size_t equals = variable.find('=');
+        all[variable.substr(0, equals)] = variable.substr(equals + 1);
+    }
+    return runClient(arguments, all, folder);
 }
 
 std::string besideTestProgram(const std::string& name) {

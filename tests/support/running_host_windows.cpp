@@ -108,6 +108,7 @@ RunningHost::RunningHost(const HostSetup& setup) : setup_(setup), process_(std::
     if (!setup.rc.empty()) writeFile(rcPath(), setup.rc);
     std::vector<std::string> arguments{"--home", home()};
     if (setup.slit) arguments.push_back("--slit");
+    arguments.insert(arguments.end(), setup.arguments.begin(), setup.arguments.end());
     arguments.push_back(module());
     process_->info = startObsidel(arguments, folder_.file("host.out"), folder_.file("host.log"));
     process_->boxes = std::make_unique<winetest::MessageBoxGuard>(process_->info.dwProcessId);
@@ -143,6 +144,14 @@ int RunningHost::stop() {
 }
 
 Finished RunningHost::run(const std::vector<std::string>& arguments) const { return runClient(arguments, folder_); }
+
+bool RunningHost::logShows(const std::string& text, int seconds) const {
+    for (int i = 0; i < seconds * 50; ++i) {
+        if (log().find(text) != std::string::npos) return true;
+        Sleep(20);
+    }
+    return false;
+}
 
 Finished runWithoutHost(const std::vector<std::string>& arguments, const TempDir& folder) {
     return runClient(arguments, folder);

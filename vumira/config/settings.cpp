@@ -34,6 +34,21 @@ bool findRcFileBeside() {
     return FileExists(plugin.rcPath) != 0;
 }
 
+// Whether the folder of `path` takes a new file: a short-lived probe file
+// is made there. A folder that does not (an installation for all users) is
+// no place for the first write of the rc file.
+bool folderTakesNewFiles(const char* path) {
+    char probe[kPathSize];
+    copyText(probe, path);
+    cutAfterLastSeparator(probe);
+    appendText(probe, kPathSize, "Vumira.rc.probe");
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;  // another probe's leftover
+    CloseHandle(file);
+    return true;
+}
+
 void locateRcFile() {
     plugin.rcPath[0] = '\0';
     DWORD length = GetModuleFileNameA(plugin.moduleInstance, plugin.rcPath, static_cast<DWORD>(kPathSize));
@@ -46,8 +61,9 @@ void locateRcFile() {
     GetObsidelPath(plugin.rcPath, static_cast<int>(kPathSize));
     if (findRcFileBeside()) return;
 
-    // Neither folder has one: it comes into being beside the module at the first write.
-    copyText(plugin.rcPath, besideModule);
+    // Neither folder has one: it comes into being at the first write, beside
+    // the module, or in the host's folder when the module's cannot take it.
+    if (folderTakesNewFiles(besideModule)) copyText(plugin.rcPath, besideModule);
 }
 
 // Reads one row under its key, its default standing in for a missing key.

@@ -2,11 +2,13 @@
 // every message box.
 #pragma once
 
+#include <vumira_version.h>
+
 namespace vumira::identity {
 
 inline constexpr const char* kName = "Vumira";
-inline constexpr const char* kVersion = "0.1.0";
-inline constexpr const char* kNameAndVersion = "Vumira 0.1.0";
+inline constexpr const char* kVersion = VUMIRA_VERSION;
+inline constexpr const char* kNameAndVersion = "Vumira " VUMIRA_VERSION;
 inline constexpr const char* kAuthor = "The Vumira developers";
 inline constexpr const char* kReleaseDate = "2026-12-09";
 inline constexpr const char* kWebLink = "https://vumira.invalid/";

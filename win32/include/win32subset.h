@@ -28,6 +28,17 @@ const char* Win32SubsetDisplayName(void);
  * waveInOpen. Returns 0, or -1 with a message when the text names no device. */
 int Win32SubsetSetWaveIn(const char* choice);
 
+/* Which wave-in device the next waveInOpen uses, and who chose it: writes
+ * its device text ("tone:440", "pulse", "alsa") into `device` and returns
+ * one of the values below. For the default it asks the devices that the
+ * default tries, quietly, which of them answers now. */
+#define WIN32SUBSET_CHOSEN_BY_PROGRAM 0     /* Win32SubsetSetWaveIn */
+#define WIN32SUBSET_CHOSEN_BY_ENVIRONMENT 1 /* VUMIRA_WAVE_IN */
+#define WIN32SUBSET_CHOSEN_BY_DEFAULT 2     /* the first default device that answers */
+#define WIN32SUBSET_NOTHING_ANSWERS 3       /* the default, and no device answers: "none" */
+#define WIN32SUBSET_CHOICE_INVALID 4        /* VUMIRA_WAVE_IN names no device (written as given) */
+int Win32SubsetWaveInChoice(char* device, int size);
+
 /* The screen as the top-level windows compose it, written as PNG.
  * Returns 0, or -1 with a message on standard error. */
 int Win32SubsetWriteScreenPng(const char* path);

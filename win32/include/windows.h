@@ -124,6 +124,29 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI FreeLibrary(HMODULE module);
 HANDLE WINAPI GetCurrentProcess(void);
 
+/* Files: creating a new one (CREATE_NEW, for writing) and closing it, enough
+ * to learn whether a folder takes new files. */
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+#define GENERIC_WRITE 0x40000000u
+#define CREATE_NEW 1
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_ATTRIBUTE_TEMPORARY 0x100
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000u
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_FILE_EXISTS 80
+#define ERROR_INVALID_PARAMETER 87
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                          DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL WINAPI CloseHandle(HANDLE object);
+
 /* ---- windows and messages ---- */
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "host_window.h"
+
 namespace obsidel {
 
 std::string defaultHomeFolder() {
@@ -38,35 +40,101 @@ char pathSeparator() { return '/'; }
 
 const char* defaultModuleName() { return "vumira.so"; }
 
+namespace {
+
+std::string variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string explainDisplay(const std::string& chosen) {
+    const std::string name = Win32SubsetDisplayName();
+    if (!chosen.empty()) return "display " + name + " (--display " + chosen + ")";
+    if (const std::string named = variable("VUMIRA_DISPLAY"); !named.empty())
+        return "display " + name + " (VUMIRA_DISPLAY=" + named + ")";
+    const std::string x = variable("DISPLAY");
+    const std::string noX = x.empty() ? "no X display ($DISPLAY is unset)" : "the X display " + x + " did not answer";
+    if (name == "x11") return "the X display " + x;
+    if (name == "term") return noX + ": using the terminal";
+    return noX + " and no terminal: windows in memory only (headless)";
+}
+
+// Sources that record a microphone or line input rather than what plays.
+bool recordsAnInput(const std::string& device) {
+    if (device.rfind("alsa", 0) == 0) return true;
+    if (device.rfind("pulse", 0) != 0) return false;
+    return device.find("MONITOR") == std::string::npos && device.find("monitor") == std::string::npos;
+}
+
+std::string explainRecording(const std::string& chosen) {
+    char device[512] = {};
+    std::string why;
+    switch (Win32SubsetWaveInChoice(device, sizeof device)) {
+    case WIN32SUBSET_CHOSEN_BY_PROGRAM:
+        why = "recording from " + std::string(device) + " (--wave-in " + chosen + ")";
+        break;
+    case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
+        why = "recording from " + std::string(device) + " (VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + ")";
+        break;
+    case WIN32SUBSET_CHOSEN_BY_DEFAULT:
+        why = std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
+                                             : "no sound server: recording from ALSA's default device (alsa)";
+        break;
+    case WIN32SUBSET_NOTHING_ANSWERS:
+        // A first run on a machine without sound still shows the analyser at work.
+        Win32SubsetSetWaveIn("demo");
+        std::snprintf(device, sizeof device, "demo");
+        why = "no sound server and no ALSA device answered: using the demo signal (choose a source with --wave-in)";
+        break;
+    default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
+    }
+    if (recordsAnInput(device)) why += "; to record what is playing: --wave-in pulse:@DEFAULT_MONITOR@";
+    return why;
+}
+
+}  // namespace
+
 bool selectBackEnds(const std::string& display, const std::string& waveIn) {
-    return Win32SubsetSetDisplay(display.c_str()) == 0 && Win32SubsetSetWaveIn(waveIn.c_str()) == 0;
+    if (Win32SubsetSetDisplay(display.c_str()) != 0 || Win32SubsetSetWaveIn(waveIn.c_str()) != 0) return false;
+    const std::string line = explainDisplay(display) + "; " + explainRecording(waveIn);
+    std::fprintf(stderr, "obsidel: %s\n", line.c_str());
+    return true;
 }
 
 bool writeScreenSnapshot(const std::string& path) { return Win32SubsetWriteScreenPng(path.c_str()) == 0; }
 
 namespace {
-int interruptPipe[2] = {-1, -1};
+int signalPipe[2] = {-1, -1};
+constexpr char kClose = 1;
+constexpr char kReconfigure = 2;
 
-void onInterrupt(int) {
-    char byte = 1;
-    ssize_t ignored = write(interruptPipe[1], &byte, 1);
+void onSignal(int number) {
+    const char byte = number == SIGHUP ? kReconfigure : kClose;
+    ssize_t ignored = write(signalPipe[1], &byte, 1);
     (void)ignored;
 }
 }  // namespace
 
-void closeOnInterrupt(HWND hostWindow) {
-    if (pipe(interruptPipe) != 0) return;
+void handleSignals(HWND hostWindow) {
+    if (pipe(signalPipe) != 0) return;
+    // The handler only writes a byte; this thread turns it into a message
+    // for the user-interface thread.
     std::thread([hostWindow] {
-        char byte;
-        while (read(interruptPipe[0], &byte, 1) < 0 && errno == EINTR) {
+        char byte = 0;
+        for (;;) {
+            ssize_t got = read(signalPipe[0], &byte, 1);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0 || byte == kClose) break;
+            PostMessageA(hostWindow, kReconfigureRequest, 0, 0);
         }
         PostMessageA(hostWindow, WM_CLOSE, 0, 0);
     }).detach();
     struct sigaction action {};
-    action.sa_handler = onInterrupt;
+    action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace obsidel

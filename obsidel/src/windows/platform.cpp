@@ -30,6 +30,9 @@ const char* defaultModuleName() { return "vumira.dll"; }
 bool selectBackEnds(const std::string& display, const std::string& waveIn) {
     if (!display.empty() || !waveIn.empty())
         std::fprintf(stderr, "obsidel: --display and --wave-in choose Linux back ends; Windows uses its own\n");
+    std::fprintf(stderr,
+                 "obsidel: the Windows desktop; recording from Windows' default recording device (to record what "
+                 "is playing, make \"Stereo Mix\" the default in the Sound settings' Recording tab)\n");
     return true;
 }
 
@@ -47,7 +50,7 @@ BOOL WINAPI onConsoleEvent(DWORD) {
 }
 }  // namespace
 
-void closeOnInterrupt(HWND hostWindow) {
+void handleSignals(HWND hostWindow) {
     windowToClose = hostWindow;
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }

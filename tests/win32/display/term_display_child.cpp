@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     window = CreateWindowExA(0, "TermChild", "", WS_POPUP | WS_VISIBLE, 2, 0, 3, 4, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     if (!window) return 4;
-    obsidel::closeOnInterrupt(window);
+    obsidel::handleSignals(window);
     std::fprintf(results, "screen %d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     std::fflush(results);
 

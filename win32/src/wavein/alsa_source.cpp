@@ -4,8 +4,14 @@
 // that only give those; ALSA's own plug-ins convert the rate when the
 // hardware cannot. An overrun is recovered from; any other failure stops
 // the recording with ALSA's reason.
+//
+// ALSA's library prints its own diagnostics on standard error ("ALSA lib
+// confmisc.c:855:(parse_card) cannot find card '0'" and more, for one failed
+// open); they are silenced here, and the device's one-line message, which
+// carries ALSA's reason, is what the user sees.
 #include <alsa/asoundlib.h>
 
+#include <mutex>
 #include <vector>
 
 #include "wavein/source.h"
@@ -28,8 +34,16 @@ std::string deviceText(const std::string& argument) { return "alsa:" + (argument
 
 bool check(const std::string&, std::string&) { return true; }
 
+void discardAlsaDiagnostic(const char*, int, const char*, int, const char*, ...) {}
+
+void silenceAlsaDiagnostics() {
+    static std::once_flag once;
+    std::call_once(once, [] { snd_lib_error_set_handler(discardAlsaDiagnostic); });
+}
+
 void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produced, std::string& error) {
     const std::string name = argument.empty() ? "default" : argument;
+    silenceAlsaDiagnostics();
     snd_pcm_t* pcm = nullptr;
     int failure = snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_CAPTURE, 0);
     if (failure < 0) {

@@ -1,6 +1,7 @@
-// Win32SubsetSetWaveIn and the choice of wave-in device: the device texts,
-// the VUMIRA_WAVE_IN variable, and the default (the sound server, else
-// ALSA, else none; each failure logged on standard error).
+// Win32SubsetSetWaveIn, Win32SubsetWaveInChoice and the choice of wave-in
+// device: the device texts, the VUMIRA_WAVE_IN variable, and the default
+// (the sound server, else ALSA, else none; each failure logged on standard
+// error).
 #include "wavein/device_table.h"
 
 #include <cstdio>
@@ -95,20 +96,22 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
     return nullptr;
 }
 
-bool anyDefaultDeviceAnswers() {
+const char* firstAnsweringDefaultDevice() {
     const PcmShape probe{44100, 1};
     for (const auto& kind : kDevices) {
-        if (!kind.triedByDefault) continue;
+        if (!kind.triedByDefault || kind.ops == &noneSource) continue;
         PcmShape produced;
         std::string error;
         void* source = kind.ops->open("", probe, produced, error);
         if (source) {
             kind.ops->close(source);
-            return true;
+            return kind.name;
         }
     }
-    return false;
+    return nullptr;
 }
+
+bool anyDefaultDeviceAnswers() { return firstAnsweringDefaultDevice() != nullptr; }
 
 }  // namespace subset::wavein
 
@@ -125,4 +128,25 @@ extern "C" int Win32SubsetSetWaveIn(const char* deviceText) {
     programChose = !useDefault;
     programChoice = choice;
     return 0;
+}
+
+extern "C" int Win32SubsetWaveInChoice(char* device, int size) {
+    using namespace subset::wavein;
+    auto give = [&](const std::string& text, int chosenBy) {
+        if (device && size > 0) std::snprintf(device, std::size_t(size), "%s", text.c_str());
+        return chosenBy;
+    };
+    {
+        std::lock_guard<std::mutex> guard(choiceLock);
+        if (programChose) return give(programChoice.text(), WIN32SUBSET_CHOSEN_BY_PROGRAM);
+    }
+    const char* variable = std::getenv("VUMIRA_WAVE_IN");
+    if (variable && *variable) {
+        DeviceChoice choice;
+        std::string error;
+        if (!parseDeviceText(variable, choice, error)) return give(variable, WIN32SUBSET_CHOICE_INVALID);
+        return give(choice.text(), WIN32SUBSET_CHOSEN_BY_ENVIRONMENT);
+    }
+    const char* answering = firstAnsweringDefaultDevice();
+    return answering ? give(answering, WIN32SUBSET_CHOSEN_BY_DEFAULT) : give("none", WIN32SUBSET_NOTHING_ANSWERS);
 }

@@ -38,4 +38,8 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
 // default) opens now; asks quietly and closes it again.
 bool anyDefaultDeviceAnswers();
 
+// The name of the first device that the default tries and that opens now
+// ("pulse", "alsa"), asked quietly; null when none does.
+const char* firstAnsweringDefaultDevice();
+
 }  // namespace subset::wavein

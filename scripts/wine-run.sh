@@ -86,7 +86,7 @@ pe_machine() {
     [ "$(head -c 2 "$file")" = "MZ" ] || return 1
     pe_offset=$(od -An -t u4 -j 60 -N 4 "$file" | tr -d ' ')
     [ "$(od -An -c -j "$pe_offset" -N 4 "$file" | tr -d ' ')" = 'PE\0\0' ] || return 1
-    od -An -t x2 -j $((pe_offset + 4)) -N 2 "$file" | tr -d ' '
+    printf '%x\n' "0x$(od -An -t x2 -j $((pe_offset + 4)) -N 2 "$file" | tr -d ' ')"
 }
 
 make_prefix

@@ -11,6 +11,7 @@
 #   scripts/wine-tests.sh --only REGEX             (while working on some tests:
 #                                                   runs those, compares nothing)
 #   ... --arch x86_64|i686                         (one architecture only)
+#   ... --only REGEX --repeat N                    (each test up to N times, until one fails)
 #
 # Tests run one at a time: all Wine programs of a prefix share one desktop,
 # with one focus and one pointer. A private PulseAudio server whose null sink
@@ -21,12 +22,14 @@ root=$PWD
 
 native_build=build/release
 only=""
+repeat=1
 architectures=(x86_64 i686)
-usage="usage: scripts/wine-tests.sh [--native-build DIR | --only REGEX] [--arch x86_64|i686]"
+usage="usage: scripts/wine-tests.sh [--native-build DIR | --only REGEX [--repeat N]] [--arch x86_64|i686]"
 while [ $# -gt 0 ]; do
     case $1 in
         --native-build) native_build=$2; shift 2 ;;
         --only) only=$2; shift 2 ;;
+        --repeat) repeat=$2; shift 2 ;;
         --arch)
             [[ $2 == x86_64 || $2 == i686 ]] || { echo "$usage" >&2; exit 2; }
             architectures=("$2"); shift 2 ;;
@@ -174,7 +177,8 @@ if [ -n "$only" ]; then
     status=0
     for arch in "${architectures[@]}"; do
         say "running the tests that match '$only' under Wine ($arch)"
-        CI=true ctest --test-dir "$(build_of "$arch")" --output-on-failure --timeout 300 -R "$only" || status=1
+        CI=true ctest --test-dir "$(build_of "$arch")" --output-on-failure --timeout 300 -R "$only" \
+            --repeat "until-fail:$repeat" || status=1
     done
     exit $status
 fi

@@ -5,7 +5,9 @@
 #                      all of them again under the address and undefined-
 #                      behaviour sanitizers, the threaded ones under the thread
 #                      sanitizer, the Windows module and host built with
-#                      mingw-w64, and the 64-bit Windows build's tests under Wine
+#                      mingw-w64, and the tests of both Windows builds under
+#                      Wine: the 32-bit build on its 32-bit half, the 64-bit
+#                      build on its 64-bit half
 #   ./test.sh quick    the release build and its `unit` tests only: the loop
 #                      for one's own edits (tests labelled `system` and `stress`
 #                      need Xvfb, PulseAudio, other processes or long waits)
@@ -54,7 +56,7 @@ for arch in x86_64 i686; do
     cmake --build --preset "mingw-$arch" -j "$jobs"
 done
 
-# ---- Wine stage: the 64-bit Windows build's tests under Wine ----
-stage "tests under Wine (x86_64)"
+# ---- Wine stage: both Windows builds' tests under Wine, export tables checked ----
+stage "tests under Wine (x86_64 and i686)"
 scripts/wine-tests.sh --native-build build/release
 stage "all stages passed"

@@ -1,5 +1,7 @@
 # Debian packages the project needs, and a function that installs the
 # missing ones (one `apt-get update` first). Sourced by run.sh and test.sh.
+# A package named with its architecture ("wine32:i386", the 32-bit half of
+# Wine that runs the 32-bit Windows build) adds that architecture to dpkg first.
 
 VUMIRA_BUILD_PACKAGES="cmake ninja-build ccache g++ make pkg-config libx11-dev libxext-dev libpulse-dev libasound2-dev
     libsndfile1-dev libsoxr-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core"
@@ -8,7 +10,7 @@ VUMIRA_RUN_PACKAGES="pulseaudio-utils"
 # Debian package's dependencies, `file` lets CPack tell programs apart.
 VUMIRA_PACKAGE_PACKAGES="dpkg-dev file"
 VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev pulseaudio pulseaudio-utils sox
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386"
 
 install_missing_packages() {
     local missing=()
@@ -20,6 +22,13 @@ install_missing_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    local architecture
+    for architecture in $(printf '%s\n' "${missing[@]}" | sed -n 's/^[^:]*://p' | sort -u); do
+        [ "$architecture" = "$(dpkg --print-architecture)" ] && continue
+        dpkg --print-foreign-architectures | grep -qx "$architecture" && continue
+        echo "Adding the $architecture architecture to dpkg"
+        $sudo dpkg --add-architecture "$architecture"
+    done
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }

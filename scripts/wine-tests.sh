@@ -1,36 +1,47 @@
 #!/usr/bin/env bash
-# The Wine stage of ./test.sh: builds the 64-bit Windows module, host and
-# test programs with mingw-w64 and runs every test under Wine, a real and
-# independent Win32. Then it holds the Wine run's list of tests against the
-# native one: a native test that did not run under Wine must be listed, with
-# its reason, in tests/wine/excluded-tests.txt.
+# The Wine stage of ./test.sh: builds the Windows module, host and test
+# programs with mingw-w64 for both architectures, checks their export tables,
+# and runs every test under Wine, a real and independent Win32: the x86_64
+# build on Wine's 64-bit half, the i686 build on its 32-bit half. Then it
+# holds each architecture's list of tests against the native one: a native
+# test that did not run under Wine must be listed, with its reason, in
+# tests/wine/excluded-tests.txt.
 #
 #   scripts/wine-tests.sh [--native-build DIR]     (default: build/release)
 #   scripts/wine-tests.sh --only REGEX             (while working on some tests:
 #                                                   runs those, compares nothing)
+#   ... --arch x86_64|i686                         (one architecture only)
+#   ... --only REGEX --repeat N                    (each test up to N times, until one fails)
 #
-# Tests run one at a time: all Wine programs share one desktop, with one
-# focus and one pointer. A private PulseAudio server whose null sink plays a
-# tone is the sound server for the recording tests.
+# Tests run one at a time: all Wine programs of a prefix share one desktop,
+# with one focus and one pointer. A private PulseAudio server whose null sink
+# plays a tone is the sound server for the recording tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 native_build=build/release
 only=""
+repeat=1
+architectures=(x86_64 i686)
+usage="usage: scripts/wine-tests.sh [--native-build DIR | --only REGEX [--repeat N]] [--arch x86_64|i686]"
 while [ $# -gt 0 ]; do
     case $1 in
         --native-build) native_build=$2; shift 2 ;;
         --only) only=$2; shift 2 ;;
-        *) echo "usage: scripts/wine-tests.sh [--native-build DIR | --only REGEX]" >&2; exit 2 ;;
+        --repeat) repeat=$2; shift 2 ;;
+        --arch)
+            [[ $2 == x86_64 || $2 == i686 ]] || { echo "$usage" >&2; exit 2; }
+            architectures=("$2"); shift 2 ;;
+        *) echo "$usage" >&2; exit 2 ;;
     esac
 done
 
 started=$SECONDS
-build=build/mingw-x86_64
 exclusions=tests/wine/excluded-tests.txt
-prefix=$root/$build/wine-prefix
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+build_of() { echo "build/mingw-$1"; }
+prefix_of() { echo "$root/build/mingw-$1/wine-prefix"; }
 
 say() { printf 'wine stage: %s\n' "$*"; }
 fail() { printf 'wine stage: FAILED: %s\n' "$*" >&2; exit 1; }
@@ -52,14 +63,21 @@ if [ -z "$only" ]; then
     [ -n "$native_tests" ] || fail "the native build in $native_build lists no tests"
 fi
 
-# ---- build ----
-say "building the 64-bit Windows build with its tests"
-cmake --preset mingw-x86_64 >/dev/null
-cmake --build --preset mingw-x86_64 -j "$jobs"
+# ---- build, and the export tables ----
+for arch in "${architectures[@]}"; do
+    say "building the $arch Windows build with its tests"
+    cmake --preset "mingw-$arch" >/dev/null
+    cmake --build --preset "mingw-$arch" -j "$jobs"
+    scripts/check-exports.sh "$(build_of "$arch")" "$arch" || fail "the $arch build's export tables"
+done
 
-# ---- Wine: a private prefix, its server kept up for the whole run ----
-scripts/wine-run.sh --prefix "$prefix" --setup
-export WINEPREFIX=$prefix
+# ---- Wine: a private prefix per build, its server kept up for the whole run ----
+if [[ " ${architectures[*]} " == *" i686 "* ]] && [ ! -x "${VUMIRA_WINE32:-/usr/lib/wine/wine}" ]; then
+    fail "the 32-bit half of Wine is not installed (Debian's wine32:i386; scripts/packages.sh installs it)"
+fi
+for arch in "${architectures[@]}"; do
+    scripts/wine-run.sh --prefix "$(prefix_of "$arch")" --setup
+done
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
@@ -68,19 +86,26 @@ wineserver=${VUMIRA_WINESERVER:-/usr/lib/wine/wineserver}
 scratch=$(mktemp -d)
 pulse_pid=""
 cleanup() {
-    "$wineserver" -k >/dev/null 2>&1 || true
+    for arch in "${architectures[@]}"; do
+        WINEPREFIX=$(prefix_of "$arch") "$wineserver" -k >/dev/null 2>&1 || true
+    done
     [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
     rm -rf "$scratch"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP PIPE
-# A server of this private prefix left from an earlier run would refuse to
-# become persistent; ours is started afresh.
-"$wineserver" -k >/dev/null 2>&1 || true
-"$wineserver" -w >/dev/null 2>&1 || true
-# Kept up between the tests; should this script be killed outright, the
-# server and the sound server below still end on their own once idle.
-"$wineserver" -p60 </dev/null >/dev/null 2>&1
+for arch in "${architectures[@]}"; do
+    export WINEPREFIX
+    WINEPREFIX=$(prefix_of "$arch")
+    # A server of this private prefix left from an earlier run would refuse
+    # to become persistent; ours is started afresh.
+    "$wineserver" -k >/dev/null 2>&1 || true
+    "$wineserver" -w >/dev/null 2>&1 || true
+    # Kept up between the tests; should this script be killed outright, the
+    # server and the sound server below still end on their own once idle.
+    "$wineserver" -p60 </dev/null >/dev/null 2>&1
+done
+unset WINEPREFIX
 
 # ---- a private sound server: its default source hears a steady tone ----
 tone_hz=1000
@@ -113,115 +138,159 @@ start_pulse() {
 start_pulse
 
 # ---- exclusions ----
-# Each entry: a test name, or a suite's pattern "Suite.*", then its reason.
-declare -a excluded_patterns=()
+# Each entry: a test name, or a suite's pattern "Suite.*", then its reason;
+# "i686:" or "x86_64:" before the name limits it to that architecture.
+declare -a excluded_patterns=() excluded_arches=()
 while IFS= read -r line || [ -n "$line" ]; do
     line=${line%%#*}
     [[ $line =~ ^[[:space:]]*$ ]] && continue
     read -r pattern reason <<<"$line"
+    arch=""
+    if [[ $pattern == *: ]]; then
+        arch=${pattern%:}
+        [[ $arch == x86_64 || $arch == i686 ]] || fail "$exclusions: '$pattern' is no architecture (x86_64: or i686:)"
+        read -r pattern reason <<<"$reason"
+    fi
     [ -n "$reason" ] || fail "$exclusions: '$pattern' has no reason"
     [[ $pattern == \** || $pattern == *\** && $pattern != *.\* ]] &&
         fail "$exclusions: '$pattern': a pattern may only take a whole suite (Suite.*)"
     excluded_patterns+=("$pattern")
+    excluded_arches+=("$arch")
 done <"$exclusions"
 
+# matches_exclusion NAME ARCH
 matches_exclusion() {
-    local name=$1 pattern
-    for pattern in "${excluded_patterns[@]}"; do
+    local name=$1 arch=$2 i
+    for i in "${!excluded_patterns[@]}"; do
+        [[ -z ${excluded_arches[i]} || ${excluded_arches[i]} == "$arch" ]] || continue
         # shellcheck disable=SC2053
-        [[ $name == $pattern ]] && return 0
+        [[ $name == ${excluded_patterns[i]} ]] && return 0
     done
     return 1
 }
 
-wine_build_tests=$(list_tests "$build")
-[ -n "$wine_build_tests" ] || fail "the Windows build lists no tests (did Wine run the test programs?)"
-
-# ctest takes the tests to leave out as one expression of exact names.
-exclude_regex=""
-while IFS= read -r name; do
-    [ -n "$name" ] || continue
-    if matches_exclusion "$name"; then
-        escaped=$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|/]/\\&/g')
-        exclude_regex+="${exclude_regex:+|}^${escaped}\$"
-    fi
-done <<<"$wine_build_tests"
-
 # ---- the run ----
-if [ -n "$only" ]; then
-    say "running the tests that match '$only' under Wine"
-    CI=true ctest --test-dir "$build" --output-on-failure --timeout 300 -R "$only"
-    exit $?
-fi
-say "running the tests under Wine, one at a time"
-results=$scratch/results.xml
-ctest_status=0
-# Everything a test needs is provided here, so a test that would skip fails.
-CI=true ctest --test-dir "$build" --output-on-failure --timeout 300 --output-junit "$results" \
-    --test-output-size-passed 1000000 --test-output-size-failed 1000000 \
-    ${exclude_regex:+-E "$exclude_regex"} || ctest_status=$?
-
-# ---- checks ----
 problems=0
 problem() { printf 'wine stage: %s\n' "$*" >&2; problems=$((problems + 1)); }
 
-[ -f "$results" ] || fail "ctest wrote no results"
-# Every test that passed must show Google Test running it and passing it: a
-# program that did nothing (as a 32-bit one does here) exits 0 as well.
-# ctest's JUnit file: one <testcase name=".." status=".."> per test, with the
-# test's output in <system-out>; names carry XML escapes.
-ran_tests=$(awk '
-    function unescape(text) {
-        gsub(/&quot;/, "\"", text); gsub(/&apos;/, "\047", text); gsub(/&lt;/, "<", text)
-        gsub(/&gt;/, ">", text); gsub(/&amp;/, "\\&", text)
-        return text
-    }
-    function finish() {
-        if (name == "") return
-        printf "%s\t%s\n", (status == "run" && !ok) ? "NOTHING" : status, unescape(name)
-        name = ""
-    }
-    /<testcase / {
-        finish()
-        name = $0; sub(/.*<testcase name="/, "", name); sub(/" classname=.*/, "", name)
-        status = $0; sub(/.* status="/, "", status); sub(/".*/, "", status)
-        ok = 0
-    }
-    index($0, "[       OK ]") { ok = 1 }
-    /<\/testcase>/ { finish() }
-    END { finish() }
-' "$results")
-while IFS=$'\t' read -r status name; do
-    [ -n "$name" ] || continue
-    [ "$status" = NOTHING ] && problem "$name passed without running a test"
-done <<<"$ran_tests"
-ran_names=$(printf '%s\n' "$ran_tests" | cut -f2 | sort -u)
+if [ -n "$only" ]; then
+    status=0
+    for arch in "${architectures[@]}"; do
+        say "running the tests that match '$only' under Wine ($arch)"
+        CI=true ctest --test-dir "$(build_of "$arch")" --output-on-failure --timeout 300 -R "$only" \
+            --repeat "until-fail:$repeat" || status=1
+    done
+    exit $status
+fi
 
-missing=0
-while IFS= read -r name; do
-    [ -n "$name" ] || continue
-    if ! grep -qxF -- "$name" <<<"$ran_names" && ! matches_exclusion "$name"; then
-        problem "$name runs natively but not under Wine, and $exclusions does not say why"
-        missing=$((missing + 1))
+# run_architecture ARCH: runs the build's tests, checks what ran, and leaves
+# a summary in $summary.
+declare -A summary=()
+failed_total=0
+run_architecture() {
+    local arch=$1 build arch_started=$SECONDS
+    build=$(build_of "$arch")
+    say "running the $arch build's tests under Wine, one at a time"
+    local wine_build_tests
+    wine_build_tests=$(list_tests "$build")
+    if [ -z "$wine_build_tests" ]; then
+        problem "the $arch build lists no tests (did Wine run the test programs?)"
+        summary[$arch]="no tests"
+        return
     fi
-done <<<"$native_tests"
 
-excluded_count=0
-for pattern in "${excluded_patterns[@]}"; do
-    found=0
+    # ctest takes the tests to leave out as one expression of exact names.
+    local exclude_regex="" name escaped
     while IFS= read -r name; do
-        # shellcheck disable=SC2053
-        [[ -n $name && $name == $pattern ]] && { found=1; excluded_count=$((excluded_count + 1)); }
-    done <<<"$(printf '%s\n%s\n' "$native_tests" "$wine_build_tests" | sort -u)"
-    [ $found -eq 1 ] || problem "$exclusions names '$pattern', which is no test any more"
+        [ -n "$name" ] || continue
+        if matches_exclusion "$name" "$arch"; then
+            escaped=$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|/]/\\&/g')
+            exclude_regex+="${exclude_regex:+|}^${escaped}\$"
+        fi
+    done <<<"$wine_build_tests"
+
+    local results=$scratch/results-$arch.xml ctest_status=0
+    # Everything a test needs is provided here, so a test that would skip fails.
+    CI=true ctest --test-dir "$build" --output-on-failure --timeout 300 --output-junit "$results" \
+        --test-output-size-passed 1000000 --test-output-size-failed 1000000 \
+        ${exclude_regex:+-E "$exclude_regex"} || ctest_status=$?
+    [ -f "$results" ] || { problem "ctest wrote no results for $arch"; summary[$arch]="no results"; return; }
+    [ $ctest_status -eq 0 ] || problem "ctest reports failures for $arch (status $ctest_status)"
+
+    # Every test that passed must show Google Test running it and passing
+    # it: a program that did nothing (as a 32-bit one does on a Wine without
+    # its 32-bit half) exits 0 as well. ctest's JUnit file: one
+    # <testcase name=".." status=".."> per test, with the test's output in
+    # <system-out>; names carry XML escapes.
+    local ran_tests
+    ran_tests=$(awk '
+        function unescape(text) {
+            gsub(/&quot;/, "\"", text); gsub(/&apos;/, "\047", text); gsub(/&lt;/, "<", text)
+            gsub(/&gt;/, ">", text); gsub(/&amp;/, "\\&", text)
+            return text
+        }
+        function finish() {
+            if (name == "") return
+            printf "%s\t%s\n", (status == "run" && !ok) ? "NOTHING" : status, unescape(name)
+            name = ""
+        }
+        /<testcase / {
+            finish()
+            name = $0; sub(/.*<testcase name="/, "", name); sub(/" classname=.*/, "", name)
+            status = $0; sub(/.* status="/, "", status); sub(/".*/, "", status)
+            ok = 0
+        }
+        index($0, "[       OK ]") { ok = 1 }
+        /<\/testcase>/ { finish() }
+        END { finish() }
+    ' "$results")
+    local status
+    while IFS=$'\t' read -r status name; do
+        [ -n "$name" ] || continue
+        [ "$status" = NOTHING ] && problem "$arch: $name passed without running a test"
+    done <<<"$ran_tests"
+    local ran_names
+    ran_names=$(printf '%s\n' "$ran_tests" | cut -f2 | sort -u)
+
+    while IFS= read -r name; do
+        [ -n "$name" ] || continue
+        if ! grep -qxF -- "$name" <<<"$ran_names" && ! matches_exclusion "$name" "$arch"; then
+            problem "$name runs natively but not under Wine ($arch), and $exclusions does not say why"
+        fi
+    done <<<"$native_tests"
+
+    local excluded_count=0 i found
+    local known
+    known=$(printf '%s\n%s\n' "$native_tests" "$wine_build_tests" | sort -u)
+    for i in "${!excluded_patterns[@]}"; do
+        [[ -z ${excluded_arches[i]} || ${excluded_arches[i]} == "$arch" ]] || continue
+        found=0
+        while IFS= read -r name; do
+            # shellcheck disable=SC2053
+            [[ -n $name && $name == ${excluded_patterns[i]} ]] && { found=1; excluded_count=$((excluded_count + 1)); }
+        done <<<"$known"
+        [ $found -eq 1 ] || problem "$exclusions names '${excluded_patterns[i]}' for $arch, which is no test there any more"
+    done
+
+    local ran_count failed_count windows_only
+    ran_count=$(grep -c . <<<"$ran_names" || true)
+    failed_count=$(grep -c -v -P '^run\t' <<<"$ran_tests" || true)
+    windows_only=$(comm -13 <(printf '%s\n' "$native_tests") <(printf '%s\n' "$ran_names") | grep -c . || true)
+    failed_total=$((failed_total + failed_count))
+    summary[$arch]="$ran_count tests, $failed_count failed ($windows_only Windows-only; $excluded_count native tests excluded) in $((SECONDS - arch_started)) s"
+}
+
+for arch in "${architectures[@]}"; do
+    run_architecture "$arch"
 done
 
-ran_count=$(grep -c . <<<"$ran_names" || true)
-failed_count=$(grep -c -v -P '^run\t' <<<"$ran_tests" || true)
-windows_only=$(comm -13 <(printf '%s\n' "$native_tests") <(printf '%s\n' "$ran_names") | grep -c . || true)
+# ---- the closing line: both architectures ----
+report=""
+for arch in "${architectures[@]}"; do
+    report+="${report:+; }$arch: ${summary[$arch]}"
+done
 elapsed=$((SECONDS - started))
-
-if [ $ctest_status -ne 0 ] || [ $problems -ne 0 ]; then
-    fail "$ran_count tests run under Wine, $failed_count failed, $problems problems (in ${elapsed} s)"
+if [ $problems -ne 0 ] || [ $failed_total -ne 0 ]; then
+    fail "under Wine, $report; $problems problems (in ${elapsed} s)"
 fi
-say "$ran_count tests run under Wine, none failed ($windows_only of them Windows-only; $excluded_count native tests excluded with their reasons in $exclusions); ${elapsed} s"
+say "under Wine, none failed: $report; reasons for the exclusions in $exclusions; ${elapsed} s in all"

@@ -150,19 +150,24 @@ TEST(WaveInSubsetRules, ACallbackCannotCloseItsOwnDevice) {
     EXPECT_EQ(waveInClose(device), MMSYSERR_NOERROR);
 }
 
+struct BackCount {
+    std::atomic<int> back{0};
+};
+
+// A named CALLBACK rather than a lambda: a lambda's function pointer has the
+// C calling convention, which on 32-bit Windows is not the callback's.
+void CALLBACK countBack(HWAVEIN, UINT message, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    if (message == WIM_DATA) reinterpret_cast<BackCount*>(instance)->back++;
+}
+
 TEST(WaveInSubsetRules, AResetReturnsOnlyOnceEveryQueuedBufferCameBack) {
     // Buffers already filled, one part-filled and one empty: all are back,
     // through callbacks that have returned, when the reset returns.
     ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
-    struct Count {
-        std::atomic<int> back{0};
-    } count;
-    auto countBack = [](HWAVEIN, UINT message, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
-        if (message == WIM_DATA) reinterpret_cast<Count*>(instance)->back++;
-    };
+    BackCount count;
     HWAVEIN device = nullptr;
-    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(+countBack),
+    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&countBack),
                          reinterpret_cast<DWORD_PTR>(&count), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
     std::vector<std::vector<char>> storage = {std::vector<char>(32), std::vector<char>(32), std::vector<char>(32000),

@@ -31,29 +31,9 @@ using subset::display::term::HeldModifiers;
 using subset::display::term::InputEvent;
 using subset::display::term::parseInput;
 
-InputEvent key(WORD virtualKey, bool released) {
-    InputEvent event;
-    event.kind = InputEvent::Key;
-    event.key = virtualKey;
-    event.released = released;
-    return event;
-}
-
-InputEvent pointer(int x, int y, DWORD buttons, int wheel = 0) {
-    InputEvent event;
-    event.kind = InputEvent::Pointer;
-    event.x = x;
-    event.y = y;
-    event.buttons = buttons;
-    event.wheel = wheel;
-    return event;
-}
-
-InputEvent quit() {
-    InputEvent event;
-    event.kind = InputEvent::Quit;
-    return event;
-}
+InputEvent key(WORD virtualKey, bool released) { return InputEvent::keyChange(virtualKey, released); }
+InputEvent pointer(int x, int y, DWORD buttons, int wheel = 0) { return InputEvent::pointerAt(x, y, buttons, wheel); }
+InputEvent quit() { return InputEvent::quit(); }
 
 // A key typed: pressed, then released.
 std::vector<InputEvent> typed(std::initializer_list<WORD> keys) {

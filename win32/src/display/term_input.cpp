@@ -13,27 +13,9 @@
 namespace subset::display::term {
 namespace {
 
-InputEvent pointerEvent(int x, int y, DWORD buttons, int wheel) {
-    InputEvent event;
-    event.kind = InputEvent::Pointer;
-    event.x = x;
-    event.y = y;
-    event.buttons = buttons;
-    event.wheel = wheel;
-    return event;
-}
-
-InputEvent keyEvent(WORD key, bool released) {
-    InputEvent event;
-    event.kind = InputEvent::Key;
-    event.key = key;
-    event.released = released;
-    return event;
-}
-
 void keyPress(std::vector<InputEvent>& events, WORD key) {
-    events.push_back(keyEvent(key, false));
-    events.push_back(keyEvent(key, true));
+    events.push_back(InputEvent::keyChange(key, false));
+    events.push_back(InputEvent::keyChange(key, true));
 }
 
 void syncModifiers(HeldModifiers& held, int code, std::vector<InputEvent>& events) {
@@ -49,7 +31,7 @@ void syncModifiers(HeldModifiers& held, int code, std::vector<InputEvent>& event
         const bool down = (code & modifier.bit) != 0;
         if (held.*modifier.down == down) continue;
         held.*modifier.down = down;
-        events.push_back(keyEvent(modifier.key, !down));
+        events.push_back(InputEvent::keyChange(modifier.key, !down));
     }
 }
 
@@ -58,7 +40,7 @@ void takeMouse(HeldModifiers& held, SIZE screen, int code, int column, int row, 
     syncModifiers(held, code, events);
     const int x = std::clamp(column - 1, 0, std::max<int>(screen.cx - 1, 0));
     const int y = std::clamp(2 * (row - 1), 0, std::max<int>(screen.cy - 1, 0));
-    InputEvent event = pointerEvent(x, y, 0, 0);
+    InputEvent event = InputEvent::pointerAt(x, y, 0, 0);
     if (code & 64) {
         if (release) return;
         const int button = code & 3;
@@ -77,9 +59,7 @@ void takeMouse(HeldModifiers& held, SIZE screen, int code, int column, int row, 
 // A plain byte: the key it stands for, if any.
 void takeByte(unsigned char c, std::vector<InputEvent>& events) {
     if (c == 'q') {
-        InputEvent quit;
-        quit.kind = InputEvent::Quit;
-        events.push_back(quit);
+        events.push_back(InputEvent::quit());
     } else if (c >= 'a' && c <= 'z') {
         keyPress(events, static_cast<WORD>(c - 'a' + 'A'));
     } else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {

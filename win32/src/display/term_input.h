@@ -21,6 +21,27 @@ struct InputEvent {
     bool released = false;
 
     bool operator==(const InputEvent&) const = default;
+
+    static InputEvent pointerAt(int atX, int atY, DWORD buttonChanges, int wheelDelta = 0) {
+        InputEvent event;
+        event.x = atX;
+        event.y = atY;
+        event.buttons = buttonChanges;
+        event.wheel = wheelDelta;
+        return event;
+    }
+    static InputEvent keyChange(WORD virtualKey, bool isReleased) {
+        InputEvent event;
+        event.kind = Key;
+        event.key = virtualKey;
+        event.released = isReleased;
+        return event;
+    }
+    static InputEvent quit() {
+        InputEvent event;
+        event.kind = Quit;
+        return event;
+    }
 };
 
 // Shift, Alt and Control as the events so far have left them; mouse reports

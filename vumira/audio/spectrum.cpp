@@ -117,7 +117,7 @@ void analyseBuffer(const unsigned char* bytes, unsigned count) {
     // The transform needs a power of two: a count of points that is not one
     // (the short buffer that a reset hands back, an unusual buffer size) is
     // transformed over the largest power of two that fits, and the bytes
-    // beyond it take no part. An odd last byte never does.
+    // beyond it are left out, as an odd last byte always is.
     const unsigned points = std::bit_floor(usable / 2);
     for (unsigned i = 0; i < 2 * points; ++i)
         working[i] = std::abs(static_cast<int>(static_cast<signed char>(bytes[i])));

@@ -2,8 +2,8 @@
 // half-block characters, for a machine without a graphical display.
 //
 // Provides (inside the subset): subset::display::termBackend, named "term".
-// The cells and their bytes are term_cells.cpp's, the input's meaning
-// term_input.cpp's, taking and giving back the terminal term_terminal.cpp's;
+// The cells and their bytes are term_cells.cpp's, the text laid over them
+// term_overlay.cpp's, the input's meaning term_input.cpp's, taking and giving back the terminal term_terminal.cpp's;
 // here are the frames' timing, the watcher thread and the table.
 //
 // Promises:
@@ -54,6 +54,7 @@
 #include "display/backend.h"
 #include "display/term_cells.h"
 #include "display/term_input.h"
+#include "display/term_overlay.h"
 #include "display/term_terminal.h"
 
 namespace subset::display {
@@ -138,6 +139,7 @@ void drawIfDue() {
     }
     Surface screen = sink->composeScreen();
     std::vector<Cell> cells = term::screenCells(screen, columns, rows, status);
+    term::layOverlay(cells, columns, rows);
     std::lock_guard<std::mutex> lock(t.mutex);
     if (!t.open) return;
     std::string out;
@@ -291,6 +293,7 @@ bool openTerm(const char*, bool chosen, const Sink& sink) {
     if (pipe2(t.pokePipe, O_CLOEXEC | O_NONBLOCK) != 0) t.pokePipe[0] = t.pokePipe[1] = -1;
     t.open = true;
     t.watcher = std::thread(watchTerminal);
+    term::setOverlayListener(screenChanged);
     return true;
 }
 
@@ -300,6 +303,7 @@ void closeTerm() {
     {
         std::lock_guard<std::mutex> lock(t.mutex);
         if (!t.open) return;
+        term::setOverlayListener(nullptr);
         t.open = false;
         t.stopping = true;
         poke(t);

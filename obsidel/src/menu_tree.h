@@ -40,6 +40,11 @@ namespace obsidel {
 Menu* shownMenu();
 std::uint64_t menuShowCount();
 
+// Who shows a menu handed to ShowMenu on the screen; without one (tests,
+// before the host starts) the menu is only recorded.
+using MenuPresenter = void (*)(Menu* menu);
+void setMenuPresenter(MenuPresenter presenter);
+
 // Forgets every menu (the host's exit; tests).
 void clearMenus();
 

@@ -1,0 +1,29 @@
+// How the screen in use shows the host's own pop-ups; one file per system
+// (src/linux/, src/windows/).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace obsidel {
+
+enum class MenuScreen {
+    None,       // nothing is shown (a display without a screen): menus are only recorded
+    Pixels,     // windows drawn with GDI
+    TextCells,  // a terminal: two pixels a cell, texts laid over the picture in cells
+};
+MenuScreen menuScreen();
+
+// A block of character cells over the terminal's picture.
+struct TextCellBlock {
+    int column = 0, row = 0, columns = 0, rows = 0;
+    COLORREF text = 0, background = 0;
+    std::string lines;  // '\n' between rows
+};
+// Replaces the blocks shown over the picture (none: removes them); only
+// where menuScreen() is TextCells.
+void showTextCells(const std::vector<TextCellBlock>& blocks);
+
+}  // namespace obsidel

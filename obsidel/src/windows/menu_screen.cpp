@@ -1,0 +1,11 @@
+// Windows always has a screen of pixels.
+#include "menu_screen.h"
+
+namespace obsidel {
+
+MenuScreen menuScreen() { return MenuScreen::Pixels; }
+
+// Never called here: there are no text cells on Windows.
+void showTextCells(const std::vector<TextCellBlock>&) {}
+
+}  // namespace obsidel

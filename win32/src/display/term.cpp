@@ -23,8 +23,8 @@
 //    mapped to the upper pixel of the cell, so a click reaches the window
 //    drawn there; the shift, meta and control bits of a mouse report hold
 //    Shift, Alt and Control. Letters, digits, space, Return, Tab, Backspace,
-//    Escape and the arrows are key presses. "q" asks the user-interface
-//    thread's loop to quit (WM_QUIT). Ctrl+C keeps raising SIGINT, which the
+//    Escape, the arrows, Home, End, Page Up and Page Down are key presses.
+//    "q" asks the user-interface thread's loop to quit (WM_QUIT). Ctrl+C keeps raising SIGINT, which the
 //    program's own interrupt handling answers; Ctrl+Z is off while drawing
 //    (a stopped program would leave the terminal raw).
 //  - Standard error, when it writes to this terminal, is held while drawing

@@ -13,6 +13,7 @@ std::vector<std::unique_ptr<Menu>> menusWithoutId;
 Menu* lastShown = nullptr;
 std::uint64_t showCount = 0;
 MenuPresenter presenter = nullptr;
+int readings = 0;
 
 std::string copied(LPCSTR text) { return text ? std::string(text) : std::string(); }
 
@@ -35,6 +36,9 @@ bool reaches(const Menu* menu, const Menu* target) {
 Menu* shownMenu() { return lastShown; }
 std::uint64_t menuShowCount() { return showCount; }
 void setMenuPresenter(MenuPresenter shower) { presenter = shower; }
+
+MenuReading::MenuReading() { ++readings; }
+MenuReading::~MenuReading() { --readings; }
 
 void clearMenus() {
     lastShown = nullptr;
@@ -113,5 +117,5 @@ extern "C" void ShowMenu(Menu* menu) {
     if (!menu) return;
     obsidel::lastShown = menu;
     ++obsidel::showCount;
-    if (obsidel::presenter) obsidel::presenter(menu);
+    if (obsidel::presenter) obsidel::presenter(menu, obsidel::readings == 0);
 }

@@ -172,7 +172,8 @@ void paintLevel(HDC dc, const OpenMenu& open, int index) {
                      color);
     }
 
-    for (int item = level.scroll; item < level.scroll + level.shownRows; ++item) {
+    const int rows = std::min(level.scroll + level.shownRows, static_cast<int>(level.menu->items.size()));
+    for (int item = level.scroll; item < rows; ++item) {
         const MenuItem& entry = *level.menu->items[static_cast<size_t>(item)];
         RECT row = local(model.rowRect(index, Part::Item, item));
         const bool lit = item == level.highlight;
@@ -221,12 +222,14 @@ void showLevelsAsCells(const OpenMenu& open) {
             const bool more = level.scroll + level.shownRows < static_cast<int>(level.menu->items.size());
             block(model.rowRect(index, Part::ScrollDown), look.frameText, look.frame, middle + (more ? "v" : ""));
         }
-        for (int item = level.scroll; item < level.scroll + level.shownRows; ++item) {
+        const int rows = std::min(level.scroll + level.shownRows, static_cast<int>(level.menu->items.size()));
+        for (int item = level.scroll; item < rows; ++item) {
             const MenuItem& entry = *level.menu->items[static_cast<size_t>(item)];
             const bool lit = item == level.highlight;
             std::string line;
             if (entry.kind == MenuItem::Kind::Separator) {
-                line = " " + std::string(static_cast<size_t>(std::max(width - 2, 0)), '-');
+                line.assign(1, ' ');
+                line.append(static_cast<size_t>(std::max(width - 2, 0)), '-');
             } else {
                 line = (entry.kind == MenuItem::Kind::Command && entry.checked ? " *" : "  ") + entry.text;
                 std::string right = entry.kind == MenuItem::Kind::Submenu ? " >" : "  ";
@@ -403,18 +406,18 @@ void openAtPointer(Menu* menu, MenuScreen screen) {
 
 }  // namespace
 
-void presentMenu(Menu* menu) {
+void presentMenu(Menu* menu, bool mayOpen) {
     if (!menu) return;
     const MenuScreen screen = menuScreen();
     if (screen == MenuScreen::None) return;
-    if (openMenu && menu->flag == 0) {
+    if (openMenu && (menu->flag == 0 || !mayOpen)) {
         // Rebuilt after a toggle: the open menu shows the new state where it is.
         openMenu->model->rebuilt(menu);
         if (openMenu->model->levels().empty()) closePopupMenu();
         else syncWindows(*openMenu);
         return;
     }
-    if (menu->flag == 0) return;
+    if (menu->flag == 0 || !mayOpen) return;
     if (!registerPopupClass(GetModuleHandleA(nullptr))) return;
     closePopupMenu();
     openAtPointer(menu, screen);

@@ -16,10 +16,10 @@ namespace obsidel {
 
 // ShowMenu's presenter. A menu built for a right click (flag 1) opens at
 // the pointer, replacing one that is open; a menu rebuilt after a toggle
-// (flag 0) only refreshes an open menu in place (same place, same levels,
-// the new check marks) and opens nothing. On a display without a screen it
-// does nothing.
-void presentMenu(Menu* menu);
+// (flag 0), or one that may not open (`mayOpen` false), only refreshes an
+// open menu in place (same place, same levels, the new check marks). On a
+// display without a screen it does nothing.
+void presentMenu(Menu* menu, bool mayOpen);
 
 void closePopupMenu();
 bool popupMenuIsOpen();

@@ -75,26 +75,27 @@ void PopupMenuModel::place(int index) {
     Level& level = levels_[static_cast<size_t>(index)];
     const Metrics& m = metrics_;
     const int rows = itemCount(level);
-    const int width = std::min<int>(levelWidth(*level.menu), screen_.cx);
+    const int screenWidth = static_cast<int>(screen_.cx), screenHeight = static_cast<int>(screen_.cy);
+    const int width = std::min(levelWidth(*level.menu), screenWidth);
     int height = 2 * m.frame + m.rowHeight * (1 + rows);
-    level.scrolls = height > screen_.cy;
+    level.scrolls = height > screenHeight;
     level.shownRows = rows;
     if (level.scrolls) {
         // The title and two arrow strips take three rows.
-        level.shownRows = std::max(1, (screen_.cy - 2 * m.frame) / m.rowHeight - 3);
+        level.shownRows = std::max(1, (screenHeight - 2 * m.frame) / m.rowHeight - 3);
         height = 2 * m.frame + m.rowHeight * (3 + level.shownRows);
     }
     level.scroll = std::clamp(level.scroll, 0, std::max(0, rows - level.shownRows));
-    const int limitY = alignedDown(static_cast<int>(screen_.cy), m.alignY);
+    const int limitY = alignedDown(screenHeight, m.alignY);
     int x = 0, y = 0;
     if (index == 0) {
-        x = placedAlong(anchor_.x, anchor_.x - width, width, screen_.cx);
+        x = placedAlong(anchor_.x, anchor_.x - width, width, screenWidth);
         y = placedAlong(anchor_.y, anchor_.y - height, height, limitY);
     } else {
         const Level& parent = levels_[static_cast<size_t>(index) - 1];
         RECT row = rowRect(index - 1, Part::Item, parent.highlight);
         if (IsRectEmpty(&row)) row = RECT{parent.rect.left, parent.rect.top, parent.rect.right, parent.rect.top};
-        x = placedAlong(parent.rect.right, parent.rect.left - width, width, screen_.cx);
+        x = placedAlong(parent.rect.right, parent.rect.left - width, width, screenWidth);
         const int firstItemOffset = m.frame + m.rowHeight * (level.scrolls ? 2 : 1);
         y = placedAlong(row.top - firstItemOffset, row.bottom + m.frame - height, height, limitY);
     }
@@ -304,6 +305,7 @@ Outcome PopupMenuModel::pointerMoved(POINT at) {
     if (hit.part != Part::Item) return {};
     const Level& level = levels_[static_cast<size_t>(hit.level)];
     const MenuItem* entry = itemAt(level, hit.item);
+    if (!entry) return {};
     bool changed = false;
     const bool opensNext = hit.level + 1 < static_cast<int>(levels_.size()) && entry->kind == Kind::Submenu &&
                            levels_[static_cast<size_t>(hit.level) + 1].menu == entry->submenu;
@@ -353,6 +355,7 @@ Outcome PopupMenuModel::released(POINT at) {
     }
     if (hit.part != Part::Item || press.level < 0) return {};
     const MenuItem* entry = itemAt(level, hit.item);
+    if (!entry) return {};
     if (entry->kind == Kind::Submenu) {
         const bool open = hit.level + 1 < static_cast<int>(levels_.size()) &&
                           levels_[static_cast<size_t>(hit.level) + 1].menu == entry->submenu;

@@ -220,6 +220,10 @@ TEST_F(PopupMenuOnX11, ThePointerOpensASubmenuByRestingAndPicksByClicking) {
 
 TEST_F(PopupMenuOnX11, AToggleFromElsewhereRefreshesTheOpenMenuInPlace) {
     startHost();
+    // Reading the menu from a script pops nothing up.
+    ASSERT_EQ(host_->run({"--menu"}).status, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(menuLevels().empty()) << "--menu opened the pop-up";
     ASSERT_TRUE(openMenu());
     key(XK_Down);
     key(XK_Right);
@@ -238,6 +242,9 @@ TEST_F(PopupMenuOnX11, AToggleFromElsewhereRefreshesTheOpenMenuInPlace) {
         EXPECT_EQ(after[i].x, levels[i].x);
         EXPECT_EQ(after[i].y, levels[i].y);
     }
+    // Reading it leaves it as it stands.
+    ASSERT_EQ(host_->run({"--menu"}).status, 0);
+    EXPECT_EQ(menuLevels().size(), 2u);
     // The highlight stayed on Always On Top: Return toggles it back.
     key(XK_Return);
     EXPECT_TRUE(rcShows("Vumira.plugin.alwaysontop: true")) << host_->rc();

@@ -26,4 +26,9 @@ struct TextCellBlock {
 // where menuScreen() is TextCells.
 void showTextCells(const std::vector<TextCellBlock>& blocks);
 
+// While a pop-up is open, input anywhere on the screen comes to `window`'s
+// roads (capture and focus), so that a click elsewhere can close it; null
+// lets go. Where the system does this for a captured window, nothing.
+void holdInputFor(HWND window);
+
 }  // namespace obsidel

@@ -402,6 +402,7 @@ void openAtPointer(Menu* menu, MenuScreen screen) {
     }
     SetCapture(openMenu->windows.front());
     SetFocus(openMenu->windows.front());
+    holdInputFor(openMenu->windows.front());
 }
 
 }  // namespace
@@ -427,6 +428,7 @@ void closePopupMenu() {
     if (!openMenu || openMenu->closing) return;
     OpenMenu& open = *openMenu;
     open.closing = true;
+    holdInputFor(nullptr);
     if (!open.windows.empty() && GetCapture() == open.windows.front()) ReleaseCapture();
     for (auto window = open.windows.rbegin(); window != open.windows.rend(); ++window) DestroyWindow(*window);
     open.windows.clear();

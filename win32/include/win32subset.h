@@ -43,6 +43,15 @@ int Win32SubsetWaveInChoice(char* device, int size);
  * Returns 0, or -1 with a message on standard error. */
 int Win32SubsetWriteScreenPng(const char* path);
 
+/* For a pop-up such as a menu: while `window` (a shown top-level window)
+ * holds the grab, pointer and key events anywhere on the screen come to
+ * this process, not only those on its own windows; they then take the
+ * usual roads (the capture window, the focus window). NULL, or a grab by
+ * another window, releases it; so does the window's end. Displays whose
+ * input is all the process's anyway (term, headless) need no grab.
+ * Returns 0, or -1 when `window` is not a shown top-level window. */
+int Win32SubsetGrabInput(HWND window);
+
 /* Text over the term display's picture, for what pixels two to a cell
  * cannot show (menus, boxes): blocks of character cells, each filled with
  * blanks in `backColor`, its text drawn from the block's top-left cell in

@@ -1,4 +1,5 @@
-// The Linux subset's displays: x11 shows pixels, term text cells, headless nothing.
+// The Linux subset's displays: x11 shows pixels, term text cells, headless
+// nothing; a pop-up grabs the input through the subset.
 #include "menu_screen.h"
 
 #include <win32subset.h>
@@ -22,5 +23,7 @@ void showTextCells(const std::vector<TextCellBlock>& blocks) {
                                            block.background, block.lines.c_str()});
     Win32SubsetSetTextOverlay(out.data(), static_cast<int>(out.size()));
 }
+
+void holdInputFor(HWND window) { Win32SubsetGrabInput(window); }
 
 }  // namespace obsidel

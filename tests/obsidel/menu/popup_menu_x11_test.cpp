@@ -251,19 +251,31 @@ TEST_F(PopupMenuOnX11, AToggleFromElsewhereRefreshesTheOpenMenuInPlace) {
 }
 
 TEST_F(PopupMenuOnX11, AClickOutsideClosesTheMenuAndSendsNothing) {
-    startHost();
-    const std::string rcBefore = host_->rc();
-    ASSERT_TRUE(openMenu());
-    key(XK_Down);
-    key(XK_Right);
-    ASSERT_TRUE(waitFor([&] { return menuLevels().size() == 2; }));
-    // On the plug-in's window, left of where the menu opened.
-    moveTo(plugin_.x + 2, plugin_.y + 2);
-    click(Button1);
-    EXPECT_TRUE(waitFor([&] { return menuLevels().empty(); })) << "the menu stays open";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(host_->rc(), rcBefore);
-    EXPECT_EQ(host_->log().find("VumiraPlugin ->"), std::string::npos) << host_->log();
+    struct Case {
+        const char* what;
+        int x, y;  // from the plug-in window's corner
+    };
+    // The menu opens at the middle of the plug-in's window.
+    const Case cases[] = {
+        {"on the plug-in's window, left of the menu", 2, 2},
+        {"on the empty screen, away from every window of the host", 900, 600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        startHost();
+        const std::string rcBefore = host_->rc();
+        ASSERT_TRUE(openMenu());
+        key(XK_Down);
+        key(XK_Right);
+        ASSERT_TRUE(waitFor([&] { return menuLevels().size() == 2; }));
+        moveTo(plugin_.x + c.x, plugin_.y + c.y);
+        click(Button1);
+        EXPECT_TRUE(waitFor([&] { return menuLevels().empty(); })) << "the menu stays open";
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(host_->rc(), rcBefore);
+        EXPECT_EQ(host_->log().find("VumiraPlugin ->"), std::string::npos) << host_->log();
+        host_.reset();
+    }
 }
 
 }  // namespace

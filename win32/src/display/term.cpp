@@ -389,6 +389,7 @@ const Backend termBackend = {
     titleTermWindow,
     presentTermWindow,
     pumpTermEvents,
+    nullptr,  // grabInput: every key and click in the terminal comes here anyway
 };
 
 }  // namespace subset::display

@@ -238,6 +238,7 @@ void pumpX11Events() {
         // Events are the user-interface thread's: it owns the windows.
         if (s.userInterfaceKnown && std::this_thread::get_id() != s.userInterfaceThread) return;
         if (!s.lost) {
+            retryGrabLocked(s);
             XEvent event;
             while (!connectionBroken && XPending(s.display) > 0) {
                 XNextEvent(s.display, &event);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host_window.h"
-#include "menu_screen.h"
+#include "popup_screen.h"
 #include "popup_menu_model.h"
 #include "style.h"
 
@@ -26,7 +26,7 @@ constexpr UINT kStripMs = 60;   // between rows while the pointer rests on an ar
 
 struct OpenMenu {
     std::unique_ptr<PopupMenuModel> model;
-    MenuScreen screen = MenuScreen::None;
+    PopupScreen screen = PopupScreen::None;
     MenuLook look;
     std::vector<HWND> windows;  // one per level; the first holds capture and focus
     HFONT font = nullptr;
@@ -240,7 +240,7 @@ void showLevelsAsCells(const OpenMenu& open) {
                   lit ? look.hilite : look.frame, line);
         }
     }
-    showTextCells(blocks);
+    showTextCells(TextLayer::Menu, blocks);
 }
 
 // ---- the windows ----------------------------------------------------------
@@ -283,7 +283,7 @@ void syncWindows(OpenMenu& open) {
         }
         InvalidateRect(open.windows[index], nullptr, FALSE);
     }
-    if (open.screen == MenuScreen::TextCells) showLevelsAsCells(open);
+    if (open.screen == PopupScreen::TextCells) showLevelsAsCells(open);
 }
 
 POINT screenPoint(HWND window, LPARAM lParam) {
@@ -327,7 +327,7 @@ LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         HDC dc = BeginPaint(window, &paint);
         const auto index = std::find(open.windows.begin(), open.windows.end(), window) - open.windows.begin();
         if (index < static_cast<long>(model.levels().size())) {
-            if (open.screen == MenuScreen::TextCells) {
+            if (open.screen == PopupScreen::TextCells) {
                 // The cells laid over the picture show the menu; the window only keeps its place.
                 RECT client;
                 GetClientRect(window, &client);
@@ -367,20 +367,22 @@ LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: act(model.key(static_cast<WORD>(wParam))); return 0;
     case WM_CAPTURECHANGED:
-        // Another window took the pointer (a drag began, say): the menu gives way.
+    case WM_KILLFOCUS:
+        // Another window took the pointer (a drag began, say) or the keys (a
+        // click in another program): the menu gives way.
         if (!open.closing && window == open.windows.front()) closePopupMenu();
         return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
-void openAtPointer(Menu* menu, MenuScreen screen) {
+void openAtPointer(Menu* menu, PopupScreen screen) {
     auto open = std::make_unique<OpenMenu>();
     open->screen = screen;
     open->look = menuLook();
     open->activeBefore = GetActiveWindow();
     popup::Metrics metrics;
-    if (screen == MenuScreen::Pixels) {
+    if (screen == PopupScreen::Pixels) {
         open->font = CreateFontA(-open->look.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                  open->look.font.c_str());
@@ -409,8 +411,8 @@ void openAtPointer(Menu* menu, MenuScreen screen) {
 
 void presentMenu(Menu* menu, bool mayOpen) {
     if (!menu) return;
-    const MenuScreen screen = menuScreen();
-    if (screen == MenuScreen::None) return;
+    const PopupScreen screen = popupScreen();
+    if (screen == PopupScreen::None) return;
     if (openMenu && (menu->flag == 0 || !mayOpen)) {
         // Rebuilt after a toggle: the open menu shows the new state where it is.
         openMenu->model->rebuilt(menu);
@@ -432,7 +434,7 @@ void closePopupMenu() {
     if (!open.windows.empty() && GetCapture() == open.windows.front()) ReleaseCapture();
     for (auto window = open.windows.rbegin(); window != open.windows.rend(); ++window) DestroyWindow(*window);
     open.windows.clear();
-    if (open.screen == MenuScreen::TextCells) showTextCells({});
+    if (open.screen == PopupScreen::TextCells) showTextCells(TextLayer::Menu, {});
     if (open.activeBefore && IsWindow(open.activeBefore)) SetForegroundWindow(open.activeBefore);
     if (open.measuring) DeleteDC(open.measuring);
     if (open.font) DeleteObject(open.font);

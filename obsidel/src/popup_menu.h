@@ -6,8 +6,8 @@
 //
 // A pick closes the menu first, then broadcasts the item's command text to
 // the registered windows (10901), as `obsidel --pick` does. A click outside
-// every level, Escape on the first level, or the loss of the pointer to
-// another window closes it and sends nothing.
+// every level, Escape or Left on the first level, or the loss of the
+// pointer or the keys to another window closes it and sends nothing.
 #pragma once
 
 #include "menu_tree.h"

@@ -441,6 +441,4 @@ void closePopupMenu() {
     openMenu.reset();
 }
 
-bool popupMenuIsOpen() { return openMenu != nullptr; }
-
 }  // namespace obsidel

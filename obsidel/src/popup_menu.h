@@ -22,6 +22,5 @@ namespace obsidel {
 void presentMenu(Menu* menu, bool mayOpen);
 
 void closePopupMenu();
-bool popupMenuIsOpen();
 
 }  // namespace obsidel

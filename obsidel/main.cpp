@@ -15,6 +15,7 @@
 #include "menu_tree.h"
 #include "platform.h"
 #include "plugin_loader.h"
+#include "popup_menu.h"
 #include "slit.h"
 #include "style.h"
 
@@ -35,6 +36,7 @@ int runHost(const obsidel::Options& options) {
         return 1;
     }
     obsidel::handleSignals(host);
+    obsidel::setMenuPresenter(obsidel::presentMenu);
 
     HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;
     if (options.slit && !slit) std::fprintf(stderr, "obsidel: cannot create the slit; plug-ins start outside it\n");
@@ -66,6 +68,7 @@ int runHost(const obsidel::Options& options) {
     }
     const int status = message.message == WM_QUIT ? static_cast<int>(message.wParam) : 1;
 
+    obsidel::closePopupMenu();
     obsidel::stopCommandChannel();
     obsidel::stopLiveReload();
     obsidel::unloadPlugins();

@@ -12,6 +12,8 @@ std::map<std::string, std::unique_ptr<Menu>> menusById;
 std::vector<std::unique_ptr<Menu>> menusWithoutId;
 Menu* lastShown = nullptr;
 std::uint64_t showCount = 0;
+MenuPresenter presenter = nullptr;
+int readings = 0;
 
 std::string copied(LPCSTR text) { return text ? std::string(text) : std::string(); }
 
@@ -33,6 +35,10 @@ bool reaches(const Menu* menu, const Menu* target) {
 
 Menu* shownMenu() { return lastShown; }
 std::uint64_t menuShowCount() { return showCount; }
+void setMenuPresenter(MenuPresenter shower) { presenter = shower; }
+
+MenuReading::MenuReading() { ++readings; }
+MenuReading::~MenuReading() { --readings; }
 
 void clearMenus() {
     lastShown = nullptr;
@@ -111,4 +117,5 @@ extern "C" void ShowMenu(Menu* menu) {
     if (!menu) return;
     obsidel::lastShown = menu;
     ++obsidel::showCount;
+    if (obsidel::presenter) obsidel::presenter(menu, obsidel::readings == 0);
 }

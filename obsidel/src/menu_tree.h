@@ -40,6 +40,23 @@ namespace obsidel {
 Menu* shownMenu();
 std::uint64_t menuShowCount();
 
+// Who shows a menu handed to ShowMenu on the screen; without one (tests,
+// before the host starts) the menu is only recorded. `mayOpen` is false
+// while a MenuReading lives.
+using MenuPresenter = void (*)(Menu* menu, bool mayOpen);
+void setMenuPresenter(MenuPresenter presenter);
+
+// While one lives, the menus that plug-ins show are built to be read (the
+// host's --menu and --pick): recorded, followed by an open pop-up, but no
+// pop-up opens for them.
+class MenuReading {
+public:
+    MenuReading();
+    ~MenuReading();
+    MenuReading(const MenuReading&) = delete;
+    MenuReading& operator=(const MenuReading&) = delete;
+};
+
 // Forgets every menu (the host's exit; tests).
 void clearMenus();
 

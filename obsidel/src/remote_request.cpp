@@ -33,6 +33,7 @@ const Menu* openPluginMenu(std::string& error) {
         return nullptr;
     }
     auto before = menuShowCount();
+    const MenuReading reading;  // built to be read, not to pop up
     SendMessageA(windows.front(), WM_RBUTTONUP, 0, 0);
     if (menuShowCount() == before || !shownMenu()) {
         error = "the plug-in window showed no menu on a right click";

@@ -44,6 +44,11 @@ constexpr StyleEntry kBuiltInStyle[] = {
     {"menu.hilite.textColor", "#ffffff"},
     {"menu.title.color", "#1b2129"},
     {"menu.title.textColor", "#8fd3ff"},
+    {"menu.font", "DejaVu Sans"},
+    {"menu.fontHeight", "13"},
+    {"menu.borderWidth", "1"},
+    {"menu.borderColor", "#7a8899"},
+    {"menu.bevelWidth", "1"},
 };
 
 // Frame widths beyond this are taken as this: a style is a look, and a

@@ -26,6 +26,20 @@ struct HostStyle {
 // The style in force: the built-in style until a file is loaded.
 const HostStyle& currentStyle();
 
+// The pop-up menu's look: the menu.* keys of the current style (see the
+// README's style table), each missing or unreadable one taken from the
+// built-in style.
+struct MenuLook {
+    COLORREF frame = 0, frameText = 0;  // the items
+    COLORREF hilite = 0, hiliteText = 0;  // the highlighted item
+    COLORREF title = 0, titleText = 0;  // each level's title row
+    COLORREF border = 0;
+    int borderWidth = 0, bevelWidth = 0;  // 0 to 20
+    std::string font;
+    int fontHeight = 13;  // pixels, 6 to 64
+};
+MenuLook menuLook();
+
 // Reads a style file and makes it the current style; keys missing from the
 // file take the built-in style's values. Returns false, with a message on
 // standard error, when the file cannot be read; the current style is kept.

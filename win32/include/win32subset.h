@@ -43,6 +43,33 @@ int Win32SubsetWaveInChoice(char* device, int size);
  * Returns 0, or -1 with a message on standard error. */
 int Win32SubsetWriteScreenPng(const char* path);
 
+/* For a pop-up such as a menu: while `window` (a shown top-level window)
+ * holds the grab, pointer and key events anywhere on the screen come to
+ * this process, not only those on its own windows; they then take the
+ * usual roads (the capture window, the focus window). NULL, or a grab by
+ * another window, releases it; so does the window's end. Displays whose
+ * input is all the process's anyway (term, headless) need no grab.
+ * Returns 0, or -1 when `window` is not a shown top-level window. */
+int Win32SubsetGrabInput(HWND window);
+
+/* Text over the term display's picture, for what pixels two to a cell
+ * cannot show (menus, boxes): blocks of character cells, each filled with
+ * blanks in `backColor`, its text drawn from the block's top-left cell in
+ * `textColor`, a line feed starting the next row, each line cut at the
+ * block's width and the text at its last row. Cells count from 0; a block
+ * may reach beyond the screen, and what does is cut off. Later blocks lie
+ * over earlier ones. Each call replaces the blocks shown before (a count of
+ * 0 removes them) and copies the texts; the terminal shows them from its
+ * next frame. Printable ASCII only: other bytes show as '?'. Returns 0, or
+ * -1 when the display in use has no text cells (then nothing is kept). */
+typedef struct Win32SubsetTextBlock {
+    int column, row;     /* the top-left cell */
+    int columns, rows;   /* the block's size in cells */
+    COLORREF textColor, backColor;
+    const char* text;    /* may be NULL: blanks only */
+} Win32SubsetTextBlock;
+int Win32SubsetSetTextOverlay(const Win32SubsetTextBlock* blocks, int count);
+
 /* Message boxes shown so far in this process (each also printed to
  * standard error when no display shows them). */
 int Win32SubsetMessageBoxCount(void);

@@ -99,6 +99,11 @@ struct Backend {
 
     // Optional (may be null): reads pending events on the user-interface thread.
     void (*pumpEvents)(void);
+    // Optional (may be null): while `grab` holds, pointer and key events
+    // anywhere on the screen come to this process, as a pop-up menu needs;
+    // the pointer's at their screen coordinates. Released with `grab` false
+    // (`native` then the window that held it), and when the window ends.
+    void (*grabInput)(void* native, bool grab);
 };
 
 // The back ends in this build.

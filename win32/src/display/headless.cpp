@@ -88,6 +88,7 @@ const Backend headlessBackend = {
     titleHeadlessWindow,
     nullptr,  // present: nothing is shown
     nullptr,  // pumpEvents: input comes only from SendInput
+    nullptr,  // grabInput: no input but SendInput's to grab
 };
 
 }  // namespace subset::display

@@ -2,8 +2,8 @@
 // half-block characters, for a machine without a graphical display.
 //
 // Provides (inside the subset): subset::display::termBackend, named "term".
-// The cells and their bytes are term_cells.cpp's, the input's meaning
-// term_input.cpp's, taking and giving back the terminal term_terminal.cpp's;
+// The cells and their bytes are term_cells.cpp's, the text laid over them
+// term_overlay.cpp's, the input's meaning term_input.cpp's, taking and giving back the terminal term_terminal.cpp's;
 // here are the frames' timing, the watcher thread and the table.
 //
 // Promises:
@@ -23,8 +23,8 @@
 //    mapped to the upper pixel of the cell, so a click reaches the window
 //    drawn there; the shift, meta and control bits of a mouse report hold
 //    Shift, Alt and Control. Letters, digits, space, Return, Tab, Backspace,
-//    Escape and the arrows are key presses. "q" asks the user-interface
-//    thread's loop to quit (WM_QUIT). Ctrl+C keeps raising SIGINT, which the
+//    Escape, the arrows, Home, End, Page Up and Page Down are key presses.
+//    "q" asks the user-interface thread's loop to quit (WM_QUIT). Ctrl+C keeps raising SIGINT, which the
 //    program's own interrupt handling answers; Ctrl+Z is off while drawing
 //    (a stopped program would leave the terminal raw).
 //  - Standard error, when it writes to this terminal, is held while drawing
@@ -54,6 +54,7 @@
 #include "display/backend.h"
 #include "display/term_cells.h"
 #include "display/term_input.h"
+#include "display/term_overlay.h"
 #include "display/term_terminal.h"
 
 namespace subset::display {
@@ -138,6 +139,7 @@ void drawIfDue() {
     }
     Surface screen = sink->composeScreen();
     std::vector<Cell> cells = term::screenCells(screen, columns, rows, status);
+    term::layOverlay(cells, columns, rows);
     std::lock_guard<std::mutex> lock(t.mutex);
     if (!t.open) return;
     std::string out;
@@ -291,6 +293,7 @@ bool openTerm(const char*, bool chosen, const Sink& sink) {
     if (pipe2(t.pokePipe, O_CLOEXEC | O_NONBLOCK) != 0) t.pokePipe[0] = t.pokePipe[1] = -1;
     t.open = true;
     t.watcher = std::thread(watchTerminal);
+    term::setOverlayListener(screenChanged);
     return true;
 }
 
@@ -300,6 +303,7 @@ void closeTerm() {
     {
         std::lock_guard<std::mutex> lock(t.mutex);
         if (!t.open) return;
+        term::setOverlayListener(nullptr);
         t.open = false;
         t.stopping = true;
         poke(t);
@@ -385,6 +389,7 @@ const Backend termBackend = {
     titleTermWindow,
     presentTermWindow,
     pumpTermEvents,
+    nullptr,  // grabInput: every key and click in the terminal comes here anyway
 };
 
 }  // namespace subset::display

@@ -107,10 +107,20 @@ size_t parseInput(std::string_view bytes, SIZE screen, HeldModifiers& held, std:
         if (kind == '[' && !body.empty() && body[0] == '<' && (final == 'M' || final == 'm') &&
             std::sscanf(body.c_str() + 1, "%d;%d;%d", &code, &column, &row) == 3) {
             takeMouse(held, screen, code, column, row, final == 'm', events);
-        } else if (body.empty() || body == "1") {
-            static const char arrows[] = "ABCD";
-            static const WORD keys[] = {VK_UP, VK_DOWN, VK_RIGHT, VK_LEFT};
-            if (const char* found = std::strchr(arrows, final); found && *found) keyPress(events, keys[found - arrows]);
+        } else if ((body.empty() || body == "1") && final != '~') {
+            static const char finals[] = "ABCDHF";
+            static const WORD keys[] = {VK_UP, VK_DOWN, VK_RIGHT, VK_LEFT, VK_HOME, VK_END};
+            if (const char* found = std::strchr(finals, final); found && *found) keyPress(events, keys[found - finals]);
+        } else if (kind == '[' && final == '~') {
+            // The editing keys by number, as xterm and the Linux console send them.
+            struct Numbered {
+                const char* number;
+                WORD key;
+            };
+            static const Numbered numbered[] = {{"1", VK_HOME}, {"7", VK_HOME}, {"4", VK_END},
+                                                {"8", VK_END},  {"5", VK_PRIOR}, {"6", VK_NEXT}};
+            for (const Numbered& entry : numbered)
+                if (body == entry.number) keyPress(events, entry.key);
         }
         i = end + 1;
     }

@@ -62,8 +62,10 @@ struct HeldModifiers {
 //    wheel (button 0 away from the user, +WHEEL_DELTA; 1 towards, -WHEEL_DELTA;
 //    sideways and releases ignored). A change of a modifier bit comes first,
 //    as a key event, even for a report that moves nothing.
-//  - "ESC [ A/B/C/D" and "ESC O A/B/C/D" (also with parameter 1) are the
-//    arrows up, down, right, left; other escape sequences are dropped whole.
+//  - "ESC [ A/B/C/D/H/F" and "ESC O A/B/C/D/H/F" (also with parameter 1)
+//    are the arrows up, down, right, left, Home and End; "ESC [ 1 ~" and
+//    "ESC [ 7 ~" Home, "ESC [ 4 ~" and "ESC [ 8 ~" End, "ESC [ 5 ~" Page Up
+//    and "ESC [ 6 ~" Page Down; other escape sequences are dropped whole.
 //  - Escape alone (last byte, or not followed by '[' or 'O') is Escape.
 //  - "q" is Quit; a-z and A-Z are the letter keys A-Z, 0-9 the digit keys;
 //    space, Return (CR or LF), Tab and Backspace (DEL or BS) their keys.

@@ -6,7 +6,8 @@
 // number N means ":N"; none means $DISPLAY). The table's calls live by
 // concern: the connection (x11_connection.cpp), the windows and their
 // properties (x11_windows.cpp), what they show (x11_presentation.cpp), the
-// events (x11_events.cpp) and the watcher thread (x11_watcher.cpp).
+// events (x11_events.cpp), the input grab (x11_grab.cpp) and the watcher
+// thread (x11_watcher.cpp).
 //
 // Promises:
 //  - Every top-level window is an ordinary X window (not override-redirect,
@@ -39,6 +40,11 @@
 //    which would blend a motion-blurred picture twice); a window that has
 //    presented nothing yet is invalidated instead (the sink's
 //    windowExposed).
+//  - A grab (for a pop-up) is an active pointer and keyboard grab on the
+//    window, reporting events on the process's own windows to them as
+//    usual and all others to the grab window; asked for while the window is
+//    not viewable yet (a window manager maps it a moment later), it is tried
+//    again at each pumpEvents until it holds or is released.
 //  - Events are read in pumpEvents on the thread that makes the windows
 //    (the user-interface thread); a watcher thread only waits for the
 //    connection to become readable and wakes the message loops.
@@ -66,6 +72,7 @@ const Backend x11Backend = {
     titleX11Window,
     presentX11Window,
     pumpX11Events,
+    grabX11Input,
 };
 
 }  // namespace subset::display

@@ -38,8 +38,8 @@ WORD virtualKeyOf(KeySym symbol) {
         {XK_Shift_L, VK_SHIFT},    {XK_Shift_R, VK_SHIFT},    {XK_Control_L, VK_CONTROL}, {XK_Control_R, VK_CONTROL},
         {XK_Return, VK_RETURN},    {XK_KP_Enter, VK_RETURN},  {XK_Escape, VK_ESCAPE},  {XK_Tab, VK_TAB},
         {XK_BackSpace, VK_BACK},   {XK_space, VK_SPACE},      {XK_Left, VK_LEFT},      {XK_Right, VK_RIGHT},
-        {XK_Up, VK_UP},            {XK_Down, VK_DOWN},        {XK_Delete, VK_DELETE},  {XK_Home, 0x24},
-        {XK_End, 0x23},            {XK_Prior, 0x21},          {XK_Next, 0x22},         {XK_Insert, 0x2D},
+        {XK_Up, VK_UP},            {XK_Down, VK_DOWN},        {XK_Delete, VK_DELETE},  {XK_Home, VK_HOME},
+        {XK_End, VK_END},            {XK_Prior, VK_PRIOR},          {XK_Next, VK_NEXT},         {XK_Insert, 0x2D},
     };
     for (const Pair& pair : table)
         if (pair.symbol == symbol) return pair.key;
@@ -238,6 +238,7 @@ void pumpX11Events() {
         // Events are the user-interface thread's: it owns the windows.
         if (s.userInterfaceKnown && std::this_thread::get_id() != s.userInterfaceThread) return;
         if (!s.lost) {
+            retryGrabLocked(s);
             XEvent event;
             while (!connectionBroken && XPending(s.display) > 0) {
                 XNextEvent(s.display, &event);

@@ -117,6 +117,11 @@ struct X11State {
     std::unordered_map<::Window, NativeWindow*> windows;
     std::vector<NativeWindow*> stacking;  // top first, as last applied
 
+    // The window holding the pointer and keyboard grab (x11_grab.cpp), 0 for
+    // none; pending while the server refused it (the window not viewable yet).
+    ::Window grabbed = 0;
+    bool grabPending = false;
+
     // Modifier keys as last told to the subset.
     bool altDown = false, shiftDown = false, controlDown = false;
 
@@ -165,6 +170,11 @@ void resizePicture(NativeWindow& w, int width, int height);
 void putPicture(X11State& s, NativeWindow& w, const RECT& area);
 // Brings the bounding shape in line with the layered attributes and picture.
 void applyShape(X11State& s, NativeWindow& w);
+
+// The input grab for pop-ups (x11_grab.cpp).
+void grabX11Input(void* native, bool grab);
+// Tries a grab that the server refused before again. Lock held.
+void retryGrabLocked(X11State& s);
 
 // Events (x11_events.cpp): read and answered on the user-interface thread.
 void pumpX11Events();

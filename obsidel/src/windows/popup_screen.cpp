@@ -1,0 +1,15 @@
+// Windows always has a screen of pixels.
+#include "popup_screen.h"
+
+namespace obsidel {
+
+PopupScreen popupScreen() { return PopupScreen::Pixels; }
+
+// Never called here: there are no text cells on Windows.
+void showTextCells(TextLayer, const std::vector<TextCellBlock>&) {}
+
+// Not needed: a click in another program takes the focus from the pop-up,
+// which then closes.
+void holdInputFor(HWND) {}
+
+}  // namespace obsidel

@@ -43,6 +43,12 @@ int Win32SubsetWaveInChoice(char* device, int size);
  * Returns 0, or -1 with a message on standard error. */
 int Win32SubsetWriteScreenPng(const char* path);
 
+/* Keeps a top-level window on every desktop (TRUE) or on its own (FALSE,
+ * as every window starts). The x11 display says so to the window manager
+ * (_NET_WM_STATE_STICKY); the other displays have one desktop. FALSE when
+ * the window does not exist. */
+BOOL Win32SubsetSetSticky(HWND window, BOOL sticky);
+
 /* Message boxes shown so far in this process (each also printed to
  * standard error when no display shows them). */
 int Win32SubsetMessageBoxCount(void);

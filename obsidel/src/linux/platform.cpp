@@ -40,6 +40,8 @@ char pathSeparator() { return '/'; }
 
 const char* defaultModuleName() { return "vumira.so"; }
 
+void keepOnEveryDesktop(HWND window, bool sticky) { Win32SubsetSetSticky(window, sticky ? TRUE : FALSE); }
+
 namespace {
 
 std::string variable(const char* name) {

@@ -99,6 +99,9 @@ struct Backend {
 
     // Optional (may be null): reads pending events on the user-interface thread.
     void (*pumpEvents)(void);
+    // Optional (may be null): the window stays on every desktop or only on
+    // its own. A new window is on its own desktop.
+    void (*setSticky)(void* native, bool sticky);
 };
 
 // The back ends in this build.

@@ -88,6 +88,7 @@ const Backend headlessBackend = {
     titleHeadlessWindow,
     nullptr,  // present: nothing is shown
     nullptr,  // pumpEvents: input comes only from SendInput
+    nullptr,  // setSticky: there are no desktops
 };
 
 }  // namespace subset::display

@@ -385,6 +385,7 @@ const Backend termBackend = {
     titleTermWindow,
     presentTermWindow,
     pumpTermEvents,
+    nullptr,  // setSticky: the terminal is one desktop
 };
 
 }  // namespace subset::display

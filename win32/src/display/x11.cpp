@@ -66,6 +66,7 @@ const Backend x11Backend = {
     titleX11Window,
     presentX11Window,
     pumpX11Events,
+    stickX11Window,
 };
 
 }  // namespace subset::display

@@ -24,6 +24,7 @@ int runHost(const obsidel::Options& options) {
     if (!options.home.empty()) obsidel::setHomeFolder(options.home);
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
     if (!obsidel::selectBackEnds(options.display, options.waveIn)) return 1;
+    obsidel::showMessageBoxesAsWindows();
     if (!obsidel::loadStartupStyle(options.style)) return 1;
 
     obsidel::watchFile(obsidel::currentStyle().path, obsidel::WatchedKind::Style);

@@ -49,6 +49,16 @@ int Win32SubsetWriteScreenPng(const char* path);
  * the window does not exist. */
 BOOL Win32SubsetSetSticky(HWND window, BOOL sticky);
 
+/* Showing message boxes: the subset has no look of its own for them, so a
+ * program that has one installs a presenter (NULL removes it). MessageBoxA
+ * logs the box, then calls the presenter on its own thread with the same
+ * arguments (caption never NULL) and returns its answer (IDOK, ...); the
+ * presenter may run a message loop until the box is answered. An answer of
+ * 0 means "not shown": the box is then answered with its first button at
+ * once, as when no presenter is installed. */
+typedef int (*Win32SubsetMessageBoxPresenter)(HWND owner, const char* text, const char* caption, UINT type);
+void Win32SubsetSetMessageBoxPresenter(Win32SubsetMessageBoxPresenter presenter);
+
 /* Message boxes shown so far in this process (each also printed to
  * standard error when no display shows them). */
 int Win32SubsetMessageBoxCount(void);

@@ -103,6 +103,8 @@ bool selectBackEnds(const std::string& display, const std::string& waveIn) {
     return true;
 }
 
+bool displayShowsWindows() { return std::strcmp(Win32SubsetDisplayName(), "headless") != 0; }
+
 bool writeScreenSnapshot(const std::string& path) { return Win32SubsetWriteScreenPng(path.c_str()) == 0; }
 
 namespace {

@@ -27,6 +27,10 @@ char pathSeparator() { return '\\'; }
 
 const char* defaultModuleName() { return "vumira.dll"; }
 
+bool displayShowsWindows() { return true; }
+
+void showMessageBoxesAsWindows() {}
+
 // Windows keeps desktops for the user, not for programs: the host keeps its
 // record and nothing else changes.
 void keepOnEveryDesktop(HWND, bool) {}

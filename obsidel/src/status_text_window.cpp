@@ -61,7 +61,7 @@ HWND statusWindowFor(HWND owner) {
         return RegisterClassA(&windowClass) != 0;
     }();
     if (!registered) return nullptr;
-    statusWindow = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kStatusClass, "", WS_POPUP,
+    statusWindow = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kStatusClass, "Obsidel status text", WS_POPUP,
                                    0, 0, 1, 1, owner, nullptr, instance, nullptr);
     return statusWindow;
 }

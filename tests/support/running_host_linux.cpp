@@ -1,5 +1,6 @@
 // The running host on Linux: the obsidel program built beside the tests,
-// started with posix_spawn on the headless display with a tone to record,
+// started with posix_spawn on the headless display (unless the setup names
+// another) with a tone to record,
 // in an environment without the variables that choose folders, displays
 // and devices; its command channel is a Unix socket in the runtime folder.
 #include <fcntl.h>
@@ -97,7 +98,7 @@ RunningHost::RunningHost(const HostSetup& setup) : setup_(setup), process_(std::
     process_->variables["TMPDIR"] = temporary();
     process_->variables["VISUAL"] = "true";
 
-    std::vector<std::string> arguments{"--home", home(), "--display", "headless", "--wave-in", "tone:440"};
+    std::vector<std::string> arguments{"--home", home(), "--display", setup.display, "--wave-in", "tone:440"};
     if (setup.slit) arguments.push_back("--slit");
     arguments.insert(arguments.end(), setup.arguments.begin(), setup.arguments.end());
     arguments.push_back(module());

@@ -1,4 +1,4 @@
-// A private X server for tests: Xvfb on a display number that it finds free
+// A private X server for tests: Xvfb on a display number it finds free
 // itself, so that tests running side by side never race for one.
 #pragma once
 

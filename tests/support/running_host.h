@@ -30,7 +30,7 @@ struct HostSetup {
     // Linux: give $XDG_RUNTIME_DIR; else only $TMPDIR, where the channel
     // falls back to a private folder.
     bool runtimeFolder = true;
-    // Linux: the display the host shows its windows on ("x11::N", say).
+    // Linux: the display the host draws on (--display).
     std::string display = "headless";
     // More host arguments, after the display and recording choices and before the module.
     std::vector<std::string> arguments;

@@ -1,8 +1,7 @@
 // The running host on Linux: the obsidel program built beside the tests,
 // started with posix_spawn on the headless display (unless the setup names
-// another) with a tone to record,
-// in an environment without the variables that choose folders, displays
-// and devices; its command channel is a Unix socket in the runtime folder.
+// another) with a tone to record, in an environment without the variables
+// that choose folders, displays and devices; its command channel is a Unix socket in the runtime folder.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>

@@ -140,7 +140,7 @@ SIZE layOut(Box& box) {
     const int iconWidth = (box.type & 0xF0) ? kIconSize + kPadding : 0;
     const int bodyHeight = std::max<int>(box.textSize.cy, (box.type & 0xF0) ? kIconSize : 0);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    int width = std::max({kMinimumWidth, 2 * kPadding + iconWidth + box.textSize.cx,
+    int width = std::max({kMinimumWidth, 2 * kPadding + iconWidth + static_cast<int>(box.textSize.cx),
                           static_cast<int>(captionSize.cx) + 2 * kPadding});
     width = std::min(width, std::max(kMinimumWidth, screenWidth - 2 * kPadding));
     const int height = 1 + box.titleHeight + kPadding + bodyHeight + kPadding + box.buttonHeight + kPadding + 1;

@@ -79,11 +79,11 @@ SIZE textSize(const std::string& text) {
     return size;
 }
 
-POINT placeNear(HWND near, SIZE size) {
+POINT placeNear(HWND anchor, SIZE size) {
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
     POINT at{(screenWidth - size.cx) / 2, screenHeight - size.cy - 2 * kGap};
     RECT beside{};
-    if (near && IsWindowVisible(near) && GetWindowRect(near, &beside)) {
+    if (anchor && IsWindowVisible(anchor) && GetWindowRect(anchor, &beside)) {
         at.x = beside.left;
         at.y = beside.bottom + kGap;
         if (at.y + size.cy > screenHeight) at.y = beside.top - kGap - size.cy;
@@ -95,14 +95,14 @@ POINT placeNear(HWND near, SIZE size) {
 
 }  // namespace
 
-void showStatusText(HWND owner, HWND near, const char* text) {
+void showStatusText(HWND owner, HWND anchor, const char* text) {
     HWND window = statusWindowFor(owner);
     if (!window) return;
     statusText = text ? text : "";
     SIZE size = textSize(statusText);
     size.cx += 2 * kPaddingX;
     size.cy += 2 * kPaddingY;
-    const POINT at = placeNear(near, size);
+    const POINT at = placeNear(anchor, size);
     SetWindowPos(window, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     InvalidateRect(window, nullptr, FALSE);
     SetTimer(window, kHideTimer, kStatusTextMs, nullptr);

@@ -9,12 +9,12 @@ namespace obsidel {
 // How long a status text stays, in milliseconds.
 constexpr UINT kStatusTextMs = 2000;
 
-// Shows `text` for kStatusTextMs just below `near` (above it when there is
-// no room below; at the bottom of the screen when `near` is null or
+// Shows `text` for kStatusTextMs just below `anchor` (above it when there is
+// no room below; at the bottom of the screen when `anchor` is null or
 // hidden), top-most and without taking the focus. A newer text replaces the
 // one shown and starts the time again. The window is owned by `owner`,
 // which destroys it with itself.
-void showStatusText(HWND owner, HWND near, const char* text);
+void showStatusText(HWND owner, HWND anchor, const char* text);
 
 // The status window while it shows a text, else null.
 HWND shownStatusText();

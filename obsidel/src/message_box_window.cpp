@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "own_windows.h"
 #include "style_boxes.h"
 
 namespace obsidel {
@@ -115,18 +116,6 @@ LRESULT CALLBACK boxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-bool registerBoxClass(HINSTANCE instance) {
-    static const bool registered = [instance] {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = boxProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        windowClass.lpszClassName = kBoxClass;
-        return RegisterClassA(&windowClass) != 0;
-    }();
-    return registered;
-}
-
 // The box's size from its texts, and the OK button's place in it.
 SIZE layOut(Box& box) {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -163,8 +152,7 @@ POINT placeCentred(HWND owner, SIZE size) {
 
 int showMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
     if ((type & MB_TYPEMASK) != MB_OK) return 0;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!registerBoxClass(instance)) return 0;
+    if (!registerOwnClass(kBoxClass, boxProc)) return 0;
 
     Box box;
     box.text = text ? text : "";
@@ -175,30 +163,14 @@ int showMessageBox(HWND owner, const char* text, const char* caption, UINT type)
     const SIZE size = layOut(box);
     const POINT at = placeCentred(owner, size);
     HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kBoxClass, box.caption.c_str(), WS_POPUP, at.x,
-                                  at.y, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+                                  at.y, size.cx, size.cy, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window) {
         DeleteObject(box.font);
         return 0;
     }
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
-    const HWND previous = GetForegroundWindow();
-    ShowWindow(window, SW_SHOW);
-    SetForegroundWindow(window);
-    UpdateWindow(window);
-
-    MSG message{};
-    while (!box.answered) {
-        if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            break;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    DestroyWindow(window);
+    runModal(window, box.answered);
     DeleteObject(box.font);
-    if (previous && IsWindow(previous) && IsWindowVisible(previous)) SetForegroundWindow(previous);
     return IDOK;
 }
 

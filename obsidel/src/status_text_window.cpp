@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "own_windows.h"
 #include "style_boxes.h"
 
 namespace obsidel {
@@ -51,18 +52,9 @@ LRESULT CALLBACK statusProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 HWND statusWindowFor(HWND owner) {
     if (statusWindow && IsWindow(statusWindow)) return statusWindow;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    static const bool registered = [instance] {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = statusProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        windowClass.lpszClassName = kStatusClass;
-        return RegisterClassA(&windowClass) != 0;
-    }();
-    if (!registered) return nullptr;
+    if (!registerOwnClass(kStatusClass, statusProc)) return nullptr;
     statusWindow = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kStatusClass, "Obsidel status text", WS_POPUP,
-                                   0, 0, 1, 1, owner, nullptr, instance, nullptr);
+                                   0, 0, 1, 1, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
     return statusWindow;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host_window.h"
+#include "own_windows.h"
 #include "style_boxes.h"
 
 namespace obsidel {
@@ -141,16 +142,7 @@ int chooserValueAfterKey(int value, int minimum, int maximum, WPARAM key, std::s
 }
 
 bool chooseValue(const MenuItem& item, POINT at, int& value) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    static const bool registered = [instance] {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = chooserProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        windowClass.lpszClassName = kChooserClass;
-        return RegisterClassA(&windowClass) != 0;
-    }();
-    if (!registered) return false;
+    if (!registerOwnClass(kChooserClass, chooserProc)) return false;
 
     Chooser chooser;
     chooser.item = &item;
@@ -159,26 +151,13 @@ bool chooseValue(const MenuItem& item, POINT at, int& value) {
     chooser.font = createBoxFont(chooser.look);
     const int height = chooser.look.fontHeight + 16;
     HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kChooserClass, item.text.c_str(), WS_POPUP, at.x,
-                                  at.y, kChooserWidth, height, nullptr, nullptr, instance, nullptr);
+                                  at.y, kChooserWidth, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window) {
         DeleteObject(chooser.font);
         return false;
     }
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&chooser));
-    ShowWindow(window, SW_SHOW);
-    SetForegroundWindow(window);
-    SetFocus(window);
-    MSG message{};
-    while (!chooser.done) {
-        if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            break;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    DestroyWindow(window);
+    runModal(window, chooser.done);
     DeleteObject(chooser.font);
     if (chooser.taken) value = chooser.value;
     return chooser.taken;

@@ -120,6 +120,10 @@ protected:
         return pixels;
     }
 
+    static size_t colours(const std::vector<unsigned long>& pixels) {
+        return std::set<unsigned long>(pixels.begin(), pixels.end()).size();
+    }
+
     std::set<std::string> states(::Window window) {
         std::set<std::string> names;
         Atom type = 0;
@@ -183,8 +187,7 @@ TEST_F(HostOnX11, AboutBoxIsModalForItsCallerOnlyAndClosesByKeyOrClick) {
         const Shown box = waitFor([&] { return mappedNamed(kAboutCaption); });
         ASSERT_NE(box.id, 0u) << host_->log();
         // Over the plug-in, on top, with text on it: not one flat colour.
-        const std::vector<unsigned long> boxPixels = pixelsOf(box);
-        EXPECT_GT(std::set<unsigned long>(boxPixels.begin(), boxPixels.end()).size(), 3u);
+        EXPECT_TRUE(waitUntil([&] { return colours(pixelsOf(box)) > 3; }, 3000)) << "nothing drawn on the box";
 
         if (&c == &cases[0]) {
             // The plug-in goes on behind the box: its picture keeps changing,
@@ -226,8 +229,8 @@ TEST_F(HostOnX11, StatusTextShowsBesideThePluginForAMomentAndANewerReplacesIt) {
     EXPECT_EQ(first.x, plugin_.x);
     EXPECT_GE(first.y, plugin_.y + plugin_.height);
     EXPECT_LT(first.y, plugin_.y + plugin_.height + 20);
-    const std::vector<unsigned long> firstPixels = pixelsOf(first);
-    EXPECT_GT(std::set<unsigned long>(firstPixels.begin(), firstPixels.end()).size(), 3u) << "no text on it";
+    std::vector<unsigned long> firstPixels;
+    EXPECT_TRUE(waitUntil([&] { return colours(firstPixels = pixelsOf(first)) > 3; }, 3000)) << "no text on it";
 
     // The second toggle's text takes the same window's place.
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));

@@ -1,6 +1,7 @@
 /* Calls that only the Win32 subset for Linux offers: choosing the display
- * and wave-in back ends, writing the screen as PNG, and reading back the
- * message boxes that the headless display answered. Linux-only callers
+ * and wave-in back ends, writing the screen as PNG, keeping a window on
+ * every desktop, letting the program show message boxes, and reading back
+ * the message boxes shown. Linux-only callers
  * (the host's Linux files, native tests) include this; Windows has none. */
 #ifndef WIN32_SUBSET_EXTENSIONS_H
 #define WIN32_SUBSET_EXTENSIONS_H
@@ -60,7 +61,7 @@ typedef int (*Win32SubsetMessageBoxPresenter)(HWND owner, const char* text, cons
 void Win32SubsetSetMessageBoxPresenter(Win32SubsetMessageBoxPresenter presenter);
 
 /* Message boxes shown so far in this process (each also printed to
- * standard error when no display shows them). */
+ * standard error, whether a presenter showed it or not). */
 int Win32SubsetMessageBoxCount(void);
 const char* Win32SubsetMessageBoxCaption(int index);
 const char* Win32SubsetMessageBoxText(int index);

@@ -16,6 +16,7 @@
 #include "platform.h"
 #include "plugin_loader.h"
 #include "popup_menu.h"
+#include "popup_screen.h"
 #include "slit.h"
 #include "style.h"
 
@@ -25,6 +26,7 @@ int runHost(const obsidel::Options& options) {
     if (!options.home.empty()) obsidel::setHomeFolder(options.home);
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
     if (!obsidel::selectBackEnds(options.display, options.waveIn)) return 1;
+    obsidel::showMessageBoxesAsWindows();
     if (!obsidel::loadStartupStyle(options.style)) return 1;
 
     obsidel::watchFile(obsidel::currentStyle().path, obsidel::WatchedKind::Style);
@@ -36,7 +38,7 @@ int runHost(const obsidel::Options& options) {
         return 1;
     }
     obsidel::handleSignals(host);
-    obsidel::setMenuPresenter(obsidel::presentMenu);
+    obsidel::setMenuPresenter(obsidel::menuPresenter());
 
     HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;
     if (options.slit && !slit) std::fprintf(stderr, "obsidel: cannot create the slit; plug-ins start outside it\n");

@@ -7,6 +7,7 @@
 
 #include "live_reload.h"
 #include "platform.h"
+#include "status_text_window.h"
 #include "style.h"
 
 namespace obsidel {
@@ -20,6 +21,8 @@ constexpr UINT_PTR kSettleTimer = 2;
 
 HWND mainWindow = nullptr;
 std::string snapshotOnExit;
+// The window handling a host message right now: a status text sent meanwhile is its.
+HWND messageRecipient = nullptr;
 
 struct Registration {
     HWND window;
@@ -41,8 +44,22 @@ void registerMessages(HWND window, const UINT* messages, bool add) {
 void sendToRegistered(UINT message, LPARAM lParam) {
     // A window may unregister (or register another) while it handles the
     // message, so the list is copied first.
-    for (HWND window : windowsRegisteredFor(message))
-        if (IsWindow(window)) SendMessageA(window, message, 0, lParam);
+    for (HWND window : windowsRegisteredFor(message)) {
+        if (!IsWindow(window)) continue;
+        const HWND outer = messageRecipient;
+        messageRecipient = window;
+        SendMessageA(window, message, 0, lParam);
+        messageRecipient = outer;
+    }
+}
+
+// The window a status text belongs to: the one handling a host message now,
+// else the first registered plug-in window that is shown.
+HWND statusTextOwner() {
+    if (messageRecipient && IsWindowVisible(messageRecipient)) return messageRecipient;
+    for (HWND window : windowsRegisteredFor(OBM_BROADCAST))
+        if (IsWindowVisible(window)) return window;
+    return nullptr;
 }
 
 LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -54,8 +71,10 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case OBM_SETSTATUSBAR:
         if (lParam) {
-            std::fprintf(stderr, "obsidel: %s\n", reinterpret_cast<const char*>(lParam));
+            const char* text = reinterpret_cast<const char*>(lParam);
+            std::fprintf(stderr, "obsidel: %s\n", text);
             std::fflush(stderr);
+            if (displayShowsWindows()) showStatusText(window, statusTextOwner(), text);
         }
         return 0;
     case kFilesChanged:

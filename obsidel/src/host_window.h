@@ -1,5 +1,6 @@
 // The host's main window (GetOBWnd): it keeps the list of plug-in windows
-// registered for host messages (10001/10002), shows status texts (10304),
+// registered for host messages (10001/10002), logs status texts (10304) and
+// shows them near the plug-in window that sent them,
 // and hands broadcasts (10901) and reconfigure (10103) to the registered
 // windows.
 #pragma once

@@ -23,6 +23,15 @@ const char* defaultModuleName();
 // is a microphone. On Linux, when nothing was chosen and no recording
 // device answers, the demo signal is used, so a first run shows something.
 bool selectBackEnds(const std::string& display, const std::string& waveIn);
+// Whether the host's windows reach a screen a person sees (not headless).
+bool displayShowsWindows();
+// From here on, message boxes are the host's own windows where the display
+// shows windows (on Linux; Windows has boxes of its own); the headless
+// display only logs them.
+void showMessageBoxesAsWindows();
+// Keeps `window` on every desktop, or only on its own; where the system
+// has no such choice for a program, nothing changes.
+void keepOnEveryDesktop(HWND window, bool sticky);
 // Writes the screen as PNG.
 bool writeScreenSnapshot(const std::string& path);
 // An interrupt (Ctrl+C, a termination request) closes the host window, so

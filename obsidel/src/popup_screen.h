@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "menu_tree.h"
+
 namespace obsidel {
 
 enum class PopupScreen {
@@ -15,6 +17,10 @@ enum class PopupScreen {
     TextCells,  // a terminal: two pixels a cell, texts laid over the picture in cells
 };
 PopupScreen popupScreen();
+
+// How ShowMenu shows a menu here: the host's own pop-up windows (popup_menu.h)
+// on the subset's displays, the system's pop-up menus on Windows.
+MenuPresenter menuPresenter();
 
 // A block of character cells over the terminal's picture.
 struct TextCellBlock {

@@ -49,6 +49,20 @@ constexpr StyleEntry kBuiltInStyle[] = {
     {"menu.borderWidth", "1"},
     {"menu.borderColor", "#7a8899"},
     {"menu.bevelWidth", "1"},
+
+    // The host's message boxes and status texts (style_boxes.h).
+    {"messageBox.color", "#262d36"},
+    {"messageBox.textColor", "#d6dde6"},
+    {"messageBox.title.color", "#1b2129"},
+    {"messageBox.title.textColor", "#8fd3ff"},
+    {"messageBox.button.color", "#4f7cac"},
+    {"messageBox.button.textColor", "#ffffff"},
+    {"messageBox.font", "DejaVu Sans"},
+    {"messageBox.fontHeight", "13"},
+    {"statusText.color", "#1b2129"},
+    {"statusText.textColor", "#ffd166"},
+    {"statusText.font", "DejaVu Sans"},
+    {"statusText.fontHeight", "12"},
 };
 
 // Frame widths beyond this are taken as this: a style is a look, and a
@@ -270,6 +284,14 @@ std::optional<COLORREF> parseColor(const std::string& raw) {
 std::optional<std::string> styleValue(const std::string& stylePath, const std::string& key) {
     if (stylePath.empty()) return builtInValue(key);
     return readSetting(stylePath, key);
+}
+
+std::string currentStyleValue(const char* key) { return valueOrBuiltIn(current().path, key ? key : ""); }
+
+COLORREF currentStyleColor(const char* key) { return colorOr(currentStyleValue(key), key); }
+
+int currentStyleNumber(const char* key, int minimum, int maximum) {
+    return numberOr(currentStyleValue(key), key, minimum, maximum);
 }
 
 COLORREF styleColor(const char* key, COLORREF fallback) {

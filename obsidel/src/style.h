@@ -68,6 +68,13 @@ std::optional<COLORREF> parseColor(const std::string& text);
 // nothing when the key is missing there.
 std::optional<std::string> styleValue(const std::string& stylePath, const std::string& key);
 
+// A value of the current style, or the built-in style's value when the
+// file lacks the key or (colour, number) holds no value of that kind; a
+// number is brought within `minimum` .. `maximum`.
+std::string currentStyleValue(const char* key);
+COLORREF currentStyleColor(const char* key);
+int currentStyleNumber(const char* key, int minimum, int maximum);
+
 // A colour of the current style under `key`, or `fallback` when the key is
 // missing or not a colour: for the host's own drawing (menu frame, hilite).
 COLORREF styleColor(const char* key, COLORREF fallback);

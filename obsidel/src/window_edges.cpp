@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform.h"
 #include "window_edges.h"
 
 namespace obsidel {
@@ -48,13 +49,19 @@ extern "C" {
 
 void MakeSticky(HWND window) {
     if (!window) return;
-    std::lock_guard<std::mutex> hold(obsidel::stickyLock);
-    obsidel::stickyWindows().insert(window);
+    {
+        std::lock_guard<std::mutex> hold(obsidel::stickyLock);
+        obsidel::stickyWindows().insert(window);
+    }
+    obsidel::keepOnEveryDesktop(window, true);
 }
 
 void RemoveSticky(HWND window) {
-    std::lock_guard<std::mutex> hold(obsidel::stickyLock);
-    obsidel::stickyWindows().erase(window);
+    {
+        std::lock_guard<std::mutex> hold(obsidel::stickyLock);
+        obsidel::stickyWindows().erase(window);
+    }
+    if (window) obsidel::keepOnEveryDesktop(window, false);
 }
 
 int SnapWindowToEdge(WINDOWPOS* pos, LPARAM distance, UINT flags) {

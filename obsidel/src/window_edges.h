@@ -1,5 +1,5 @@
 // The host's record of plug-in windows that stay on every desktop
-// (MakeSticky / RemoveSticky), for the display back end to honour.
+// (MakeSticky / RemoveSticky); the display is told of each change.
 #pragma once
 
 #include <windows.h>

@@ -173,6 +173,17 @@ void recreateBackBuffer() {
     InvalidateRect(plugin.pluginWindow.load(), nullptr, FALSE);
 }
 
+void followClientSize() {
+    HWND window = plugin.pluginWindow.load();
+    RECT client{};
+    GetClientRect(window, &client);
+    BITMAP described{};
+    if (plugin.backBufferBitmap && GetObjectA(plugin.backBufferBitmap, sizeof described, &described) &&
+        described.bmWidth == client.right && described.bmHeight == client.bottom)
+        return;
+    recreateBackBuffer();
+}
+
 void paintSpectrum() {
     HWND window = plugin.pluginWindow.load();
     PAINTSTRUCT paint;

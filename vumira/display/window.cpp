@@ -69,6 +69,9 @@ void onWindowPosChanging(HWND window, WINDOWPOS* pos) {
 }
 
 void onWindowPosChanged(const WINDOWPOS* pos) {
+    // The change is not passed on, so no WM_SIZE follows it: the back
+    // buffer takes the new size here, docked or floating.
+    if (!(pos->flags & SWP_NOSIZE)) followClientSize();
     if (plugin.inSlit) return;  // the slit places a docked window
     record(SettingId::PosX, pos->x);
     record(SettingId::PosY, pos->y);

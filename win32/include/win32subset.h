@@ -1,6 +1,7 @@
 /* Calls that only the Win32 subset for Linux offers: choosing the display
- * and wave-in back ends, writing the screen as PNG, and reading back the
- * message boxes that the headless display answered. Linux-only callers
+ * and wave-in back ends, writing the screen as PNG, keeping a window on
+ * every desktop, letting the program show message boxes, and reading back
+ * the message boxes shown. Linux-only callers
  * (the host's Linux files, native tests) include this; Windows has none. */
 #ifndef WIN32_SUBSET_EXTENSIONS_H
 #define WIN32_SUBSET_EXTENSIONS_H
@@ -69,9 +70,24 @@ typedef struct Win32SubsetTextBlock {
     const char* text;    /* may be NULL: blanks only */
 } Win32SubsetTextBlock;
 int Win32SubsetSetTextOverlay(const Win32SubsetTextBlock* blocks, int count);
+/* Keeps a top-level window on every desktop (TRUE) or on its own (FALSE,
+ * as every window starts). The x11 display says so to the window manager
+ * (_NET_WM_STATE_STICKY); the other displays have one desktop. FALSE when
+ * the window does not exist. */
+BOOL Win32SubsetSetSticky(HWND window, BOOL sticky);
+
+/* Showing message boxes: the subset has no look of its own for them, so a
+ * program that has one installs a presenter (NULL removes it). MessageBoxA
+ * logs the box, then calls the presenter on its own thread with the same
+ * arguments (caption never NULL) and returns its answer (IDOK, ...); the
+ * presenter may run a message loop until the box is answered. An answer of
+ * 0 means "not shown": the box is then answered with its first button at
+ * once, as when no presenter is installed. */
+typedef int (*Win32SubsetMessageBoxPresenter)(HWND owner, const char* text, const char* caption, UINT type);
+void Win32SubsetSetMessageBoxPresenter(Win32SubsetMessageBoxPresenter presenter);
 
 /* Message boxes shown so far in this process (each also printed to
- * standard error when no display shows them). */
+ * standard error, whether a presenter showed it or not). */
 int Win32SubsetMessageBoxCount(void);
 const char* Win32SubsetMessageBoxCaption(int index);
 const char* Win32SubsetMessageBoxText(int index);

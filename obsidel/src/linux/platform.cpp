@@ -40,6 +40,8 @@ char pathSeparator() { return '/'; }
 
 const char* defaultModuleName() { return "vumira.so"; }
 
+void keepOnEveryDesktop(HWND window, bool sticky) { Win32SubsetSetSticky(window, sticky ? TRUE : FALSE); }
+
 namespace {
 
 std::string variable(const char* name) {
@@ -100,6 +102,8 @@ bool selectBackEnds(const std::string& display, const std::string& waveIn) {
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
     return true;
 }
+
+bool displayShowsWindows() { return std::strcmp(Win32SubsetDisplayName(), "headless") != 0; }
 
 bool writeScreenSnapshot(const std::string& path) { return Win32SubsetWriteScreenPng(path.c_str()) == 0; }
 

@@ -2,6 +2,8 @@
 // nothing; a pop-up grabs the input through the subset.
 #include "popup_screen.h"
 
+#include "popup_menu.h"
+
 #include <win32subset.h>
 
 #include <array>
@@ -21,6 +23,8 @@ PopupScreen popupScreen() {
     if (std::strcmp(name, "headless") == 0) return PopupScreen::None;
     return PopupScreen::Pixels;
 }
+
+MenuPresenter menuPresenter() { return presentMenu; }
 
 void showTextCells(TextLayer layer, const std::vector<TextCellBlock>& blocks) {
     if (layer >= TextLayer::Count) return;

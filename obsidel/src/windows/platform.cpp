@@ -27,6 +27,14 @@ char pathSeparator() { return '\\'; }
 
 const char* defaultModuleName() { return "vumira.dll"; }
 
+bool displayShowsWindows() { return true; }
+
+void showMessageBoxesAsWindows() {}
+
+// Windows keeps desktops for the user, not for programs: the host keeps its
+// record and nothing else changes.
+void keepOnEveryDesktop(HWND, bool) {}
+
 bool selectBackEnds(const std::string& display, const std::string& waveIn) {
     if (!display.empty() || !waveIn.empty())
         std::fprintf(stderr, "obsidel: --display and --wave-in choose Linux back ends; Windows uses its own\n");

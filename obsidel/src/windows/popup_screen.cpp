@@ -1,9 +1,13 @@
 // Windows always has a screen of pixels.
 #include "popup_screen.h"
 
+#include "system_menu.h"
+
 namespace obsidel {
 
 PopupScreen popupScreen() { return PopupScreen::Pixels; }
+
+MenuPresenter menuPresenter() { return presentSystemMenu; }
 
 // Never called here: there are no text cells on Windows.
 void showTextCells(TextLayer, const std::vector<TextCellBlock>&) {}

@@ -228,6 +228,11 @@ TEST_F(WindowMessages, DraggingMovesAndAltDraggingSizesFromTheBottomRight) {
         EXPECT_EQ(rect.right, c.expected.right) << c.name;
         EXPECT_EQ(rect.bottom, c.expected.bottom) << c.name;
         const int width = c.expected.right - c.expected.left, height = c.expected.bottom - c.expected.top;
+        // The size loop's last step brings no size message; the buffer follows all the same.
+        BITMAP described{};
+        GetObjectA(plugin.backBufferBitmap, sizeof described, &described);
+        EXPECT_EQ(described.bmWidth, width) << c.name;
+        EXPECT_EQ(described.bmHeight, height) << c.name;
         EXPECT_EQ(plugin.posX, c.expected.left) << c.name;
         EXPECT_EQ(plugin.width.load(), width) << c.name;
         EXPECT_EQ(plugin.height.load(), height) << c.name;
@@ -258,18 +263,39 @@ TEST_F(WindowMessages, SizeRecordsAtLeast16By16) {
     }
 }
 
-TEST_F(WindowMessages, SizeRebuildsTheBackBufferAtTheClientSize) {
-    HWND window = createPluginWindow();
-    SetWindowPos(window, nullptr, 0, 0, 64, 20, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // The position change is answered without the default handling, so the
-    // back buffer keeps its size until a size message comes.
-    BITMAP described{};
-    GetObjectA(plugin.backBufferBitmap, sizeof described, &described);
-    EXPECT_EQ(described.bmWidth, 100);
-    SendMessageA(window, WM_SIZE, 0, MAKELPARAM(64, 20));
-    GetObjectA(plugin.backBufferBitmap, sizeof described, &described);
-    EXPECT_EQ(described.bmWidth, 64);
-    EXPECT_EQ(described.bmHeight, 20);
+// The back buffer follows every size the window takes, whether a size
+// message comes or not: a position change is answered without the default
+// handling, which would send one. A buffer of the old size leaves strips of
+// the old frame along two edges.
+TEST_F(WindowMessages, BackBufferFollowsEverySizeChange) {
+    struct Case {
+        const char* name;
+        bool docked;
+        bool sizeMessage;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"floating, position change only", false, false, 64, 20},
+        {"docked, position change only", true, false, 150, 40},
+        {"size message", false, true, 30, 70},
+    };
+    for (const Case& c : cases) {
+        plugin.inSlit = c.docked;
+        HWND window = createPluginWindow();
+        if (c.sizeMessage)
+            SendMessageA(window, WM_SIZE, 0, MAKELPARAM(c.width, c.height));
+        SetWindowPos(window, nullptr, 0, 0, c.width, c.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        BITMAP described{};
+        ASSERT_NE(GetObjectA(plugin.backBufferBitmap, sizeof described, &described), 0) << c.name;
+        EXPECT_EQ(described.bmWidth, c.width) << c.name;
+        EXPECT_EQ(described.bmHeight, c.height) << c.name;
+        // A move alone keeps the buffer it has.
+        const HBITMAP kept = plugin.backBufferBitmap;
+        SetWindowPos(window, nullptr, 5, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_EQ(plugin.backBufferBitmap, kept) << c.name;
+        DestroyWindow(window);
+    }
+    plugin.inSlit = false;
 }
 
 TEST_F(WindowMessages, SizingTakesTheDraggedSizeWithoutBoundOrRecord) {

@@ -348,32 +348,39 @@ uint32_t rgb(int r, int g, int b) { return static_cast<uint32_t>((r << 16) | (g 
 
 // ---- tests ----------------------------------------------------------------------
 
-TEST_F(X11Display, WindowsAppearAtTheirPlacesUndecoratedStickyAndWithTheirStates) {
+// Stickiness is asked for (Win32SubsetSetSticky) and taken back on the
+// running window; a window not asked stays on its own desktop.
+TEST_F(X11Display, WindowsAppearAtTheirPlacesUndecoratedAndWithTheirStates) {
     struct Case {
         const char* title;
         DWORD exStyle;
+        bool sticky;
         RECT rect;
-        std::set<std::string> states;
+        std::set<std::string> states;  // besides _NET_WM_STATE_STICKY
         const char* type;
     };
     const Case cases[] = {
-        {"plain window", 0, {40, 30, 200, 90}, {"_NET_WM_STATE_STICKY"}, "_NET_WM_WINDOW_TYPE_NORMAL"},
+        {"plain window", 0, true, {40, 30, 200, 90}, {}, "_NET_WM_WINDOW_TYPE_NORMAL"},
         {"tool window",
          WS_EX_TOOLWINDOW,
+         false,
          {300, 50, 420, 80},
-         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"},
+         {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"},
          "_NET_WM_WINDOW_TYPE_UTILITY"},
         {"top-most tool window",
          WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
+         true,
          {600, 500, 700, 525},
-         {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"},
+         {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"},
          "_NET_WM_WINDOW_TYPE_UTILITY"},
-        {"top-most window", WS_EX_TOPMOST, {0, 0, 16, 16}, {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_ABOVE"},
+        {"top-most window", WS_EX_TOPMOST, false, {0, 0, 16, 16}, {"_NET_WM_STATE_ABOVE"},
          "_NET_WM_WINDOW_TYPE_NORMAL"},
     };
+    const std::vector<unsigned long> everyDesktop{0xFFFFFFFFul};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        makeWindow(c.title, c.exStyle, c.rect, {{{0, 0, 400, 400}, RGB(10, 20, 30)}});
+        HWND window = makeWindow(c.title, c.exStyle, c.rect, {{{0, 0, 400, 400}, RGB(10, 20, 30)}});
+        if (c.sticky) Win32SubsetSetSticky(window, TRUE);
         ::Window shown = waitForXWindow(c.title);
         ASSERT_NE(shown, 0u);
         const XPlace wanted{c.rect.left, c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top, true, false};
@@ -383,10 +390,21 @@ TEST_F(X11Display, WindowsAppearAtTheirPlacesUndecoratedStickyAndWithTheirStates
         ASSERT_EQ(motif.size(), 5u);
         EXPECT_EQ(motif[0] & 2, 2u);
         EXPECT_EQ(motif[2], 0u);
-        EXPECT_EQ(atomNames(shown, "_NET_WM_STATE"), c.states);
         EXPECT_EQ(atomNames(shown, "_NET_WM_WINDOW_TYPE"), std::set<std::string>{c.type});
-        EXPECT_EQ(property(shown, "_NET_WM_DESKTOP", XA_CARDINAL), std::vector<unsigned long>{0xFFFFFFFFul});
+
+        // Each window, once mapped, is made sticky or no longer sticky and back.
+        for (bool sticky : {c.sticky, !c.sticky, c.sticky}) {
+            SCOPED_TRACE(sticky ? "sticky" : "not sticky");
+            Win32SubsetSetSticky(window, sticky ? TRUE : FALSE);
+            std::set<std::string> states = c.states;
+            if (sticky) states.insert("_NET_WM_STATE_STICKY");
+            EXPECT_TRUE(pumpUntil([&] { return atomNames(shown, "_NET_WM_STATE") == states; }));
+            EXPECT_EQ(atomNames(shown, "_NET_WM_STATE"), states);
+            EXPECT_EQ(property(shown, "_NET_WM_DESKTOP", XA_CARDINAL),
+                      sticky ? everyDesktop : std::vector<unsigned long>{});
+        }
     }
+    EXPECT_FALSE(Win32SubsetSetSticky(nullptr, TRUE));
 }
 
 TEST_F(X11Display, HiddenWindowsAreUnmappedAndEmptyOnesNeverShow) {

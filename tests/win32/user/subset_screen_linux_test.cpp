@@ -8,6 +8,8 @@
 #include <stdlib.h>
 
 #include <cstdint>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "test_support.h"
@@ -221,6 +223,52 @@ TEST_F(SubsetScreen, MessageBoxesAreAnsweredAtOnceAndLogged) {
     EXPECT_EQ(Win32SubsetMessageBoxCaption(-1), nullptr);
     Win32SubsetClearMessageBoxes();
     EXPECT_EQ(Win32SubsetMessageBoxCount(), 0);
+}
+
+// A presenter shows the box and gives the answer; one that declines (0)
+// leaves the answer to the subset. Every box is logged either way.
+struct PresentedBox {
+    HWND owner;
+    std::string text, caption;
+    UINT type;
+};
+std::vector<PresentedBox> presented;
+int presenterAnswer = 0;
+int presentBox(HWND owner, const char* text, const char* caption, UINT type) {
+    presented.push_back({owner, text, caption, type});
+    return presenterAnswer;
+}
+
+TEST_F(SubsetScreen, PresenterShowsBoxesAndItsAnswerIsReturned) {
+    Win32SubsetClearMessageBoxes();
+    presented.clear();
+    Win32SubsetSetMessageBoxPresenter(presentBox);
+    HWND owner = make("SubsetScreenPlain", 0, WS_POPUP, 0, 0, 10, 10);
+    struct Case {
+        int answer;  // the presenter's
+        UINT type;
+        int returned;
+    };
+    const Case cases[] = {{IDOK, MB_ICONINFORMATION, IDOK},
+                          {IDNO, MB_YESNO, IDNO},
+                          {0, MB_YESNO, IDYES},  // declined: the first button
+                          {0, MB_OK, IDOK}};
+    for (const Case& c : cases) {
+        presenterAnswer = c.answer;
+        EXPECT_EQ(MessageBoxA(owner, "Text", nullptr, c.type), c.returned) << "answer " << c.answer;
+    }
+    Win32SubsetSetMessageBoxPresenter(nullptr);
+    EXPECT_EQ(MessageBoxA(owner, "Unseen", "After", MB_YESNO), IDYES);
+
+    ASSERT_EQ(presented.size(), std::size(cases));
+    EXPECT_EQ(presented[0].owner, owner);
+    EXPECT_EQ(presented[0].text, "Text");
+    EXPECT_EQ(presented[0].caption, "Error");  // a null caption reads as Windows shows it
+    EXPECT_EQ(presented[1].type, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(Win32SubsetMessageBoxCount(), static_cast<int>(std::size(cases)) + 1);
+    EXPECT_STREQ(Win32SubsetMessageBoxText(4), "Unseen");
+    DestroyWindow(owner);
+    Win32SubsetClearMessageBoxes();
 }
 
 TEST_F(SubsetScreen, UserObjectCountFollowsTheWindows) {

@@ -104,6 +104,9 @@ struct Backend {
     // the pointer's at their screen coordinates. Released with `grab` false
     // (`native` then the window that held it), and when the window ends.
     void (*grabInput)(void* native, bool grab);
+    // Optional (may be null): the window stays on every desktop or only on
+    // its own. A new window is on its own desktop.
+    void (*setSticky)(void* native, bool sticky);
 };
 
 // The back ends in this build.

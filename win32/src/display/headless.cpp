@@ -89,6 +89,7 @@ const Backend headlessBackend = {
     nullptr,  // present: nothing is shown
     nullptr,  // pumpEvents: input comes only from SendInput
     nullptr,  // grabInput: no input but SendInput's to grab
+    nullptr,  // setSticky: there are no desktops
 };
 
 }  // namespace subset::display

@@ -390,6 +390,7 @@ const Backend termBackend = {
     presentTermWindow,
     pumpTermEvents,
     nullptr,  // grabInput: every key and click in the terminal comes here anyway
+    nullptr,  // setSticky: the terminal is one desktop
 };
 
 }  // namespace subset::display

@@ -11,8 +11,9 @@
 //
 // Promises:
 //  - Every top-level window is an ordinary X window (not override-redirect,
-//    so a window manager keeps it on every desktop): no decorations
-//    (_MOTIF_WM_HINTS), sticky (_NET_WM_STATE_STICKY, _NET_WM_DESKTOP all),
+//    so a window manager manages it): no decorations (_MOTIF_WM_HINTS), on
+//    every desktop only while made sticky (_NET_WM_STATE_STICKY,
+//    _NET_WM_DESKTOP all; Win32SubsetSetSticky),
 //    kept out of the task bar and pager when WS_EX_TOOLWINDOW
 //    (_NET_WM_WINDOW_TYPE_UTILITY, _SKIP_TASKBAR, _SKIP_PAGER), above other
 //    windows while top-most (_NET_WM_STATE_ABOVE), stacked among themselves
@@ -73,6 +74,7 @@ const Backend x11Backend = {
     presentX11Window,
     pumpX11Events,
     grabX11Input,
+    stickX11Window,
 };
 
 }  // namespace subset::display

@@ -46,6 +46,7 @@ struct NativeWindow {
     bool visible = false;
     bool mapped = false;
     bool topmost = false;
+    bool sticky = false;
 
     bool layered = false;
     COLORREF key = 0;
@@ -160,6 +161,7 @@ void showX11Window(void* native, bool visible);
 void stackX11Windows(void* const* natives, const bool* topmost, int count);
 void layerX11Window(void* native, bool layered, COLORREF key, BYTE alpha, DWORD flags);
 void titleX11Window(void* native, const char* title);
+void stickX11Window(void* native, bool sticky);
 
 // What the windows show (x11_presentation.cpp); lock held for all but
 // presentX11Window.

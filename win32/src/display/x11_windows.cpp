@@ -2,11 +2,12 @@
 //
 // Provides (inside the subset): subset::display::x11::createX11Window,
 // destroyX11Window, placeX11Window, showX11Window, stackX11Windows,
-// layerX11Window, titleX11Window.
+// layerX11Window, titleX11Window, stickX11Window.
 //
 // Promises: every top-level window is an ordinary X window without
-// decorations (_MOTIF_WM_HINTS), sticky (_NET_WM_STATE_STICKY,
-// _NET_WM_DESKTOP all), kept out of the task bar and pager when
+// decorations (_MOTIF_WM_HINTS), on every desktop only when made sticky
+// (_NET_WM_STATE_STICKY, _NET_WM_DESKTOP all; taken back on a running
+// window too), kept out of the task bar and pager when
 // WS_EX_TOOLWINDOW, above others while top-most (_NET_WM_STATE_ABOVE, also
 // asked of a running window manager), placed where the subset says
 // (USPosition, StaticGravity), titled in Latin-1 and UTF-8. It is mapped
@@ -41,7 +42,8 @@ void writeCardinal(X11State& s, ::Window id, Atom property, unsigned long value)
 }
 
 std::vector<Atom> wantedStates(const X11State& s, const NativeWindow& w) {
-    std::vector<Atom> states{s.atoms[kNetWmStateSticky]};
+    std::vector<Atom> states;
+    if (w.sticky) states.push_back(s.atoms[kNetWmStateSticky]);
     if (w.toolWindow) {
         states.push_back(s.atoms[kNetWmStateSkipTaskbar]);
         states.push_back(s.atoms[kNetWmStateSkipPager]);
@@ -53,19 +55,36 @@ std::vector<Atom> wantedStates(const X11State& s, const NativeWindow& w) {
 // The state property is the window manager's once the window is mapped; the
 // request to change it is a client message to the root window. Writing the
 // property as well keeps it right where no window manager runs.
-void applyAbove(X11State& s, NativeWindow& w) {
-    writeAtoms(s, w.id, s.atoms[kNetWmState], wantedStates(s, w));
-    if (!w.mapped) return;
+void askWindowManager(X11State& s, NativeWindow& w, Atom message, long first, long second) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = w.id;
-    event.xclient.message_type = s.atoms[kNetWmState];
+    event.xclient.message_type = message;
     event.xclient.format = 32;
-    event.xclient.data.l[0] = w.topmost ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
-    event.xclient.data.l[1] = static_cast<long>(s.atoms[kNetWmStateAbove]);
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
     event.xclient.data.l[2] = 0;
     event.xclient.data.l[3] = 1;  // from an application
     XSendEvent(s.display, s.root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+void applyState(X11State& s, NativeWindow& w, Atom changed, bool on) {
+    writeAtoms(s, w.id, s.atoms[kNetWmState], wantedStates(s, w));
+    if (w.mapped) askWindowManager(s, w, s.atoms[kNetWmState], on ? 1 : 0 /* _NET_WM_STATE_ADD / _REMOVE */,
+                                   static_cast<long>(changed));
+}
+
+void applyAbove(X11State& s, NativeWindow& w) { applyState(s, w, s.atoms[kNetWmStateAbove], w.topmost); }
+
+// Every desktop, or only its own: a window manager leaves a window whose
+// stickiness ends on the desktop in view.
+void applyDesktop(X11State& s, NativeWindow& w) {
+    if (w.sticky) {
+        writeCardinal(s, w.id, s.atoms[kNetWmDesktop], 0xFFFFFFFFul);
+        if (w.mapped) askWindowManager(s, w, s.atoms[kNetWmDesktop], 0xFFFFFFFFl, 0);
+    } else {
+        XDeleteProperty(s.display, w.id, s.atoms[kNetWmDesktop]);
+    }
 }
 
 void applyOpacity(X11State& s, NativeWindow& w) {
@@ -161,7 +180,6 @@ void* createX11Window(HWND window, const RECT& rect, DWORD, DWORD exStyle) {
             writeAtoms(s, w->id, s.atoms[kNetWmWindowType],
                        {s.atoms[w->toolWindow ? kNetWmWindowTypeUtility : kNetWmWindowTypeNormal]});
             writeAtoms(s, w->id, s.atoms[kNetWmState], wantedStates(s, *w));
-            writeCardinal(s, w->id, s.atoms[kNetWmDesktop], 0xFFFFFFFFul);  // every desktop
             writeCardinal(s, w->id, s.atoms[kNetWmPid], static_cast<unsigned long>(getpid()));
             if (exStyle & WS_EX_LAYERED) {
                 w->layered = true;
@@ -264,6 +282,18 @@ void layerX11Window(void* native, bool layered, COLORREF key, BYTE alpha, DWORD 
     if (!usable(s, *w)) return;
     applyOpacity(s, *w);
     applyShape(s, *w);
+    XFlush(s.display);
+}
+
+void stickX11Window(void* native, bool sticky) {
+    X11State& s = x11();
+    auto* w = static_cast<NativeWindow*>(native);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (w->sticky == sticky) return;
+    w->sticky = sticky;
+    if (!usable(s, *w)) return;
+    applyState(s, *w, s.atoms[kNetWmStateSticky], sticky);
+    applyDesktop(s, *w);
     XFlush(s.display);
 }
 

@@ -6,7 +6,7 @@
 // Promises: every top-level window that is not message-only has a record in
 // the back end from its creation to its end; the back end hears only of
 // what changed since it was last told (placement, layered attributes, title,
-// visibility, in that order; a new record hears of all of it and then of the
+// stickiness, visibility, in that order; a new record hears of all of it and then of the
 // z-order); after painting, a window's client pixels go to its top-level
 // window's record, composed with its children when it has any. The back end
 // is called without the lock.
@@ -50,6 +50,7 @@ void syncNativeWindow(HWND handle) {
     now.alpha = window->layeredAlpha;
     now.flags = window->layeredSet ? window->layeredFlags : 0;
     now.title = window->text;
+    now.sticky = window->sticky;
     Window::Mirror before = window->mirror;
     window->mirror = now;
     bool fresh = created != nullptr;
@@ -62,6 +63,8 @@ void syncNativeWindow(HWND handle) {
         before.flags != now.flags)
         backend.setLayered(native, now.layered, now.key, now.alpha, now.flags);
     if (fresh || before.title != now.title) backend.setTitle(native, now.title.c_str());
+    // A new record starts on one desktop.
+    if (backend.setSticky && before.sticky != now.sticky) backend.setSticky(native, now.sticky);
     if (fresh || before.visible != now.visible) backend.setVisible(native, now.visible);
     if (fresh) syncNativeZOrder();
 }

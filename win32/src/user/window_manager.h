@@ -78,6 +78,8 @@ struct Window {
     BYTE layeredAlpha = 255;
     DWORD layeredFlags = 0;
 
+    bool sticky = false;  // on every desktop (Win32SubsetSetSticky)
+
     // Painting: the update region is kept as its bounding rectangle.
     bool updatePending = false;
     RECT update{};             // client coordinates
@@ -94,6 +96,7 @@ struct Window {
         BYTE alpha = 255;
         DWORD flags = 0;
         std::string title;
+        bool sticky = false;
     } mirror;
     bool destroying = false; // WM_DESTROY sent; the handle dies after WM_NCDESTROY
 };

@@ -20,7 +20,8 @@ source scripts/packages.sh
 install_missing_packages $VUMIRA_BUILD_PACKAGES $VUMIRA_BENCH_PACKAGES
 
 cmake --preset bench >/dev/null
-cmake --build --preset bench -j2 --target obsidel vumira paced_pcm windowless_plugin rc_write_bench >/dev/null
+cmake --build --preset bench -j2 --target obsidel vumira paced_pcm windowless_plugin rc_write_bench \
+    plugin_frames >/dev/null
 
 seconds=${1:-20}
 startup=3
@@ -256,6 +257,24 @@ host_pid=$!
 running+=("$host_pid")
 rest_row "no plug-in window at all"
 
+# ---- paint cost and latency (Xvfb) ----
+
+declare -a paint_rows=()
+for size in 100x25 400x100 1920x200; do
+    for blur in false true; do
+        folder=paint_${size}_$blur
+        make_plugin_folder "$folder" "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: ${size%x*}" \
+            "Vumira.plugin.height: ${size#*x}" "Vumira.plugin.motionblur: $blur"
+        figures=$("$bin/plugin_frames" paint x11 250 "$scratch/$folder/module/vumira.so" 2>>"$scratch/frames.log" ||
+            echo "- | - | 0")
+        paint_rows+=("| $size | $([ "$blur" = true ] && echo on || echo off) | $figures |")
+    done
+done
+make_plugin_folder latency
+latency_steps=50
+latency_figures=$("$bin/plugin_frames" latency x11 "$latency_steps" "$scratch/latency/module/vumira.so" \
+    2>>"$scratch/frames.log" || echo "- | - | 0")
+
 kill "$xvfb_pid" 2>/dev/null || true
 wait "$xvfb_pid" 2>/dev/null || true
 unset DISPLAY
@@ -293,6 +312,19 @@ echo
 echo "| state | user-interface thread | all threads |"
 echo "|---|---|---|"
 printf '%s\n' "${rest_rows[@]}"
+echo
+echo "Paint cost on Xvfb: one WM_PAINT of the plug-in window, its present to the X server included, ms:"
+echo
+echo "| window | motion blur | median | 99th percentile | paints |"
+echo "|---|---|---|---|---|"
+printf '%s\n' "${paint_rows[@]}"
+echo
+echo "Sound to screen on Xvfb, 100x25: from a step from silence to a full-scale tone in the raw input to the end"
+echo "of the first paint in which the bars grew, ms (buffer 32 points at 16 kHz, 25 frames a second):"
+echo
+echo "| median | largest | steps |"
+echo "|---|---|---|"
+echo "| $latency_figures |"
 echo
 echo "Peak resident memory (VmHWM), MB, host / cava: headless $rss_headless; Xvfb 100x25 $rss_x11"
 echo

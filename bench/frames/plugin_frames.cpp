@@ -180,6 +180,7 @@ int main(int argc, char** argv) {
         const std::vector<Clock::time_point> rises = writer->rises();
         if (risesMatched < rises.size() && rises[risesMatched] < start && bars > lastBars) {
             delays.push_back(milliseconds(end - rises[risesMatched]));
+            std::fprintf(stderr, "step %zu: %.1f ms\n", risesMatched + 1, delays.back());
             ++risesMatched;
         }
         // A rise whose tone ended without a frame that grew is left out.

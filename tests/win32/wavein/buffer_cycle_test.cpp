@@ -207,21 +207,31 @@ void CALLBACK circulate(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_
     }
 }
 
+// Opens the chosen device for `callback`, prepares and queues `header` and
+// starts recording; null (with the failure noted) when a step fails.
+HWAVEIN startWithOneBuffer(const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance, WAVEHDR& header) {
+    HWAVEIN device = nullptr;
+    if (waveInOpen(&device, WAVE_MAPPER, &format, callback, instance, CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
+        ADD_FAILURE() << "waveInOpen failed";
+        return nullptr;
+    }
+    EXPECT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    return device;
+}
+
 TEST(WaveInBufferCycle, ABufferQueuedAgainFromTheCallbackCirculatesUntilTheReset) {
     ASSERT_TRUE(wavetest::chooseDevice("tone:1000"));
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     Circulation state;
     std::vector<char> storage(64);  // 2 ms, as the plug-in's default
     state.length = 64;
-    HWAVEIN device = nullptr;
-    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&circulate),
-                         reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
-              MMSYSERR_NOERROR);
-    WAVEHDR header = headerFor(storage);
-    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
     state.capturing = 1;
-    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    WAVEHDR header = headerFor(storage);
+    HWAVEIN device = startWithOneBuffer(format, reinterpret_cast<DWORD_PTR>(&circulate),
+                                        reinterpret_cast<DWORD_PTR>(&state), header);
+    ASSERT_NE(device, nullptr);
     ASSERT_TRUE(waitUntil([&] { return state.buffers >= 50; })) << "only " << state.buffers << " buffers came back";
 
     state.capturing.store(0, std::memory_order_release);
@@ -262,14 +272,10 @@ TEST(WaveInBufferCycle, OneSmallBufferQueuedAgainFromTheCallbackMissesNoSound) {
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     Continuity state;
     std::vector<char> storage(64);  // 2 ms: the device reads more at a time, and keeps the rest for the next
-    HWAVEIN device = nullptr;
-    ASSERT_EQ(waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&gatherSamples),
-                         reinterpret_cast<DWORD_PTR>(&state), CALLBACK_FUNCTION),
-              MMSYSERR_NOERROR);
     WAVEHDR header = headerFor(storage);
-    ASSERT_EQ(waveInPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInAddBuffer(device, &header, sizeof header), MMSYSERR_NOERROR);
-    ASSERT_EQ(waveInStart(device), MMSYSERR_NOERROR);
+    HWAVEIN device = startWithOneBuffer(format, reinterpret_cast<DWORD_PTR>(&gatherSamples),
+                                        reinterpret_cast<DWORD_PTR>(&state), header);
+    ASSERT_NE(device, nullptr);
     ASSERT_TRUE(waitUntil([&] {
         std::lock_guard<std::mutex> held(state.lock);
         return state.samples.size() >= 8000;

@@ -11,6 +11,9 @@ VUMIRA_RUN_PACKAGES="pulseaudio-utils"
 VUMIRA_PACKAGE_PACKAGES="dpkg-dev file"
 VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev pulseaudio pulseaudio-utils sox
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386"
+# bench/run.sh: cava to measure against, an X server, a sound server, and
+# strace to count the system calls of an rc write.
+VUMIRA_BENCH_PACKAGES="libbenchmark-dev cava xvfb xauth pulseaudio pulseaudio-utils strace"
 
 install_missing_packages() {
     local missing=()

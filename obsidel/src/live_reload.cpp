@@ -79,17 +79,17 @@ void watchFile(const std::string& path, WatchedKind kind) {
     if (added) watchFolder(folderOf(path));
 }
 
-void beforeOwnWrite(const std::string& path) {
+void beforeOwnWrite(const std::string& path, const std::optional<std::string>& text) {
     watchFile(path, WatchedKind::Settings);
     std::lock_guard<std::mutex> guard(watchLock);
     WatchedFile& file = watched.at(path);
-    if (currentText(path) != file.known) file.changedUnderOwnWrite = true;
+    if (text != file.known) file.changedUnderOwnWrite = true;
 }
 
-void afterOwnWrite(const std::string& path) {
+void afterOwnWrite(const std::string& path, const std::optional<std::string>& text) {
     std::lock_guard<std::mutex> guard(watchLock);
     auto found = watched.find(path);
-    if (found != watched.end()) found->second.known = currentText(path);
+    if (found != watched.end()) found->second.known = text;
 }
 
 void startLiveReload(HWND window) {

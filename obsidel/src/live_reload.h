@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace obsidel {
@@ -24,9 +25,11 @@ void watchFile(const std::string& path, WatchedKind kind);
 
 // Around a write of the host's own to a settings file: a text that differs
 // from the known one just before the write was changed from outside (and
-// merged into the write), so it still counts as a change.
-void beforeOwnWrite(const std::string& path);
-void afterOwnWrite(const std::string& path);
+// merged into the write), so it still counts as a change. `text` is the
+// file's text just before and just after the write (nothing: missing), as
+// the settings store has it, so that a write costs no reading here.
+void beforeOwnWrite(const std::string& path, const std::optional<std::string>& text);
+void afterOwnWrite(const std::string& path, const std::optional<std::string>& text);
 
 // Notices to `window` (kFilesChanged) from now on, for the files watched so far and later.
 void startLiveReload(HWND window);

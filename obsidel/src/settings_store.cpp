@@ -9,9 +9,12 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
+#include "file_stamp.h"
 #include "live_reload.h"
 
 namespace obsidel {
@@ -57,38 +60,84 @@ bool isComment(const std::string& line) {
     return start.empty() || start[0] == '#' || start[0] == '!';
 }
 
-bool readLines(const std::string& path, std::vector<std::string>& lines, bool& endsWithNewline) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    endsWithNewline = text.empty() || text.back() == '\n';
-    std::istringstream stream(text);
+// A settings file as the host last read or wrote it. A drag writes the
+// window's place several times a second, so the host keeps the parsed file
+// and reads it again only when its stamp says it changed on disk.
+struct KnownFile {
+    FileStamp stamp;
+    std::string text;
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+};
+
+// Plug-ins may read and write settings from any thread.
+std::mutex knownLock;
+std::map<std::string, KnownFile> knownFiles;
+
+void splitLines(KnownFile& file) {
+    file.lines.clear();
+    file.endsWithNewline = file.text.empty() || file.text.back() == '\n';
+    std::istringstream stream(file.text);
     std::string line;
     while (std::getline(stream, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
+        file.lines.push_back(line);
     }
-    return true;
+}
+
+// The file as it stands on disk; null when it is missing or cannot be read.
+const KnownFile* currentLocked(const std::string& path) {
+    // Stamped before reading: a change made during the read shows as a
+    // new stamp next time, so the worst it costs is one more read.
+    const std::optional<FileStamp> stamp = fileStamp(path);
+    auto found = knownFiles.find(path);
+    if (stamp && found != knownFiles.end() && found->second.stamp == *stamp) return &found->second;
+    if (found != knownFiles.end()) knownFiles.erase(found);
+    if (!stamp) return nullptr;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return nullptr;
+    KnownFile file{*stamp, std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), {}, true};
+    splitLines(file);
+    return &(knownFiles[path] = std::move(file));
+}
+
+// After a replacement of the host's own: what it wrote is the file's text.
+void rememberWrittenLocked(const std::string& path, std::string text) {
+    const std::optional<FileStamp> stamp = fileStamp(path);
+    if (!stamp) {
+        knownFiles.erase(path);
+        return;
+    }
+    KnownFile file{*stamp, std::move(text), {}, true};
+    splitLines(file);
+    knownFiles[path] = std::move(file);
 }
 
 }  // namespace
 
 std::optional<std::string> readSetting(const std::string& path, const std::string& key) {
-    std::vector<std::string> lines;
-    bool endsWithNewline = true;
-    if (!readLines(path, lines, endsWithNewline)) return std::nullopt;
+    std::lock_guard<std::mutex> guard(knownLock);
+    const KnownFile* file = currentLocked(path);
+    if (!file) return std::nullopt;
     std::string bare = bareKey(key);
-    for (const auto& line : lines) {
+    for (const auto& line : file->lines) {
         if (isComment(line)) continue;
         if (auto value = valueOfLine(line, bare)) return value;
     }
     return std::nullopt;
 }
 
+std::optional<std::string> settingsText(const std::string& path) {
+    std::lock_guard<std::mutex> guard(knownLock);
+    const KnownFile* file = currentLocked(path);
+    if (!file) return std::nullopt;
+    return file->text;
+}
+
 bool writeSetting(const std::string& path, const std::string& key, const std::string& value) {
+    std::lock_guard<std::mutex> guard(knownLock);
     std::vector<std::string> lines;
-    bool endsWithNewline = true;
-    readLines(path, lines, endsWithNewline);  // a missing file starts empty
+    if (const KnownFile* file = currentLocked(path)) lines = file->lines;  // a missing file starts empty
     std::string bare = bareKey(key);
     // A value never spans lines: a line break in it would forge other keys.
     std::string flat = value;
@@ -98,6 +147,9 @@ bool writeSetting(const std::string& path, const std::string& key, const std::st
     bool replaced = false;
     for (auto& line : lines) {
         if (!isComment(line) && valueOfLine(line, bare)) {
+            // The file holds the line already (a move leaves the size as it
+            // was): nothing to replace, and nothing for a power cut to lose.
+            if (line == written) return true;
             line = written;
             replaced = true;
             break;
@@ -106,7 +158,9 @@ bool writeSetting(const std::string& path, const std::string& key, const std::st
     if (!replaced) lines.push_back(written);
     std::string contents;
     for (const auto& line : lines) contents += line + "\n";
-    return replaceFileAtomically(path, contents);
+    if (!replaceFileAtomically(path, contents)) return false;
+    rememberWrittenLocked(path, std::move(contents));
+    return true;
 }
 
 std::optional<int> parseInt(const std::string& text) {
@@ -139,9 +193,9 @@ thread_local std::string lastReadString;
 
 // A plug-in's write is the host's own: live reload must not take it for an edit.
 void writeWatched(const char* path, const char* key, const std::string& value) {
-    obsidel::beforeOwnWrite(path);
+    obsidel::beforeOwnWrite(path, obsidel::settingsText(path));
     obsidel::writeSetting(path, key, value);
-    obsidel::afterOwnWrite(path);
+    obsidel::afterOwnWrite(path, obsidel::settingsText(path));
 }
 }  // namespace
 

@@ -15,8 +15,14 @@ namespace obsidel {
 // The value stored under `key`, trimmed; nothing when the file or key is missing.
 std::optional<std::string> readSetting(const std::string& path, const std::string& key);
 
+// The file's whole text; nothing when it is missing. Like readSetting, it
+// reads the file only when it changed on disk since the host last read or
+// wrote it.
+std::optional<std::string> settingsText(const std::string& path);
+
 // Stores `value` under `key`, replacing the first line of that key or
-// appending one. Returns false, with a message on standard error, when the
+// appending one; a file that holds that very line already is left alone.
+// On disk when it returns. Returns false, with a message on standard error, when the
 // file cannot be written; the old file is then left as it was.
 bool writeSetting(const std::string& path, const std::string& key, const std::string& value);
 

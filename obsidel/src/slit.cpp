@@ -3,6 +3,7 @@
 #include <obsidel/api.h>
 
 #include <algorithm>
+#include <map>
 
 namespace obsidel {
 namespace {
@@ -11,10 +12,11 @@ constexpr const char* kClassName = "ObsidelSlit";
 // Laying out again once the docking command has finished: the plug-in
 // places its window after handing it over.
 constexpr UINT kLayOut = WM_APP + 20;
-// Docked windows may be moved or resized by their plug-ins at any time;
-// the slit checks the row at this interval and puts it right.
-constexpr UINT_PTR kCheckTimer = 1;
-constexpr UINT kCheckIntervalMs = 250;
+// Docked windows may be moved, resized or destroyed by their plug-ins at
+// any time: the slit hears of it through the window's own messages (it
+// subclasses each docked window) and checks the row once that message is
+// handled, so at rest nothing wakes the host.
+constexpr UINT kCheckRow = WM_APP + 21;
 
 struct Docked {
     HWND window;
@@ -23,6 +25,8 @@ struct Docked {
 
 HWND slit = nullptr;
 std::vector<Docked> docked;
+// The window procedures that the subclassing of docked windows replaced.
+std::map<HWND, WNDPROC> replacedProcs;
 
 SIZE windowSize(HWND window) {
     RECT rect{};
@@ -44,13 +48,42 @@ void forgetDestroyedWindows() {
 }
 
 bool rowIsRight() {
-    LONG x = 0;
+    LONG x = 0, height = 0;
     for (const Docked& d : docked) {
         POINT at = positionInSlit(d.window);
         if (at.x != x || at.y != 0) return false;
-        x += windowSize(d.window).cx;
+        SIZE size = windowSize(d.window);
+        x += size.cx;
+        height = std::max(height, size.cy);
     }
-    return true;
+    if (docked.empty()) return !IsWindowVisible(slit);
+    SIZE slitSize = windowSize(slit);
+    return slitSize.cx == x && slitSize.cy == height;
+}
+
+LRESULT CALLBACK dockedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto found = replacedProcs.find(window);
+    WNDPROC proc = found != replacedProcs.end() ? found->second : DefWindowProcA;
+    if (message == WM_NCDESTROY && found != replacedProcs.end()) replacedProcs.erase(found);
+    LRESULT result = CallWindowProcA(proc, window, message, wParam, lParam);
+    if (message == WM_WINDOWPOSCHANGED || message == WM_NCDESTROY) PostMessageA(slit, kCheckRow, 0, 0);
+    return result;
+}
+
+void subclass(HWND window) {
+    if (replacedProcs.count(window)) return;
+    replacedProcs[window] = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(dockedProc));
+}
+
+// Gives the window its own procedure back, unless another subclass came
+// after ours (that one then keeps calling ours, which passes everything on).
+void unsubclass(HWND window) {
+    auto found = replacedProcs.find(window);
+    if (found == replacedProcs.end()) return;
+    if (GetWindowLongPtrA(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(dockedProc)) return;
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(found->second));
+    replacedProcs.erase(found);
 }
 
 void layOut() {
@@ -81,6 +114,7 @@ void dock(HWND window) {
     docked.push_back({window, style});
     SetWindowLongA(window, GWL_STYLE, static_cast<LONG>((style & ~WS_POPUP) | WS_CHILD));
     SetParent(window, slit);
+    subclass(window);
     layOut();
     PostMessageA(slit, kLayOut, 0, 0);
 }
@@ -91,6 +125,7 @@ void undock(HWND window) {
     Docked d = *found;
     docked.erase(found);
     if (IsWindow(window)) {
+        unsubclass(window);
         // Back on the desktop where it stands; its plug-in places it.
         RECT rect{};
         GetWindowRect(window, &rect);
@@ -121,11 +156,9 @@ LRESULT CALLBACK slitProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case kLayOut:
         layOut();
         return 0;
-    case WM_TIMER:
-        if (wParam == kCheckTimer && !docked.empty()) {
-            forgetDestroyedWindows();
-            if (!rowIsRight()) layOut();
-        }
+    case kCheckRow:
+        forgetDestroyedWindows();
+        if (!rowIsRight()) layOut();
         return 0;
     case WM_PAINT:
         paint(window);
@@ -151,14 +184,12 @@ HWND createSlit(HINSTANCE instance) {
     RegisterClassA(&windowClass);
     slit = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName, "Slit", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
                            1, 1, nullptr, nullptr, instance, nullptr);
-    if (slit) SetTimer(slit, kCheckTimer, kCheckIntervalMs, nullptr);
     return slit;
 }
 
 void destroySlit() {
     if (!slit) return;
     while (!docked.empty()) undock(docked.back().window);
-    KillTimer(slit, kCheckTimer);
     DestroyWindow(slit);
     slit = nullptr;
 }

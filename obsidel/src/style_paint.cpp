@@ -86,23 +86,71 @@ COLORREF pixelAt(const StyleItem& item, int x, int y, const Area& inner, const A
     return light ? lighter(color) : darker(color);
 }
 
-// Paints one block of identical rows, one run of a colour at a time.
-void paintRows(HDC dc, const std::vector<COLORREF>& row, int left, int top, int rows) {
+// One run of a colour over a block of identical rows, from the rectangle's
+// top-left corner.
+struct Run {
+    int left, top, width, rows;
+    COLORREF color;
+};
+
+// Splits one block of identical rows into runs of a colour.
+void addRuns(std::vector<Run>& runs, const std::vector<COLORREF>& row, int top, int rows) {
     size_t start = 0;
     while (start < row.size()) {
         size_t end = start + 1;
         while (end < row.size() && row[end] == row[start]) ++end;
-        const int x = left + static_cast<int>(start), width = static_cast<int>(end - start);
-        if (width == 1 && rows == 1) {
-            SetPixel(dc, x, top, row[start]);
-        } else {
-            HBRUSH brush = CreateSolidBrush(row[start]);
-            RECT run{x, top, x + width, top + rows};
-            FillRect(dc, &run, brush);
-            DeleteObject(brush);
-        }
+        runs.push_back({static_cast<int>(start), top, static_cast<int>(end - start), rows, row[start]});
         start = end;
     }
+}
+
+void paintRuns(HDC dc, const std::vector<Run>& runs, int left, int top) {
+    for (const Run& run : runs) {
+        if (run.width == 1 && run.rows == 1) {
+            SetPixel(dc, left + run.left, top + run.top, run.color);
+            continue;
+        }
+        HBRUSH brush = CreateSolidBrush(run.color);
+        RECT area{left + run.left, top + run.top, left + run.left + run.width, top + run.top + run.rows};
+        FillRect(dc, &area, brush);
+        DeleteObject(brush);
+    }
+}
+
+// Everything the pixels of a gradient depend on.
+struct GradientKey {
+    int width = 0, height = 0;
+    int32_t texture = 0, bevelStyle = 0, bevelPosition = 0;
+    COLORREF color = 0, colorTo = 0;
+    bool border = false;
+    int borderWidth = 0;
+    COLORREF borderColor = 0;
+    bool operator==(const GradientKey&) const = default;
+};
+
+// The runs of a gradient, worked out pixel by pixel; equal neighbouring
+// rows make one block, so a flat or horizontal gradient is a few runs.
+std::vector<Run> gradientRuns(const StyleItem& item, int width, int height, bool border, int borderWidth,
+                              COLORREF borderColor) {
+    const int inset = border ? borderWidth : 0;
+    const Area inner{inset, inset, std::max(inset, width - inset), std::max(inset, height - inset)};
+    const int bevelInset = item.bevelPosition == 2 ? 1 : 0;
+    const Area bevel{inner.left + bevelInset, inner.top + bevelInset, inner.right - bevelInset,
+                     inner.bottom - bevelInset};
+    std::vector<Run> runs;
+    std::vector<COLORREF> block, row(static_cast<size_t>(width));
+    int blockTop = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            row[static_cast<size_t>(x)] = pixelAt(item, x, y, inner, bevel, border, borderColor);
+        if (y > 0 && row != block) {
+            addRuns(runs, block, blockTop, y - blockTop);
+            blockTop = y;
+        }
+        if (y == 0 || blockTop == y) block = row;
+    }
+    addRuns(runs, block, blockTop, height - blockTop);
+    return runs;
 }
 
 }  // namespace
@@ -117,33 +165,24 @@ HFONT CreateStyleFont(StyleItem* item) {
 }
 
 void MakeStyleGradient(HDC dc, RECT* rect, StyleItem* item, int withBorder) {
-    using obsidel::Area;
     if (!dc || !rect || !item) return;
     const int width = rect->right - rect->left, height = rect->bottom - rect->top;
     if (width <= 0 || height <= 0) return;
 
     const obsidel::HostStyle& style = obsidel::currentStyle();
     const bool border = withBorder && style.borderWidth > 0;
-    const int inset = border ? style.borderWidth : 0;
-    const Area inner{inset, inset, std::max(inset, width - inset), std::max(inset, height - inset)};
-    const int bevelInset = item->bevelPosition == 2 ? 1 : 0;
-    const Area bevel{inner.left + bevelInset, inner.top + bevelInset, inner.right - bevelInset,
-                     inner.bottom - bevelInset};
-
-    // Rows are built one at a time; equal neighbouring rows are painted as
-    // one block, so a flat or horizontal gradient costs a few fills.
-    std::vector<COLORREF> block, row(static_cast<size_t>(width));
-    int blockTop = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            row[static_cast<size_t>(x)] = obsidel::pixelAt(*item, x, y, inner, bevel, border, style.borderColor);
-        if (y > 0 && row != block) {
-            obsidel::paintRows(dc, block, rect->left, rect->top + blockTop, y - blockTop);
-            blockTop = y;
-        }
-        if (y == 0 || blockTop == y) block = row;
+    const obsidel::GradientKey key{width,       height,     item->texture, item->bevelStyle, item->bevelPosition,
+                                   item->color, item->colorTo, border,     border ? style.borderWidth : 0,
+                                   border ? style.borderColor : 0};
+    // A plug-in paints the same background every frame: the runs of the
+    // last gradient are kept (one per thread) and painted again.
+    thread_local obsidel::GradientKey lastKey;
+    thread_local std::vector<obsidel::Run> lastRuns;
+    if (lastRuns.empty() || !(key == lastKey)) {
+        lastRuns = obsidel::gradientRuns(*item, width, height, border, style.borderWidth, style.borderColor);
+        lastKey = key;
     }
-    obsidel::paintRows(dc, block, rect->left, rect->top + blockTop, height - blockTop);
+    obsidel::paintRuns(dc, lastRuns, rect->left, rect->top);
 }
 
 }  // extern "C"

@@ -70,8 +70,15 @@ protected:
         plugin_ = shownWindows().front();
     }
 
+    // A toggle also shows the host's status text for a moment: not a menu level.
+    bool isStatusText(::Window window) {
+        char* name = nullptr;
+        const bool status = XFetchName(x_, window, &name) && name && std::string(name) == "Obsidel status text";
+        if (name) XFree(name);
+        return status;
+    }
     // The mapped top-level windows bigger than a pixel (the host's hidden
-    // message windows are 1 by 1), left to right.
+    // message windows are 1 by 1) but the status text, left to right.
     std::vector<Box> shownWindows() {
         ::Window root = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
@@ -82,6 +89,7 @@ protected:
             XWindowAttributes attributes;
             if (!XGetWindowAttributes(x_, children[i], &attributes)) continue;
             if (attributes.map_state != IsViewable || attributes.width <= 1) continue;
+            if (isStatusText(children[i])) continue;
             boxes.push_back(Box{attributes.x, attributes.y, attributes.width, attributes.height});
         }
         if (children) XFree(children);

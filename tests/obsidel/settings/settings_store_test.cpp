@@ -132,4 +132,56 @@ TEST(SettingsStore, AFailedWriteLeavesTheOldFileAsItWas) {
     EXPECT_EQ(ReadInt(missingFolder.c_str(), "key:", 5), 5);
 }
 
+TEST(SettingsStore, AFileChangedOnDiskAfterTheHostReadItIsReadAgain) {
+    struct Case {
+        const char* how;
+        void (*change)(const std::string& rc);
+        int expected;
+    };
+    const Case cases[] = {
+        {"replaced by another file of the same size, as editors save",
+         [](const std::string& rc) {
+             writeFile(rc + ".new", "width: 22\nheight: 5\n");
+             std::filesystem::rename(rc + ".new", rc);
+         },
+         22},
+        {"rewritten in place with another length",
+         [](const std::string& rc) { writeFile(rc, "width: 333\nheight: 5\n"); }, 333},
+        {"removed", [](const std::string& rc) { std::filesystem::remove(rc); }, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        TempDir dir;
+        std::string rc = dir.file("changed.rc");
+        WriteInt(rc.c_str(), "width:", 11);
+        WriteInt(rc.c_str(), "height:", 5);
+        ASSERT_EQ(ReadInt(rc.c_str(), "width:", -1), 11);
+        c.change(rc);
+        EXPECT_EQ(ReadInt(rc.c_str(), "width:", -1), c.expected);
+        // A write keeps what changed on disk besides its own key.
+        WriteInt(rc.c_str(), "depth:", 1);
+        EXPECT_EQ(ReadInt(rc.c_str(), "width:", -1), c.expected);
+        EXPECT_EQ(ReadInt(rc.c_str(), "depth:", -1), 1);
+    }
+}
+
+TEST(SettingsStore, WritingTheLineAFileHoldsAlreadyLeavesTheFileAlone) {
+    TempDir dir;
+    std::string rc = dir.file("same.rc");
+    writeFile(rc, "x: 10\nVumira.plugin.width: 100\n");
+    const auto before = std::filesystem::last_write_time(rc);
+
+    WriteInt(rc.c_str(), "Vumira.plugin.width:", 100);
+    EXPECT_EQ(std::filesystem::last_write_time(rc), before);
+    EXPECT_EQ(readFile(rc), "x: 10\nVumira.plugin.width: 100\n");
+
+    // The same value spelt otherwise is written as the host writes it.
+    WriteInt(rc.c_str(), "x:", 10);
+    EXPECT_EQ(readFile(rc), "x: 10\nVumira.plugin.width: 100\n");
+    WriteInt(rc.c_str(), "VUMIRA.plugin.width:", 100);
+    EXPECT_EQ(readFile(rc), "x: 10\nVUMIRA.plugin.width: 100\n");
+    WriteInt(rc.c_str(), "x:", 12);
+    EXPECT_EQ(readFile(rc), "x: 12\nVUMIRA.plugin.width: 100\n");
+}
+
 }  // namespace

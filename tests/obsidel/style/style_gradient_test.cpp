@@ -181,6 +181,51 @@ TEST(HostStyleGradient, ZeroBorderWidthDrawsNoBorder) {
     EXPECT_EQ(canvas.picture({{'.', RGB(7, 7, 7)}}), rows({"...", "..."}));
 }
 
+TEST(HostStyleGradient, APaintLikeTheOneBeforeAndEachChangeAfterItShowTheirOwnPixels) {
+    // Painted in turn on one canvas, as a plug-in paints every frame: each
+    // change of what the pixels depend on shows, and going back shows the first again.
+    const StyleItem first = item(STYLE_HORIZONTAL, RGB(0, 0, 0), RGB(64, 0, 0));
+    StyleItem otherEnd = first;
+    otherEnd.colorTo = RGB(0, 64, 0);
+    StyleItem sunken = item(STYLE_FLAT, RGB(100, 100, 100), RGB(100, 100, 100), BEVEL_SUNKEN);
+    StyleItem sunkenInside = sunken;
+    sunkenInside.bevelPosition = 2;
+    struct Step {
+        const char* change;
+        StyleItem style;
+        int width;
+        COLORREF (*expected)(int x, int y);
+    };
+    const Step steps[] = {
+        {"first", first, 5, [](int x, int) { return RGB(16 * x, 0, 0); }},
+        {"the same again", first, 5, [](int x, int) { return RGB(16 * x, 0, 0); }},
+        {"another end colour", otherEnd, 5, [](int x, int) { return RGB(0, 16 * x, 0); }},
+        {"another width", first, 3, [](int x, int) { return RGB(32 * x, 0, 0); }},
+        {"a sunken bevel", sunken, 5,
+         [](int x, int y) {
+             // Sunken: the bottom row and right column light, the top row and left column dark.
+             if (x == 4 || y == 2) return RGB(177, 177, 177);
+             return x == 0 || y == 0 ? RGB(50, 50, 50) : RGB(100, 100, 100);
+         }},
+        {"the bevel one pixel inside", sunkenInside, 5,
+         [](int x, int y) { return x >= 1 && x <= 3 && y == 1 ? RGB(177, 177, 177) : RGB(100, 100, 100); }},
+        {"the first again", first, 5, [](int x, int) { return RGB(16 * x, 0, 0); }},
+    };
+    Canvas canvas(5, 3);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.change);
+        paint(canvas, {0, 0, step.width, 3}, step.style);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < step.width; ++x) EXPECT_EQ(canvas.at(x, y), step.expected(x, y)) << x << ", " << y;
+    }
+    // A border from the style is part of what the pixels depend on.
+    BorderStyle style(1, "#ff0000");
+    paint(canvas, {0, 0, 5, 3}, first, true);
+    EXPECT_EQ(canvas.at(0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(canvas.at(1, 1), RGB(0, 0, 0));
+    EXPECT_EQ(canvas.at(3, 1), RGB(64, 0, 0));
+}
+
 TEST(HostStyleGradient, PaintsOnlyItsRectangle) {
     const std::map<char, COLORREF> legend = {{' ', kUntouched}, {'o', RGB(0, 0, 200)}};
     Canvas canvas(8, 5);

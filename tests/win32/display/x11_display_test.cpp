@@ -542,6 +542,42 @@ TEST_F(X11Display, PaintedPixelsAreWhatTheServerShows) {
         }
 }
 
+TEST_F(X11Display, EveryRepaintShowsWhatChangedAndKeepsTheRest) {
+    constexpr int kWidth = 48, kHeight = 24;
+    auto pictureOf = [](const std::vector<Fill>& fills) {
+        std::vector<uint32_t> pixels(kWidth * kHeight, 0);
+        for (const Fill& fill : fills)
+            for (LONG y = fill.rect.top; y < fill.rect.bottom; ++y)
+                for (LONG x = fill.rect.left; x < fill.rect.right; ++x)
+                    pixels[static_cast<size_t>(y * kWidth + x)] =
+                        rgb(GetRValue(fill.color), GetGValue(fill.color), GetBValue(fill.color));
+        return pixels;
+    };
+    const Fill black{{0, 0, kWidth, kHeight}, RGB(0, 0, 0)};
+    // Frames as the plug-in paints them: the whole window each time, few
+    // pixels changed, some frames like the one before.
+    const std::vector<std::vector<Fill>> frames = {
+        {black},
+        {black, {{10, 12, 14, 24}, RGB(255, 0, 0)}, {{30, 4, 31, 5}, RGB(255, 255, 255)}},
+        {black, {{10, 18, 14, 24}, RGB(255, 0, 0)}},
+        {black, {{10, 18, 14, 24}, RGB(255, 0, 0)}},
+        {black, {{0, 0, 1, 1}, RGB(0, 0, 255)}, {{47, 23, 48, 24}, RGB(0, 255, 0)}},
+    };
+    HWND window = makeWindow("frames", 0, {300, 300, 300 + kWidth, 300 + kHeight}, frames[0]);
+    ::Window shown = waitForXWindow("frames");
+    ASSERT_NE(shown, 0u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        const int paintsBefore = testWindows()[window].paints;
+        testWindows()[window].picture = frames[i];
+        InvalidateRect(window, nullptr, FALSE);
+        const std::vector<uint32_t> wanted = pictureOf(frames[i]);
+        EXPECT_TRUE(pumpUntil([&] {
+            return testWindows()[window].paints > paintsBefore && pixelsOf(shown, kWidth, kHeight) == wanted;
+        }));
+    }
+}
+
 TEST_F(X11Display, ACoveredWindowShowsItsPictureAgainWithoutPaintingTwice) {
     HWND window = makeWindow("covered", 0, {300, 300, 340, 320}, {{{0, 0, 40, 20}, RGB(200, 100, 50)}});
     ::Window shown = waitForXWindow("covered");

@@ -6,7 +6,8 @@
 //
 // Promises: a present copies the changed part of the client pixels into the
 // window's picture (where the client area lies inside the window) and sends
-// it with XPutImage, straight from the picture when the server's pixels are
+// the pixels that differ from the picture before (in runs of changed rows;
+// all of it for the first present) with XPutImage, straight from the picture when the server's pixels are
 // 0x00RRGGBB words, else converted pixel by pixel to the visual's masks. A
 // layered window shows nothing (an empty bounding shape) until its
 // attributes are set; with a colour key, its shape holds the pixels of the
@@ -140,6 +141,48 @@ void putPicture(X11State& s, NativeWindow& w, const RECT& area) {
     XDestroyImage(image);
 }
 
+namespace {
+
+// Copies the rows of `area` (window coordinates) from the surface into the
+// picture and returns the parts that changed: one rectangle for each run of
+// changed rows, as wide as the changes in it. A frame of bars changes few
+// pixels of a large window, so little is sent.
+std::vector<RECT> copyChangedParts(NativeWindow& w, const Surface& surface, const RECT& area, POINT client) {
+    std::vector<RECT> changed;
+    bool inRun = false;
+    const int width = area.right - area.left;
+    for (int y = area.top; y < area.bottom; ++y) {
+        const uint32_t* from = &surface.pixels[static_cast<size_t>(y - client.y) * static_cast<size_t>(surface.width) +
+                                               static_cast<size_t>(area.left - client.x)];
+        uint32_t* to = &w.pixels[static_cast<size_t>(y) * static_cast<size_t>(w.width) + static_cast<size_t>(area.left)];
+        int first = 0;
+        while (first < width && from[first] == to[first]) ++first;
+        if (first == width) {
+            inRun = false;
+            continue;
+        }
+        int last = width;
+        while (from[last - 1] == to[last - 1]) --last;
+        std::copy(from + first, from + last, to + first);
+        const RECT row{area.left + first, y, area.left + last, y + 1};
+        if (inRun)
+            uniteRects(changed.back(), row, changed.back());
+        else
+            changed.push_back(row);
+        inRun = true;
+    }
+    // Many short runs cost more requests than the pixels between them.
+    constexpr size_t kMostRuns = 16;
+    if (changed.size() > kMostRuns) {
+        RECT all = changed.front();
+        for (const RECT& run : changed) uniteRects(all, run, all);
+        changed.assign(1, all);
+    }
+    return changed;
+}
+
+}  // namespace
+
 void presentX11Window(void* native, const Surface& surface, const RECT& dirty, POINT client) {
     X11State& s = x11();
     auto* w = static_cast<NativeWindow*>(native);
@@ -151,17 +194,15 @@ void presentX11Window(void* native, const Surface& surface, const RECT& dirty, P
     RECT inWindow{0, 0, w->width, w->height};
     if (!intersectRects(area, inWindow, area)) return;
     auto pixelsLock = lockPixels();  // another thread may be drawing on the surface
-    for (int y = area.top; y < area.bottom; ++y) {
-        const uint32_t* from = &surface.pixels[static_cast<size_t>(y - client.y) * static_cast<size_t>(surface.width) +
-                                               static_cast<size_t>(area.left - client.x)];
-        std::copy_n(from, area.right - area.left,
-                    &w->pixels[static_cast<size_t>(y) * static_cast<size_t>(w->width) + static_cast<size_t>(area.left)]);
-    }
+    std::vector<RECT> changed = copyChangedParts(*w, surface, area, client);
     pixelsLock.unlock();
+    // Before the first picture the window shows nothing of it: all of the
+    // area goes, the pixels that happen to equal the empty picture too.
+    if (!w->presented) changed.assign(1, area);
     w->presented = true;
-    if (!usable(s, *w)) return;
+    if (!usable(s, *w) || changed.empty()) return;
     if (w->layered) applyShape(s, *w);  // first, so that newly shown parts get the picture below
-    putPicture(s, *w, area);
+    for (const RECT& part : changed) putPicture(s, *w, part);
     XFlush(s.display);
 }
 

@@ -1,8 +1,8 @@
 // Messages: sending, posting and the message loop.
 //
 // Provides: SendMessageA, PostMessageA, PostQuitMessage, GetMessageA,
-// PeekMessageA, TranslateMessage, DispatchMessageA, GetMessagePos,
-// GetMessageTime.
+// PeekMessageA, TranslateMessage, DispatchMessageA, CallWindowProcA,
+// GetMessagePos, GetMessageTime.
 //
 // Promises the real retrieval order: messages sent from other threads run
 // first (inside GetMessageA/PeekMessageA, never returned), then posted
@@ -218,6 +218,12 @@ LRESULT WINAPI DispatchMessageA(const MSG* message) {
     }
     if (!message->hwnd) return 0;
     return sendMessage(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+// A window procedure is a plain function here (no ANSI/Unicode thunks),
+// so the procedure a subclass replaced is called as it is.
+LRESULT WINAPI CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return proc ? proc(window, message, wParam, lParam) : 0;
 }
 
 DWORD WINAPI GetMessagePos(void) {

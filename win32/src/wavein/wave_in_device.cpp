@@ -14,6 +14,10 @@ namespace {
 // A device that does not come back from a read within this time is left to
 // finish on its own, so that a hung sound server cannot hang waveInClose.
 constexpr auto kRecorderStopWait = std::chrono::seconds(2);
+// A read takes at least this part of the stream's largest read (10 ms of
+// sound), and sound waiting for a buffer is kept up to this many reads.
+constexpr std::size_t kReadsPerLargest = 2;
+constexpr std::size_t kPendingReads = 4;
 }  // namespace
 
 void HeaderList::pushBack(WAVEHDR* header) {
@@ -92,6 +96,9 @@ MMRESULT WaveInDevice::add(WAVEHDR* header) {
     header->dwBytesRecorded = 0;
     header->dwFlags = (header->dwFlags & ~DWORD(WHDR_DONE)) | WHDR_INQUEUE;
     queue_.pushBack(header);
+    // Sound that waited for a buffer goes in at once: a callback that
+    // queues its buffer again gets it back full without a wait.
+    if (started_ && !pending_.empty()) fillBuffersLocked();
     return MMSYSERR_NOERROR;
 }
 
@@ -112,6 +119,7 @@ MMRESULT WaveInDevice::control(bool reset) {
     std::unique_lock<std::mutex> held(lock_);
     if (closing_) return MMSYSERR_INVALHANDLE;
     started_ = false;
+    pending_.clear();  // sound not in a buffer yet ends with the recording
     (reset ? resetWanted_ : stopWanted_) = true;
     if (onCallbackThreadLocked()) {
         applyControlLocked();
@@ -174,25 +182,25 @@ void WaveInDevice::callbackLoop() {
 // that stopped waiting for it.
 void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> self, std::unique_ptr<PcmStream> stream) {
     const std::size_t blockAlign = format_.nBlockAlign;
-    std::vector<unsigned char> chunk(stream->largestRead() * blockAlign);
+    const std::size_t largest = stream->largestRead();
+    std::vector<unsigned char> chunk(largest * blockAlign);
+    // Sound recorded while no buffer has room waits here, as in a sound
+    // card's own memory, for the next buffer queued; what is older than this
+    // is dropped, as a card drops it.
+    pendingLimit_ = kPendingReads * largest * blockAlign;
     std::string error;
-    std::size_t lastBufferFrames = 0;
     for (;;) {
-        std::size_t frames = stream->largestRead();
+        std::size_t frames = largest;
         {
             std::lock_guard<std::mutex> held(lock_);
             if (closing_) break;
-            // Read no more than the head buffer still holds, so that a small
-            // buffer comes back as soon as the sound for it has arrived. With
-            // no buffer queued (its callback is still running) read as much
-            // as the last one held: it is most likely queued again by the
-            // time that much sound has arrived, and then nothing is lost.
+            // Small buffers come back soon after their sound arrived, but a
+            // few at a time: each read is a wake-up of this thread and of
+            // the callback thread, and a 2 ms buffer read on its own would
+            // wake them 500 times a second.
             if (started_ && queue_.head) {
-                lastBufferFrames = queue_.head->dwBufferLength / blockAlign;
-                const std::size_t room = lastBufferFrames - queue_.head->dwBytesRecorded / blockAlign;
-                if (room > 0) frames = std::min(frames, room);
-            } else if (started_ && lastBufferFrames > 0) {
-                frames = std::min(frames, lastBufferFrames);
+                const std::size_t room = (queue_.head->dwBufferLength - queue_.head->dwBytesRecorded) / blockAlign;
+                frames = std::clamp(room, std::max<std::size_t>(largest / kReadsPerLargest, 1), largest);
             }
         }
         if (!stream->read(chunk.data(), frames, error)) {
@@ -201,7 +209,7 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
         }
         std::lock_guard<std::mutex> held(lock_);
         if (closing_) break;
-        if (started_) fillBuffersLocked(chunk.data(), frames * blockAlign);  // else the sound is dropped, as by a real device
+        if (started_) recordLocked(chunk.data(), frames * blockAlign);  // else the sound is dropped, as by a real device
     }
     stream.reset();  // closes the recording device
     std::lock_guard<std::mutex> held(lock_);
@@ -210,7 +218,17 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
     // `self` is let go after the lock: this thread may hold the last reference.
 }
 
-void WaveInDevice::fillBuffersLocked(const unsigned char* data, std::size_t bytes) {
+void WaveInDevice::recordLocked(const unsigned char* data, std::size_t bytes) {
+    pending_.insert(pending_.end(), data, data + bytes);
+    if (pending_.size() > pendingLimit_) {
+        const std::size_t blockAlign = format_.nBlockAlign;
+        const std::size_t dropped = (pending_.size() - pendingLimit_ + blockAlign - 1) / blockAlign * blockAlign;
+        pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(std::min(dropped, pending_.size())));
+    }
+    fillBuffersLocked();
+}
+
+void WaveInDevice::fillBuffersLocked() {
     const DWORD blockAlign = format_.nBlockAlign;
     std::size_t offset = 0;
     bool filled = false;
@@ -221,13 +239,14 @@ void WaveInDevice::fillBuffersLocked(const unsigned char* data, std::size_t byte
             filled = true;
             continue;
         }
-        if (offset == bytes) break;
-        const std::size_t count = std::min<std::size_t>(room, bytes - offset);
-        std::memcpy(header->lpData + header->dwBytesRecorded, data + offset, count);
+        if (offset == pending_.size()) break;
+        const std::size_t count = std::min<std::size_t>(room, pending_.size() - offset);
+        std::memcpy(header->lpData + header->dwBytesRecorded, pending_.data() + offset, count);
         header->dwBytesRecorded += DWORD(count);
         offset += count;
         positionBytes_ += count;
     }
+    pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(offset));
     if (filled) changed_.notify_all();
 }
 

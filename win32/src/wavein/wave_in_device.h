@@ -6,8 +6,10 @@
 //   runs. It never waits for the recording device. (WIM_OPEN and WIM_CLOSE
 //   come from waveInOpen and waveInClose themselves, on the calling thread,
 //   as Wine's winmm gives them too.)
-// - The recording thread reads the device and copies what it records into
-//   the buffer at the head of the queue. It never calls the program, so a
+// - The recording thread reads the device (5 to 10 ms of sound a read) and
+//   copies what it records into the buffers at the head of the queue; sound
+//   that finds no buffer with room waits for the next one queued (up to
+//   40 ms of it, the oldest dropped beyond), as in a sound card's memory. It never calls the program, so a
 //   device that blocks or fails can hold up neither the callbacks nor a
 //   reset or a close.
 // The device lock is never held while the program's callback runs.
@@ -21,6 +23,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "wavein/pcm_stream.h"
 
@@ -60,7 +63,9 @@ private:
     void deliverDoneLocked(std::unique_lock<std::mutex>& held);
     void callbackLoop();
     void recordLoop(std::shared_ptr<WaveInDevice> self, std::unique_ptr<PcmStream> stream);
-    void fillBuffersLocked(const unsigned char* data, std::size_t bytes);
+    // Records `bytes` after the pending sound, then fills the queued buffers from it.
+    void recordLocked(const unsigned char* data, std::size_t bytes);
+    void fillBuffersLocked();
     void notify(UINT message, DWORD_PTR param1);
     bool onCallbackThreadLocked() const { return std::this_thread::get_id() == callbackThreadId_; }
 
@@ -81,6 +86,8 @@ private:
     unsigned long long controlsAsked_ = 0;
     unsigned long long controlsDone_ = 0;
     unsigned long long positionBytes_ = 0;  // recorded into buffers since open or the last reset
+    std::vector<unsigned char> pending_;    // recorded, waiting for a buffer with room
+    std::size_t pendingLimit_ = 0;
     std::thread::id callbackThreadId_;
     std::thread callbackThread_;
     std::thread recorder_;

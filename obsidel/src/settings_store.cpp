@@ -64,10 +64,9 @@ bool readLines(const std::string& path, std::vector<std::string>& lines, bool& e
     endsWithNewline = text.empty() || text.back() == '\n';
     std::istringstream stream(text);
     std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
+    // Each line keeps its own end (a Windows "\r" included), so that a write
+    // gives every other line back byte for byte; the matching trims it.
+    while (std::getline(stream, line)) lines.push_back(line);
     return true;
 }
 
@@ -95,15 +94,16 @@ bool writeSetting(const std::string& path, const std::string& key, const std::st
     for (char& c : flat)
         if (c == '\n' || c == '\r') c = ' ';
     std::string written = bare + ": " + flat;
+    auto endsLikeWindows = [](const std::string& line) { return !line.empty() && line.back() == '\r'; };
     bool replaced = false;
     for (auto& line : lines) {
         if (!isComment(line) && valueOfLine(line, bare)) {
-            line = written;
+            line = written + (endsLikeWindows(line) ? "\r" : "");
             replaced = true;
             break;
         }
     }
-    if (!replaced) lines.push_back(written);
+    if (!replaced) lines.push_back(written + (!lines.empty() && endsLikeWindows(lines.back()) ? "\r" : ""));
     std::string contents;
     for (const auto& line : lines) contents += line + "\n";
     return replaceFileAtomically(path, contents);

@@ -4,7 +4,8 @@
 // of the file is read back as a key; then the writes are made, and the file
 // must give back the last value written under every key (trimmed, with its
 // line breaks made blanks), hold every line that no write could have
-// touched in its order, and hold nothing else but the written keys' lines.
+// touched byte for byte and in its order, and hold nothing else but the
+// written keys' lines.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -40,10 +41,7 @@ std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
     std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
+    while (std::getline(stream, line)) lines.push_back(line);
     return lines;
 }
 

@@ -9,12 +9,8 @@
 #include <obsidel/api.h>
 #include <win32subset.h>
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,17 +21,17 @@
 #include "core/entry_points.h"
 #include "host_paths.h"
 #include "host_window.h"
+#include "scratch.h"
 
 namespace {
 
 using vumira::plugin;
 
-std::filesystem::path home;
-
 [[noreturn]] void fault(const char* what, const std::string& command) {
-    std::fprintf(stderr, "command interpreter: %s after [%s]: buffer %d, bands %d..%d, count %d\n", what,
-                 command.c_str(), plugin.bufferSize, plugin.freqMin.load(), plugin.freqMax.load(), plugin.bandCount);
-    std::abort();
+    fuzzing::fault("command interpreter", what,
+                   command + "; buffer " + std::to_string(plugin.bufferSize) + ", bands " +
+                       std::to_string(plugin.freqMin.load()) + ".." + std::to_string(plugin.freqMax.load()) +
+                       ", count " + std::to_string(plugin.bandCount));
 }
 
 void pumpMessages() {
@@ -66,8 +62,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Win32SubsetSetWaveIn("tone:440");
     HINSTANCE module = GetModuleHandleA(nullptr);
     if (!obsidel::createHostWindow(module)) fault("no host window", "");
-    home = std::filesystem::temp_directory_path() / ("vumira-fuzz-commands-" + std::to_string(getpid()));
-    std::filesystem::create_directories(home);
+    const auto& home = fuzzing::scratchFolder();
     obsidel::setHomeFolder(home.string());
     std::ofstream(home / "Vumira.rc") << "";
     if (beginPlugin(module) != 0) fault("the plug-in did not start", "");
@@ -75,8 +70,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::atexit([] {
         endPlugin(GetModuleHandleA(nullptr));
         pumpMessages();
-        std::error_code ignored;
-        std::filesystem::remove_all(home, ignored);
     });
     return 0;
 }

@@ -18,25 +18,21 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "command_channel.h"
 #include "host_window.h"
 #include "menu_text.h"
 #include "remote_request.h"
+#include "scratch.h"
 
 namespace {
 
 [[noreturn]] void fault(const char* what, const std::string& detail) {
-    std::fprintf(stderr, "command request: %s: [%s]\n", what, detail.c_str());
-    std::abort();
+    fuzzing::fault("command request", what, detail);
 }
 
-std::filesystem::path channelFolder;
 std::string socketPath;
 
 Menu* pluginLikeMenu() {
@@ -115,19 +111,12 @@ void sendThroughTheChannel(const std::string& frame) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Win32SubsetSetDisplay("headless");
     Win32SubsetSetWaveIn("none");
-    channelFolder = std::filesystem::temp_directory_path() / ("vumira-fuzz-channel-" + std::to_string(getpid()));
-    std::filesystem::create_directories(channelFolder);
-    std::filesystem::permissions(channelFolder, std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", channelFolder.c_str(), 1);
-    socketPath = (channelFolder / "obsidel.socket").string();
+    setenv("XDG_RUNTIME_DIR", fuzzing::scratchFolder().c_str(), 1);
+    socketPath = (fuzzing::scratchFolder() / "obsidel.socket").string();
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!obsidel::createHostWindow(instance) || !obsidel::startCommandChannel(instance))
         fault("the host's channel did not start", socketPath);
-    std::atexit([] {
-        obsidel::stopCommandChannel();
-        std::error_code ignored;
-        std::filesystem::remove_all(channelFolder, ignored);
-    });
+    std::atexit([] { obsidel::stopCommandChannel(); });
     return 0;
 }
 

@@ -9,18 +9,15 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "fuzz_input.h"
+#include "scratch.h"
 #include "settings_store.h"
 
 namespace {
@@ -61,18 +58,7 @@ std::string keyFrom(fuzzing::FuzzInput& input) {
 }
 
 [[noreturn]] void fault(const char* what, const std::string& detail) {
-    std::fprintf(stderr, "settings store: %s: [%s]\n", what, detail.c_str());
-    std::abort();
-}
-
-// A folder of this process's own for the rc file, made once.
-const std::string& rcPath() {
-    static const std::string path = [] {
-        auto folder = std::filesystem::temp_directory_path() / ("vumira-fuzz-rc-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        return (folder / "Vumira.rc").string();
-    }();
-    return path;
+    fuzzing::fault("settings store", what, detail);
 }
 
 }  // namespace
@@ -80,7 +66,7 @@ const std::string& rcPath() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::FuzzInput input(data, size);
     const std::string original = input.text(4096);
-    const std::string& path = rcPath();
+    const std::string path = (fuzzing::scratchFolder() / "Vumira.rc").string();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << original;

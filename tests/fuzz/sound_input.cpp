@@ -5,19 +5,16 @@
 // message. When a 16-bit WAV or raw input already has the rate and the
 // channel count asked for, the stream must hand its bytes on unchanged
 // (from the start again at the end of the file).
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "fuzz_input.h"
+#include "scratch.h"
 #include "wavein/pcm_stream.h"
 #include "wavein/source.h"
 
@@ -27,19 +24,7 @@ using subset::wavein::PcmShape;
 using subset::wavein::PcmStream;
 using subset::wavein::WantedPcm;
 
-[[noreturn]] void fault(const char* what, const std::string& detail) {
-    std::fprintf(stderr, "sound input: %s: %s\n", what, detail.c_str());
-    std::abort();
-}
-
-const std::string& inputPath() {
-    static const std::string path = [] {
-        auto folder = std::filesystem::temp_directory_path() / ("vumira-fuzz-sound-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        return (folder / "input").string();
-    }();
-    return path;
-}
+[[noreturn]] void fault(const char* what, const std::string& detail) { fuzzing::fault("sound input", what, detail); }
 
 void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += char((value >> (8 * i)) & 0xff);
@@ -111,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wanted.channels = input.flag() ? std::min(channels, 2u) : input.inRange(1, 2);
     wanted.bits = input.flag() ? 16 : 8;
 
-    const std::string& path = inputPath();
+    const std::string path = (fuzzing::scratchFolder() / "input").string();
     std::string argument = path;
     std::string contents;
     std::string payload;  // the bytes a faithful stream repeats, when it must

@@ -8,35 +8,25 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "fuzz_input.h"
+#include "scratch.h"
 #include "style.h"
 
 namespace {
 
-[[noreturn]] void fault(const char* what, long value) {
-    std::fprintf(stderr, "style reader: %s: %ld\n", what, value);
-    std::abort();
-}
+[[noreturn]] void fault(const char* what, long value) { fuzzing::fault("style reader", what, std::to_string(value)); }
 
 void expectWithin(const char* what, long value, long low, long high) {
     if (value < low || value > high) fault(what, value);
 }
 
 const std::string& fuzzedStylePath() {
-    static const std::string path = [] {
-        auto folder = std::filesystem::temp_directory_path() / ("vumira-fuzz-style-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        return (folder / "fuzzed.style").string();
-    }();
+    static const std::string path = (fuzzing::scratchFolder() / "fuzzed.style").string();
     return path;
 }
 

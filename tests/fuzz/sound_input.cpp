@@ -68,11 +68,16 @@ std::string flacHeader(fuzzing::FuzzInput& input, unsigned channels, unsigned ra
 
 constexpr unsigned kRates[] = {8000, 11025, 16000, 22050, 44100, 48000};
 
-unsigned rateFrom(fuzzing::FuzzInput& input) {
+// A rate of the common ones, or any in [lowest, highest].
+unsigned rateFrom(fuzzing::FuzzInput& input, unsigned lowest, unsigned highest) {
     const std::uint8_t choice = input.byte();
     if (choice < 240) return kRates[choice % std::size(kRates)];
-    return input.inRange(1, 400000);
+    return input.inRange(lowest, highest);
 }
+
+// What waveInOpen takes: the stream is never asked for another rate.
+constexpr unsigned kLowestWantedRate = 1000;
+constexpr unsigned kHighestWantedRate = 192000;
 
 // The bytes a faithful stream gives: the input's whole frames, again and again.
 void expectUnchanged(const std::vector<unsigned char>& got, const std::string& source, std::size_t& at) {
@@ -90,9 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     enum Kind { Wav16, WavOther, Flac, Raw, KindCount };
     const auto kind = Kind(input.byte() % KindCount);
     const unsigned channels = input.inRange(1, 8);
-    const unsigned rate = rateFrom(input);
+    const unsigned rate = rateFrom(input, 1, 400000);
     WantedPcm wanted;
-    wanted.rate = input.flag() ? rate : rateFrom(input);
+    const bool sameRate = input.flag() && rate >= kLowestWantedRate && rate <= kHighestWantedRate;
+    wanted.rate = sameRate ? rate : rateFrom(input, kLowestWantedRate, kHighestWantedRate);
     wanted.channels = input.flag() ? std::min(channels, 2u) : input.inRange(1, 2);
     wanted.bits = input.flag() ? 16 : 8;
 

@@ -90,8 +90,10 @@ void sendThroughTheChannel(const std::string& frame) {
     shutdown(connection, SHUT_WR);
     std::string answer;
     for (;;) {
+        // The host's answer waits for its interface thread, which is this
+        // one: run it until the answer is there (a signal ends a poll early).
         pollfd waiting{connection, POLLIN, 0};
-        if (poll(&waiting, 1, 5) == 0) {
+        if (poll(&waiting, 1, 5) <= 0) {
             pumpMessages();
             continue;
         }

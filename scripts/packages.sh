@@ -9,6 +9,8 @@ VUMIRA_RUN_PACKAGES="pulseaudio-utils"
 # scripts/package.sh and the package test: dpkg-shlibdeps finds the
 # Debian package's dependencies, `file` lets CPack tell programs apart.
 VUMIRA_PACKAGE_PACKAGES="dpkg-dev file"
+# scripts/fuzz.sh: clang with libFuzzer's runtime (the normal builds need no clang).
+VUMIRA_FUZZ_PACKAGES="clang libclang-rt-dev"
 VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev pulseaudio pulseaudio-utils sox
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386"
 # bench/run.sh: cava to measure against, an X server, a sound server, and

@@ -115,7 +115,10 @@ bool reloadChangedFiles() {
     std::string changes;
     {
         std::lock_guard<std::mutex> guard(watchLock);
-        for (auto& [path, file] : watched) {
+        for (auto& entry : watched) {
+            // Named, not a structured binding: clang before 16 cannot capture those.
+            const std::string& path = entry.first;
+            auto& file = entry.second;
             // Each trouble is said once, until the file is good again.
             auto say = [&file](const char* kind, const std::string& trouble) {
                 if (kind != file.reported) std::fprintf(stderr, "obsidel: %s\n", trouble.c_str());

@@ -79,10 +79,9 @@ void splitLines(KnownFile& file) {
     file.endsWithNewline = file.text.empty() || file.text.back() == '\n';
     std::istringstream stream(file.text);
     std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        file.lines.push_back(line);
-    }
+    // Each line keeps its own end (a Windows "\r" included), so that a write
+    // gives every other line back byte for byte; the matching trims it.
+    while (std::getline(stream, line)) file.lines.push_back(line);
 }
 
 // The file as it stands on disk; null when it is missing or cannot be read.
@@ -144,18 +143,20 @@ bool writeSetting(const std::string& path, const std::string& key, const std::st
     for (char& c : flat)
         if (c == '\n' || c == '\r') c = ' ';
     std::string written = bare + ": " + flat;
+    auto endsLikeWindows = [](const std::string& line) { return !line.empty() && line.back() == '\r'; };
     bool replaced = false;
     for (auto& line : lines) {
         if (!isComment(line) && valueOfLine(line, bare)) {
+            const std::string replacement = written + (endsLikeWindows(line) ? "\r" : "");
             // The file holds the line already (a move leaves the size as it
             // was): nothing to replace, and nothing for a power cut to lose.
-            if (line == written) return true;
-            line = written;
+            if (line == replacement) return true;
+            line = replacement;
             replaced = true;
             break;
         }
     }
-    if (!replaced) lines.push_back(written);
+    if (!replaced) lines.push_back(written + (!lines.empty() && endsLikeWindows(lines.back()) ? "\r" : ""));
     std::string contents;
     for (const auto& line : lines) contents += line + "\n";
     if (!replaceFileAtomically(path, contents)) return false;

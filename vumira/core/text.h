@@ -35,7 +35,9 @@ public:
     SharedText& operator=(const SharedText&) = delete;
 
     void set(const char* text) {
-        char cut[N];
+        // Zeros after the end: every byte is stored, and none may be left
+        // uninitialised or kept from a longer text.
+        char cut[N] = {};
         copyText(cut, N, text);
         for (std::size_t i = 0; i < N; ++i) chars_[i].store(cut[i], std::memory_order_relaxed);
     }

@@ -75,6 +75,18 @@ TEST(SettingsStore, ValuesAreTrimmedAndWindowsLineEndsRead) {
     EXPECT_EQ(ReadBool(rc.c_str(), "flag:", 0), 1);
 }
 
+TEST(SettingsStore, WriteKeepsWindowsLineEndsAndOtherLinesByteForByte) {
+    TempDir dir;
+    std::string rc = dir.file("crlf-write.rc");
+    writeFile(rc, "a: 1\r\nnote\r\r\n\r\nb: 2\r\n");
+    WriteInt(rc.c_str(), "a:", 5);
+    EXPECT_EQ(readFile(rc), "a: 5\r\nnote\r\r\n\r\nb: 2\r\n");
+    WriteInt(rc.c_str(), "c:", 3);
+    WriteInt(rc.c_str(), "a:", 6);
+    EXPECT_EQ(readFile(rc), "a: 6\r\nnote\r\r\n\r\nb: 2\r\nc: 3\r\n");
+    EXPECT_EQ(ReadInt(rc.c_str(), "b:", 0), 2);
+}
+
 TEST(SettingsStore, TypedReadsTakeOnlyValuesOfTheirType) {
     struct Case {
         const char* stored;

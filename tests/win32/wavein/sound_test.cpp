@@ -280,6 +280,22 @@ TEST(WaveInSound, RawFileWithItsOwnRateAndChannels) {
     }
 }
 
+TEST(WaveInSound, RawFileThatIsEmptiedRecordsSilence) {
+    testsupport::TempDir folder;
+    const std::string path = folder.file("emptied.raw");
+    testsupport::writeFile(path, rawSine(1000, 16000, 1, 1600));
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    Recorder recorder(format, 320);
+    ASSERT_EQ(recorder.open(("raw:" + path + ",16000,1").c_str()), MMSYSERR_NOERROR);
+    ASSERT_TRUE(recorder.waitFor(320));
+    ASSERT_EQ(truncate(path.c_str(), 0), 0);
+    std::this_thread::sleep_for(100ms);  // what was read before it was emptied
+    recorder.forget();
+    ASSERT_TRUE(recorder.waitFor(3200)) << "the recording stopped when the file was emptied";
+    const auto samples = channelOf(recorder.recorded(), format, 0);
+    EXPECT_EQ(wavetest::peakLevel(samples), 0.0);
+}
+
 TEST(WaveInSound, RawFromStandardInputRecordsSilenceOnceItEnds) {
     int pipeEnds[2];
     ASSERT_EQ(pipe(pipeEnds), 0);

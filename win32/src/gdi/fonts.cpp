@@ -18,7 +18,15 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+// gcc says it builds with the address sanitizer one way, clang another.
 #if defined(__SANITIZE_ADDRESS__)
+#define SUBSET_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SUBSET_LEAK_CHECKED 1
+#endif
+#endif
+#if defined(SUBSET_LEAK_CHECKED)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -62,7 +70,7 @@ struct FaceFile {
 // few bytes that it never frees; the leak checker is told to look away.
 bool fontconfigReady() {
     static const bool ready = [] {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(SUBSET_LEAK_CHECKED)
         __lsan::ScopedDisabler ignoreLibraryLeak;
 #endif
         return FcInit() == FcTrue;

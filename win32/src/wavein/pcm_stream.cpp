@@ -111,13 +111,15 @@ void PcmStream::appendConverted(const float* frames, std::size_t count) {
 }
 
 void PcmStream::quantise(unsigned char* out, std::size_t frames) const {
+    // The devices' own scale (1/32768 a step), rounded to the nearest step
+    // and kept within the width: exact for a sample that came in as 16 bits.
     const std::size_t samples = frames * wanted_.channels;
     for (std::size_t i = 0; i < samples; ++i) {
         const float value = std::clamp(ready_[i], -1.0f, 1.0f);
         if (wanted_.bits == 8) {
-            out[i] = static_cast<unsigned char>(128 + std::lrint(value * 127.0f));
+            out[i] = static_cast<unsigned char>(128 + std::clamp<long>(std::lrint(value * 128.0f), -128, 127));
         } else {
-            const auto sample = static_cast<int16_t>(std::lrint(value * 32767.0f));
+            const auto sample = static_cast<int16_t>(std::clamp<long>(std::lrint(value * 32768.0f), -32768, 32767));
             const auto bits = static_cast<uint16_t>(sample);
             out[2 * i] = static_cast<unsigned char>(bits & 0xff);  // little-endian, as the real device gives it
             out[2 * i + 1] = static_cast<unsigned char>(bits >> 8);

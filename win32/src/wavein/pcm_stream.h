@@ -2,6 +2,16 @@
 // for: channels first (mono is the mean of all channels, stereo takes the
 // first two or doubles a mono one), then the rate (libsoxr), then the
 // sample width (16-bit signed, or 8-bit unsigned with silence at 0x80).
+//
+// Precision: every device hands over floats where full scale is 1.0 and one
+// 16-bit step is 1/32768 (how libsndfile, PulseAudio and ALSA scale them,
+// and how raw: reads its samples). The width is made with that same factor
+// both ways, so full scale maps to full scale (+1.0 to 32767 or 0xFF, -1.0
+// to -32768 or 0x00) and a 16-bit input whose rate and channel count are
+// those asked for arrives bit-exact; an 8-bit input asked for as 8 bits
+// does too. A float holds 24 bits, so a 24-bit input keeps its top 16 (or 8)
+// bits, rounded to the nearest step. Mixing channels down, or another rate,
+// rounds each result to the nearest step of the width asked for.
 #pragma once
 
 #include <soxr.h>

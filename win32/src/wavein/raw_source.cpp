@@ -132,14 +132,17 @@ void* open(const std::string& argument, const PcmShape&, PcmShape& produced, std
 }
 
 // Reads what is there, waiting at most until `deadline` for more.
-// False with a message on a read error.
+// False with a message on a read error. A plain file always has its sound
+// at hand, so it is read whole whatever the time (a busy machine must not
+// turn it into silence); only one that has been emptied gives silence.
 bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time_point deadline, std::string& error) {
     unsigned char chunk[4096];
+    bool atStart = false;  // rewound, and nothing read since
     while (input.bytes.size() < wanted && !input.ended) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
+        if (left.count() <= 0 && !input.plainFile) break;
         pollfd waiting{input.descriptor, POLLIN, 0};
-        const int ready = poll(&waiting, 1, int(std::min<long long>(left.count(), 20)));
+        const int ready = poll(&waiting, 1, int(std::clamp<long long>(left.count(), 0, 20)));
         if (ready < 0 && errno != EINTR) {
             error = "raw:" + input.settings.path + ": waiting for data failed: " + std::strerror(errno);
             return false;
@@ -148,8 +151,11 @@ bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time
         const ssize_t count = ::read(input.descriptor, chunk, std::min(sizeof chunk, wanted - input.bytes.size()));
         if (count > 0) {
             input.bytes.insert(input.bytes.end(), chunk, chunk + count);
+            atStart = false;
         } else if (count == 0 && input.plainFile) {
+            if (atStart) break;  // emptied since it was opened
             lseek(input.descriptor, 0, SEEK_SET);  // loop
+            atStart = true;
         } else if (count == 0) {
             input.ended = true;
             std::fprintf(stderr, "wave-in: raw:%s: the input ended; recording silence from now on\n",

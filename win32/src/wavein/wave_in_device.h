@@ -13,6 +13,9 @@
 //   device that blocks or fails can hold up neither the callbacks nor a
 //   reset or a close.
 // The device lock is never held while the program's callback runs.
+// The samples are those the stream makes: a 16-bit input of the rate and
+// channel count asked for arrives bit-exact; a conversion rounds each sample
+// to the nearest step of the width asked for (pcm_stream.h).
 #pragma once
 
 #include <windows.h>

@@ -2,9 +2,7 @@
 // Vumira module on a private Xvfb, a right click on the plug-in's window
 // and keys or clicks made with XTest, the result read from the rc file
 // and, for the menu's windows, from a second X connection.
-#include "private_x_server.h"
-#include "running_host.h"
-#include "test_support.h"
+#include "host_on_x_server.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -21,7 +19,6 @@
 namespace {
 
 using testsupport::HostSetup;
-using testsupport::PrivateXServer;
 using testsupport::RunningHost;
 
 struct Box {
@@ -29,9 +26,6 @@ struct Box {
     int right() const { return x + width; }
     int bottom() const { return y + height; }
 };
-
-// A menu window may go between listing and asking about it.
-int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 bool waitFor(const std::function<bool()>& condition, int milliseconds = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -42,27 +36,12 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds = 5000) {
     return condition();
 }
 
-class PopupMenuOnX11 : public ::testing::Test {
+class PopupMenuOnX11 : public testsupport::HostOnXServer {
 protected:
-    void SetUp() override {
-        const std::string missing = server_.start();
-        SKIP_OR_FAIL_WITHOUT(missing.empty(), missing);
-        x_ = XOpenDisplay(server_.name().c_str());
-        ASSERT_NE(x_, nullptr);
-        XSetErrorHandler(ignoreXErrors);
-        int event = 0, error = 0, major = 0, minor = 0;
-        SKIP_OR_FAIL_WITHOUT(XTestQueryExtension(x_, &event, &error, &major, &minor), "the XTest extension");
-    }
-    void TearDown() override {
-        host_.reset();
-        if (x_) XCloseDisplay(x_);
-    }
-
     // Starts the host on this server, with the module's rc file `rc`, and
     // waits for the plug-in's window.
     void startHost(const std::string& rc = "") {
-        HostSetup setup;
-        setup.display = "x11:" + server_.name();
+        HostSetup setup = onThisServer();
         setup.rc = rc;
         host_ = std::make_unique<RunningHost>(setup);
         ASSERT_TRUE(host_->ready()) << host_->log();
@@ -144,9 +123,6 @@ protected:
         return waitFor([&] { return testsupport::hasLine(host_->rc(), line); });
     }
 
-    PrivateXServer server_;
-    Display* x_ = nullptr;
-    std::unique_ptr<RunningHost> host_;
     Box plugin_;
 };
 

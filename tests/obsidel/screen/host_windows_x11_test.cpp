@@ -4,9 +4,7 @@
 // The message box of "About", with the plug-in running on behind it; the
 // status text of a toggle, which comes and goes; the plug-in's window made
 // sticky through the host.
-#include "private_x_server.h"
-#include "running_host.h"
-#include "test_support.h"
+#include "host_on_x_server.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -25,7 +23,6 @@
 namespace {
 
 using testsupport::hasLine;
-using testsupport::PrivateXServer;
 using testsupport::RunningHost;
 
 struct Shown {
@@ -33,31 +30,17 @@ struct Shown {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// The box or the status text may go between listing a window and asking about it.
-int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
-
-class HostOnX11 : public ::testing::Test {
+class HostOnX11 : public testsupport::HostOnXServer {
 protected:
     void SetUp() override {
-        const std::string missing = server_.start();
-        SKIP_OR_FAIL_WITHOUT(missing.empty(), missing);
-        x_ = XOpenDisplay(server_.name().c_str());
-        ASSERT_NE(x_, nullptr);
-        XSetErrorHandler(ignoreXErrors);
-        int event = 0, error = 0, major = 0, minor = 0;
-        SKIP_OR_FAIL_WITHOUT(XTestQueryExtension(x_, &event, &error, &major, &minor), "the XTest extension on Xvfb");
-        testsupport::HostSetup setup;
-        setup.display = "x11:" + server_.name();
+        HostOnXServer::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        testsupport::HostSetup setup = onThisServer();
         setup.arguments = {"--wave-in", "demo"};
         host_ = std::make_unique<RunningHost>(setup);
         ASSERT_TRUE(host_->ready()) << host_->log();
         plugin_ = waitFor([&] { return largestMapped(); });
         ASSERT_NE(plugin_.id, 0u) << "the plug-in's window never showed; host log:\n" << host_->log();
-    }
-
-    void TearDown() override {
-        host_.reset();
-        if (x_) XCloseDisplay(x_);
     }
 
     static bool waitUntil(const std::function<bool()>& done, int milliseconds = 10000) {
@@ -169,9 +152,6 @@ protected:
         return std::async(std::launch::async, [this, command] { return host_->run({"--exec", command}); });
     }
 
-    PrivateXServer server_;
-    Display* x_ = nullptr;
-    std::unique_ptr<RunningHost> host_;
     Shown plugin_;
 };
 

@@ -27,7 +27,8 @@ bool selectBackEnds(const std::string& display, const std::string& waveIn);
 bool writeScreenSnapshot(const std::string& path);
 // An interrupt (Ctrl+C, a termination request) closes the host window, so
 // the host stops its plug-ins and exits cleanly; on Linux a hang-up
-// (SIGHUP) reconfigures the plug-ins, as `obsidel --reconfigure` does.
+// (SIGHUP) reconfigures the plug-ins, as `obsidel --reconfigure` does, and
+// SIGUSR1 prints the counts of user and GDI objects on standard error.
 void handleSignals(HWND hostWindow);
 
 }  // namespace obsidel

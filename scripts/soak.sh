@@ -37,9 +37,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-mkdir -p "$work/home" "$work/module" "$work/runtime"
+mkdir -p "$work/home" "$work/module" "$work/runtime" "$work/bin"
 chmod 700 "$work/runtime"
 cp "$module" "$work/module/"
+# A copy of the programs, so that a rebuild during the run changes nothing.
+cp "$host" "$build/bin/libwin32subset.so" "$work/bin/"
+host=$work/bin/obsidel
+export LD_LIBRARY_PATH="$work/bin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 export XDG_RUNTIME_DIR="$work/runtime"
 
 # A free display number of our own.

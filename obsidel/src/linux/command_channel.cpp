@@ -41,9 +41,11 @@ constexpr UINT kRunRequest = WM_APP + 30;
 constexpr std::size_t kLargestRequest = 64 * 1024;
 const std::string kTooLarge = "the request is larger than 65536 bytes, the most the host takes";
 // How long the channel waits for the user-interface thread (which may be
-// showing a message box), and how long a client waits for the host.
+// showing a message box), and how long a client waits for the host: long
+// enough for its turn behind a flood of others (a thousand clients at once
+// take some 20 s on a busy machine), never for ever.
 constexpr auto kHostAnswerTime = std::chrono::seconds(10);
-constexpr int kClientWaitSeconds = 15;
+constexpr int kClientWaitSeconds = 60;
 constexpr int kRequestReadSeconds = 2;
 
 struct Job {

@@ -11,30 +11,12 @@
 # figure; exit 0 when every case passed.
 set -eu
 
-root=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${DISK_FAULTS_PRIVATE:-}" ]; then
     command -v unshare >/dev/null || { echo "disk-faults: unshare (util-linux) is missing" >&2; exit 1; }
     DISK_FAULTS_PRIVATE=1 exec unshare --map-root-user --mount "$0" "$@"
 fi
-build=${VUMIRA_BUILD:-$root/build/release}
-for file in "$build/bin/obsidel" "$build/bin/vumira.so"; do
-    [ -e "$file" ] || { echo "disk-faults: $file is missing: build first" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-host_pid=
-cleanup() {
-    [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null
-    umount "$work/home" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-mkdir -p "$work/home" "$work/module" "$work/runtime"
-chmod 700 "$work/runtime"
-cp "$build/bin/vumira.so" "$work/module/"
-export XDG_RUNTIME_DIR="$work/runtime"
-host=$build/bin/obsidel
+. "$(dirname "$0")/lib/sandbox.sh"
+sandbox_cleanup_more() { umount "$work/home" 2>/dev/null || true; }
 rc=$work/home/Vumira.rc
 
 passed=0
@@ -53,8 +35,7 @@ run_case() {
     mount -t tmpfs -o size=64k tmpfs "$work/home"
     printf '# kept\nVumira.plugin.wave.StartWaveMonitorOnStartUp: true\nVumira.plugin.wave.fps: 25\n' >"$rc"
     : >"$work/host.log"
-    "$host" --home "$work/home" --display headless --wave-in tone:440 "$work/module/vumira.so" \
-        >"$work/host.log" 2>&1 &
+    "$host" --home "$work/home" --display headless --wave-in tone:440 "$module" >"$work/host.log" 2>&1 &
     host_pid=$!
     for _ in $(seq 100); do send "SetFPS 25" && break; sleep 0.1; done
     cp "$rc" "$work/before.rc"

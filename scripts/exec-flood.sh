@@ -13,29 +13,12 @@ set -eu
 
 count=${1:-1000}
 case $count in '' | *[!0-9]*) echo "usage: $0 [COUNT]" >&2; exit 2 ;; esac
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VUMIRA_BUILD:-$root/build/release}
-for file in "$build/bin/obsidel" "$build/bin/vumira.so"; do
-    [ -e "$file" ] || { echo "exec-flood: $file is missing: build first" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-host_pid=
-cleanup() {
-    [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-mkdir -p "$work/home" "$work/module" "$work/runtime" "$work/out"
-chmod 700 "$work/runtime"
-cp "$build/bin/vumira.so" "$work/module/"
-export XDG_RUNTIME_DIR="$work/runtime"
-host=$build/bin/obsidel
+. "$(dirname "$0")/lib/sandbox.sh"
+mkdir -p "$work/out"
 rc=$work/module/Vumira.rc
 printf 'Vumira.plugin.wave.peaks: false\n' >"$rc"
 
-"$host" --home "$work/home" --display headless --wave-in tone:440 "$work/module/vumira.so" >"$work/host.log" 2>&1 &
+"$host" --home "$work/home" --display headless --wave-in tone:440 "$module" >"$work/host.log" 2>&1 &
 host_pid=$!
 for _ in $(seq 100); do "$host" --exec "@VumiraInternal SetFPS 25" >/dev/null 2>&1 && break; sleep 0.1; done
 

@@ -15,27 +15,7 @@ set -eu
 
 count=${1:-1000}
 case $count in '' | *[!0-9]*) echo "usage: $0 [COUNT]" >&2; exit 2 ;; esac
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VUMIRA_BUILD:-$root/build/release}
-for file in "$build/bin/obsidel" "$build/bin/vumira.so"; do
-    [ -e "$file" ] || { echo "kill-writers: $file is missing: build first" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-host_pid=
-cleanup() {
-    [ -n "$host_pid" ] && kill -9 "$host_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-mkdir -p "$work/home" "$work/module" "$work/runtime" "$work/bin"
-chmod 700 "$work/runtime"
-cp "$build/bin/vumira.so" "$work/module/"
-cp "$build/bin/obsidel" "$build/bin/libwin32subset.so" "$work/bin/"
-host=$work/bin/obsidel
-export LD_LIBRARY_PATH="$work/bin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
-export XDG_RUNTIME_DIR="$work/runtime"
+. "$(dirname "$0")/lib/sandbox.sh"
 rc=$work/module/Vumira.rc
 
 # The rc file to start from, with lines the plug-in must keep as they are.
@@ -53,8 +33,7 @@ RC
 printf 'Vumira.plugin.wave.fps 25\nVumira.plugin.style.maxBarHeight 64\nVumira.plugin.style.peakDrop 1\nVumira.plugin.transparency.alpha 60\n' >"$work/allowed"
 
 start_host() {
-    "$host" --home "$work/home" --display headless --wave-in tone:440 "$work/module/vumira.so" \
-        >>"$work/host.log" 2>&1 &
+    "$host" --home "$work/home" --display headless --wave-in tone:440 "$module" >>"$work/host.log" 2>&1 &
     host_pid=$!
 }
 
@@ -123,7 +102,6 @@ while [ "$i" -lt "$count" ]; do
     if [ -n "$problem" ]; then
         torn=$((torn + 1))
         echo "kill $i: $problem" >&2
-        cp "$rc" "$work/../kill-writers-torn-$i.rc" 2>/dev/null || true
     fi
     left=$(ls "$work/module" | grep -c '^Vumira\.rc\.tmp-' || true)
     left_behind=$((left_behind + left))

@@ -10,30 +10,20 @@
 #        build/release; needs pulseaudio, pactl, pacat and sox)
 set -eu
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VUMIRA_BUILD:-$root/build/release}
 for program in pulseaudio pactl pacat sox; do
     command -v "$program" >/dev/null || { echo "pulse-restart: $program is missing (scripts/packages.sh installs it)" >&2; exit 1; }
 done
-work=$(mktemp -d)
+. "$(dirname "$0")/lib/sandbox.sh"
 server_pid=
-host_pid=
 tone_pid=
-cleanup() {
-    for pid in $tone_pid $host_pid $server_pid; do kill "$pid" 2>/dev/null || true; done
+sandbox_cleanup_more() {
+    for pid in $tone_pid $server_pid; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
-    rm -rf "$work"
 }
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-mkdir -p "$work/home" "$work/module" "$work/runtime" "$work/pulse"
-chmod 700 "$work/runtime"
-cp "$build/bin/vumira.so" "$work/module/"
-export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$work/pulse"
 export PULSE_SERVER="unix:$work/pulse/native"
 printf 'autospawn = no\n' >"$work/pulse/client.conf"
 export PULSE_CLIENTCONFIG="$work/pulse/client.conf"
-host=$build/bin/obsidel
 
 start_server() {
     HOME="$work/pulse" XDG_RUNTIME_DIR="$work/pulse" XDG_CONFIG_HOME="$work/pulse/config" \
@@ -50,7 +40,7 @@ start_server() {
 # The host, writing the screen after $1 ms, with its log in $2.
 run_host() {
     "$host" --home "$work/home" --display headless:200x60 --wave-in pulse:vumira_null.monitor \
-        --exit-after "$1" --snapshot "$work/$2.png" "$work/module/vumira.so" >"$work/$2.log" 2>&1 &
+        --exit-after "$1" --snapshot "$work/$2.png" "$module" >"$work/$2.log" 2>&1 &
     host_pid=$!
 }
 

@@ -15,36 +15,17 @@
 set -eu
 
 minutes=${1:-60}
-case $minutes in '' | *[!0-9]*) echo "usage: $0 [MINUTES]" >&2; exit 2 ;; esac
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VUMIRA_BUILD:-$root/build/release}
-host=$build/bin/obsidel
-module=$build/bin/vumira.so
+case $minutes in '' | *[!0-9]* | 0 | 1) echo "usage: $0 [MINUTES] (2 or more: the first minute is the warm-up)" >&2; exit 2 ;; esac
 slack=${SOAK_RSS_SLACK_KB:-2048}
-for file in "$host" "$module"; do
-    [ -e "$file" ] || { echo "soak: $file is missing: build first (cmake --build --preset release)" >&2; exit 1; }
-done
 command -v Xvfb >/dev/null || { echo "soak: Xvfb is missing (scripts/packages.sh installs it)" >&2; exit 1; }
-
-work=$(mktemp -d)
-host_pid=
+. "$(dirname "$0")/lib/sandbox.sh"
 xvfb_pid=
-cleanup() {
-    [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
+sandbox_cleanup_more() {
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
 }
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-mkdir -p "$work/home" "$work/module" "$work/runtime" "$work/bin"
-chmod 700 "$work/runtime"
-cp "$module" "$work/module/"
-# A copy of the programs, so that a rebuild during the run changes nothing.
-cp "$host" "$build/bin/libwin32subset.so" "$work/bin/"
-host=$work/bin/obsidel
-export LD_LIBRARY_PATH="$work/bin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
-export XDG_RUNTIME_DIR="$work/runtime"
 
 # A free display number of our own.
 display=
@@ -58,8 +39,7 @@ for number in $(seq 90 140); do
 done
 [ -n "$display" ] || { echo "soak: no Xvfb display could start" >&2; exit 1; }
 
-"$host" --home "$work/home" --display "x11:$display" --wave-in demo "$work/module/vumira.so" \
-    >"$work/host.log" 2>&1 &
+"$host" --home "$work/home" --display "x11:$display" --wave-in demo "$module" >"$work/host.log" 2>&1 &
 host_pid=$!
 for _ in $(seq 50); do [ -S "$work/runtime/obsidel.socket" ] && break; sleep 0.1; done
 [ -S "$work/runtime/obsidel.socket" ] || { echo "soak: the host did not start:" >&2; cat "$work/host.log" >&2; exit 1; }

@@ -237,10 +237,11 @@ void setTicks(std::vector<DWORD> ticks) {
     if (world().ticks.empty()) world().ticks.push_back(0);
 }
 
-bool deliver(const std::vector<unsigned char>& bytes) {
-    World& w = world();
-    std::unique_lock<std::mutex> held(w.lock);
-    Device* device = w.current;
+namespace {
+
+// Takes the first buffer queued on `device`, records `bytes` into it (cut to
+// its length) and hands it back on this thread. False when none is queued.
+bool recordAndHandBack(std::unique_lock<std::mutex>& held, Device* device, const std::vector<unsigned char>& bytes) {
     if (!device || !device->open || device->queue.empty()) return false;
     WAVEHDR* header = device->queue.front();
     device->queue.erase(device->queue.begin());
@@ -249,6 +250,13 @@ bool deliver(const std::vector<unsigned char>& bytes) {
     markDone(header, count);
     handBack(held, device, WIM_DATA, header);
     return true;
+}
+
+}  // namespace
+
+bool deliver(const std::vector<unsigned char>& bytes) {
+    std::unique_lock<std::mutex> held(world().lock);
+    return recordAndHandBack(held, world().current, bytes);
 }
 
 bool handBackKept() {
@@ -266,17 +274,8 @@ bool handBackKept() {
 }
 
 bool handBackKept(HWAVEIN handle, const std::vector<unsigned char>& bytes) {
-    World& w = world();
-    std::unique_lock<std::mutex> held(w.lock);
-    Device* device = findDevice(handle);
-    if (!device || device->queue.empty()) return false;
-    WAVEHDR* header = device->queue.front();
-    device->queue.erase(device->queue.begin());
-    const DWORD count = std::min(static_cast<DWORD>(bytes.size()), header->dwBufferLength);
-    if (count) std::memcpy(header->lpData, bytes.data(), count);
-    markDone(header, count);
-    handBack(held, device, WIM_DATA, header);
-    return true;
+    std::unique_lock<std::mutex> held(world().lock);
+    return recordAndHandBack(held, findDevice(handle), bytes);
 }
 
 void holdStreaming(bool hold) {

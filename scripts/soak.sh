@@ -27,15 +27,13 @@ sandbox_cleanup_more() {
     fi
 }
 
-# A free display number of our own.
+# Xvfb picks a free display number itself and writes it once it listens.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
 display=
-for number in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
-    Xvfb ":$number" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    sleep 1
-    if kill -0 "$xvfb_pid" 2>/dev/null; then display=":$number"; break; fi
-    xvfb_pid=
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && display=:$(head -n 1 "$work/display") && break
+    sleep 0.1
 done
 [ -n "$display" ] || { echo "soak: no Xvfb display could start" >&2; exit 1; }
 

@@ -47,7 +47,8 @@ const char* const kUsage =
     "  Edits of the style file and of the rc files are picked up while the host runs.\n"
     "\n"
     "Signals (Linux): SIGHUP makes the host reconfigure its plug-ins, as --reconfigure does;\n"
-    "SIGINT and SIGTERM stop it.\n";
+    "SIGUSR1 prints its counts of user and GDI objects on standard error; SIGINT and\n"
+    "SIGTERM stop it.\n";
 
 namespace {
 

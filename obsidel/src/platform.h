@@ -36,7 +36,8 @@ void keepOnEveryDesktop(HWND window, bool sticky);
 bool writeScreenSnapshot(const std::string& path);
 // An interrupt (Ctrl+C, a termination request) closes the host window, so
 // the host stops its plug-ins and exits cleanly; on Linux a hang-up
-// (SIGHUP) reconfigures the plug-ins, as `obsidel --reconfigure` does.
+// (SIGHUP) reconfigures the plug-ins, as `obsidel --reconfigure` does, and
+// SIGUSR1 prints the counts of user and GDI objects on standard error.
 void handleSignals(HWND hostWindow);
 
 }  // namespace obsidel

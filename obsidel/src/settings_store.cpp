@@ -192,11 +192,31 @@ namespace {
 // ReadString's result lives here until the next call, as the API promises.
 thread_local std::string lastReadString;
 
+// A write that fails (a read-only folder, a full disk) leaves the old file;
+// the user is told why in the status text, once until a write succeeds
+// again, since a drag writes many times a second.
+void reportWriteOutcome(const char* path, bool written, int failure) {
+    static bool failing = false;
+    if (written || failing) {
+        failing = !written;
+        return;
+    }
+    failing = true;
+    const std::string text = std::string("settings not saved: ") + path + ": " + std::strerror(failure) +
+                             "; the file keeps its last saved values";
+    if (HWND host = GetOBWnd())
+        SendMessageA(host, OBM_SETSTATUSBAR, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    else
+        std::fprintf(stderr, "obsidel: %s\n", text.c_str());
+}
+
 // A plug-in's write is the host's own: live reload must not take it for an edit.
 void writeWatched(const char* path, const char* key, const std::string& value) {
     obsidel::beforeOwnWrite(path, obsidel::settingsText(path));
-    obsidel::writeSetting(path, key, value);
+    const bool written = obsidel::writeSetting(path, key, value);
+    const int failure = errno;
     obsidel::afterOwnWrite(path, obsidel::settingsText(path));
+    reportWriteOutcome(path, written, failure);
 }
 }  // namespace
 

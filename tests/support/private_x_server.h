@@ -1,5 +1,6 @@
-// A private X server for tests: Xvfb on a display number it finds free
-// itself, so that tests running side by side never race for one.
+// Xvfb on a display number that it finds free itself (-displayfd), for the
+// tests that need a real X server: started by the test, ended with it (or
+// killed by it, to see what a program does when its X server goes away).
 #pragma once
 
 #include <fcntl.h>

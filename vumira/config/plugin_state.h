@@ -17,6 +17,8 @@
 
 namespace vumira {
 
+struct CaptureBuffer;  // audio/capture.h
+
 inline constexpr std::size_t kPathSize = MAX_PATH;
 inline constexpr std::size_t kColorKeySize = 100;
 inline constexpr std::size_t kPeakTypeSize = 32;
@@ -89,8 +91,13 @@ struct PluginState {
     // ---- capture ----
     std::atomic<int> capturing{0};             // shared
     std::atomic<HWAVEIN> waveInHandle{nullptr};  // shared
-    WAVEHDR waveHeader{};
-    std::atomic<int> returnedBuffers{0};  // shared: the stop handshake
+    // The running capture's header and buffer, a record of its own for each
+    // start (null while idle); the callback tells a late buffer by it.
+    std::atomic<CaptureBuffer*> capture{nullptr};  // shared
+    // Buffers that a stop gave up on, still held by their devices: released
+    // once a device hands its buffer back or closes.
+    CaptureBuffer* abandonedCaptures = nullptr;
+    std::atomic<int> returnedBuffers{0};  // buffers the last stopped capture got back
 
     // ---- analysis ----
     std::atomic<unsigned char> bars[kBandSlots] = {};  // shared

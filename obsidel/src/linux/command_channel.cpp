@@ -4,7 +4,11 @@
 // enter (0700; refused when it is anyone else's or open to others).
 //
 // One connection carries one request: the client writes it and shuts its
-// writing side; the host answers and closes. A thread of the host accepts
+// writing side; the host answers and closes. A request is at most 64 KiB
+// (command texts and menu paths are a few dozen bytes); a larger one, or
+// one that is not a kind, a line feed and a text, gets an error and never
+// reaches the plug-ins. Only the host's own user may send: the socket is
+// made 0600, its folder must be private, and the peer's user is checked. A thread of the host accepts
 // the connections and posts each request to a hidden window, so that the
 // request runs on the user-interface thread; it waits for that thread's
 // reply for a while and then answers without it.
@@ -35,10 +39,13 @@ constexpr const char* kSocketName = "obsidel.socket";
 constexpr const char* kRelayClass = "ObsidelCommandChannel";
 constexpr UINT kRunRequest = WM_APP + 30;
 constexpr std::size_t kLargestRequest = 64 * 1024;
+const std::string kTooLarge = "the request is larger than 65536 bytes, the most the host takes";
 // How long the channel waits for the user-interface thread (which may be
-// showing a message box), and how long a client waits for the host.
+// showing a message box), and how long a client waits for the host: long
+// enough for its turn behind a flood of others (a thousand clients at once
+// take some 20 s on a busy machine), never for ever.
 constexpr auto kHostAnswerTime = std::chrono::seconds(10);
-constexpr int kClientWaitSeconds = 15;
+constexpr int kClientWaitSeconds = 60;
 constexpr int kRequestReadSeconds = 2;
 
 struct Job {
@@ -100,17 +107,19 @@ void setReceiveTimeout(int socket, int seconds) {
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
-bool readAll(int socket, std::string& bytes, std::size_t largest) {
+enum class Received { whole, tooLarge, broken };
+
+Received readAll(int socket, std::string& bytes, std::size_t largest) {
     char buffer[4096];
     for (;;) {
         ssize_t got = read(socket, buffer, sizeof buffer);
-        if (got == 0) return true;
+        if (got == 0) return Received::whole;
         if (got < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return Received::broken;
         }
         bytes.append(buffer, static_cast<std::size_t>(got));
-        if (bytes.size() > largest) return false;
+        if (bytes.size() > largest) return Received::tooLarge;
     }
 }
 
@@ -159,14 +168,18 @@ void serve(int connection) {
     setReceiveTimeout(connection, kRequestReadSeconds);
     RemoteReply reply;
     std::string bytes;
+    Received received = Received::broken;
     if (!fromThisUser(connection)) {
         reply = {false, "requests are taken from the host's own user only"};
-    } else if (!readAll(connection, bytes, kLargestRequest)) {
+    } else if ((received = readAll(connection, bytes, kLargestRequest)) == Received::tooLarge) {
+        reply = {false, kTooLarge};
+    } else if (received == Received::broken) {
         reply = {false, "the request was not received whole"};
     } else if (auto request = decodeRequest(bytes)) {
         reply = runOnInterfaceThread(*request);
     } else {
-        reply = {false, "the request was not understood"};
+        reply = {false, "the request was not understood: it must be exec, reconfigure, menu or pick, a line feed "
+                        "and the text"};
     }
     writeAll(connection, encodeReply(reply));
 }
@@ -241,10 +254,14 @@ bool startCommandChannel(HINSTANCE instance) {
 
     listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listening < 0) return refuse(systemError("cannot make a socket"));
-    if (bind(listening, asSocketAddress(address), sizeof address) != 0)
-        return refuse(systemError("cannot listen at " + path));
-    chmod(path.c_str(), 0600);
-    if (listen(listening, 8) != 0) return refuse(systemError("cannot listen at " + path));
+    // Made 0600 from the start: no moment in which others may connect.
+    const mode_t previousMask = umask(0177);
+    const bool bound = bind(listening, asSocketAddress(address), sizeof address) == 0;
+    umask(previousMask);
+    if (!bound) return refuse(systemError("cannot listen at " + path));
+    // Room for a burst of clients (a key held down, a script's loop); the
+    // others wait in connect until there is.
+    if (listen(listening, SOMAXCONN) != 0) return refuse(systemError("cannot listen at " + path));
     if (pipe2(wakePipe, O_CLOEXEC) != 0) return refuse(systemError("cannot make a pipe"));
     boundPath = path;
     stopping.store(false);
@@ -265,6 +282,11 @@ void stopCommandChannel() {
 }
 
 bool sendToRunningHost(const RemoteRequest& request, RemoteReply& reply, std::string& error) {
+    const std::string bytes = encodeRequest(request);
+    if (bytes.size() > kLargestRequest) {
+        error = kTooLarge;
+        return false;
+    }
     sockaddr_un address;
     std::string path;
     if (!socketAddress(address, path, error)) return false;
@@ -282,8 +304,8 @@ bool sendToRunningHost(const RemoteRequest& request, RemoteReply& reply, std::st
     }
     setReceiveTimeout(connection, kClientWaitSeconds);
     std::string answer;
-    bool sent = writeAll(connection, encodeRequest(request)) && shutdown(connection, SHUT_WR) == 0;
-    bool received = sent && readAll(connection, answer, kLargestRequest * 16);
+    bool sent = writeAll(connection, bytes) && shutdown(connection, SHUT_WR) == 0;
+    bool received = sent && readAll(connection, answer, kLargestRequest * 16) == Received::whole;
     close(connection);
     if (!received) {
         error = sent ? "the host did not answer" : systemError("cannot send to the host at " + path);

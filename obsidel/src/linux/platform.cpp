@@ -111,9 +111,10 @@ namespace {
 int signalPipe[2] = {-1, -1};
 constexpr char kClose = 1;
 constexpr char kReconfigure = 2;
+constexpr char kReport = 3;
 
 void onSignal(int number) {
-    const char byte = number == SIGHUP ? kReconfigure : kClose;
+    const char byte = number == SIGHUP ? kReconfigure : number == SIGUSR1 ? kReport : kClose;
     ssize_t ignored = write(signalPipe[1], &byte, 1);
     (void)ignored;
 }
@@ -129,6 +130,13 @@ void handleSignals(HWND hostWindow) {
             ssize_t got = read(signalPipe[0], &byte, 1);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0 || byte == kClose) break;
+            if (byte == kReport) {
+                // For soak runs and leak hunts: the counts a process outside cannot read.
+                std::fprintf(stderr, "obsidel: user objects %lu, GDI objects %lu\n",
+                             static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)),
+                             static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)));
+                continue;
+            }
             PostMessageA(hostWindow, kReconfigureRequest, 0, 0);
         }
         PostMessageA(hostWindow, WM_CLOSE, 0, 0);
@@ -139,6 +147,7 @@ void handleSignals(HWND hostWindow) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGUSR1, &action, nullptr);
 }
 
 }  // namespace obsidel

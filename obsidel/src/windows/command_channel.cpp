@@ -184,7 +184,7 @@ void stopCommandChannel() {
 bool sendToRunningHost(const RemoteRequest& request, RemoteReply& reply, std::string& error) {
     std::string bytes = encodeRequest(request);
     if (bytes.size() > kLargestRequest) {
-        error = "the request is longer than " + std::to_string(kLargestRequest) + " bytes";
+        error = "the request is larger than " + std::to_string(kLargestRequest) + " bytes, the most the host takes";
         return false;
     }
     ReplyBox box;

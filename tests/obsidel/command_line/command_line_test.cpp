@@ -173,7 +173,7 @@ TEST(CommandLineHelp, NamesEveryOptionEnvironmentVariableAndFile) {
                              "--exit-after MS", "--snapshot FILE", "MODULE", "--exec", "--reconfigure", "--menu",
                              "--pick PATH[=VALUE]", "--help", "--version", "VUMIRA_DISPLAY", "VUMIRA_WAVE_IN",
                              "VUMIRA_OS_VERSION", "VISUAL, EDITOR", "Vumira.rc", "Vumirarc", "share/obsidel/styles",
-                             "pulse:@DEFAULT_MONITOR@", "SIGHUP"})
+                             "pulse:@DEFAULT_MONITOR@", "SIGHUP", "SIGUSR1"})
         EXPECT_NE(help.out.find(name), std::string::npos) << name;
 }
 

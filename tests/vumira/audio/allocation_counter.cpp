@@ -55,11 +55,15 @@ void* realloc(void* block, std::size_t size) {
 
 namespace {
 // One allocation counts once, whether or not malloc itself counts.
-void* countedNew(std::size_t size) {
+void* countedBlock(std::size_t size) noexcept {
 #if !COUNTS_MALLOC
     allocations::note();
 #endif
-    void* block = std::malloc(size ? size : 1);
+    return std::malloc(size ? size : 1);
+}
+
+void* countedNew(std::size_t size) {
+    void* block = countedBlock(size);
     if (!block) throw std::bad_alloc();
     return block;
 }
@@ -67,6 +71,10 @@ void* countedNew(std::size_t size) {
 
 void* operator new(std::size_t size) { return countedNew(size); }
 void* operator new[](std::size_t size) { return countedNew(size); }
+// The non-throwing forms too, so that every block reaches the delete below
+// from the same allocator.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedBlock(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedBlock(size); }
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }

@@ -17,6 +17,9 @@ namespace {
 using vumira::plugin;
 using Texts = std::vector<std::string>;
 
+// The header of the capture that runs now.
+WAVEHDR& runningHeader() { return plugin.capture.load()->header; }
+
 class Capture : public testing::Test {
 protected:
     void SetUp() override {
@@ -71,9 +74,6 @@ TEST_F(Capture, OpensTheWaveMapperInMonoPcmBuiltFromTheSettings) {
 
 TEST_F(Capture, StartQueuesOneClearedBufferOfBufferSizeBytes) {
     plugin.bufferSize = 128;
-    plugin.waveHeader.dwUser = 77;  // left over from before: the start clears every field
-    plugin.waveHeader.dwLoops = 3;
-    plugin.waveHeader.dwBytesRecorded = 99;
     ASSERT_EQ(vumira::startCapture(), 0);
 
     const fake::AllocCall alloc = fake::lastAlloc();
@@ -82,7 +82,8 @@ TEST_F(Capture, StartQueuesOneClearedBufferOfBufferSizeBytes) {
     EXPECT_EQ(alloc.type, static_cast<DWORD>(MEM_COMMIT));
     EXPECT_EQ(alloc.protect, static_cast<DWORD>(PAGE_READWRITE));
 
-    const WAVEHDR& header = plugin.waveHeader;
+    ASSERT_NE(plugin.capture.load(), nullptr);
+    const WAVEHDR& header = runningHeader();
     EXPECT_NE(header.lpData, nullptr);
     EXPECT_EQ(header.dwBufferLength, 128u);
     EXPECT_EQ(header.dwUser, 0u);
@@ -103,11 +104,11 @@ TEST_F(Capture, StartWhileCapturingAndStopWhileIdleDoNothing) {
     EXPECT_EQ(fake::counts().closes, 0);
 
     ASSERT_EQ(vumira::startCapture(), 0);
-    const LPSTR buffer = plugin.waveHeader.lpData;
+    const LPSTR buffer = runningHeader().lpData;
     EXPECT_EQ(vumira::startCapture(), 1);
     EXPECT_EQ(fake::counts().opens, 1);
     EXPECT_EQ(fake::counts().allocations, 1);
-    EXPECT_EQ(plugin.waveHeader.lpData, buffer);
+    EXPECT_EQ(runningHeader().lpData, buffer);
     EXPECT_EQ(plugin.capturing.load(), 1);
 
     EXPECT_EQ(vumira::stopCapture(), 0);
@@ -120,7 +121,6 @@ TEST_F(Capture, StartWhileCapturingAndStopWhileIdleDoNothing) {
 // before the stop reaches its wait: no sleep at all.
 TEST_F(Capture, StopWithTheBufferAlreadyCountedReleasesAllWithoutSleeping) {
     ASSERT_EQ(vumira::startCapture(), 0);
-    const LPSTR buffer = plugin.waveHeader.lpData;
     EXPECT_EQ(vumira::stopCapture(), 0);
 
     const fake::Counts counts = fake::counts();
@@ -130,7 +130,7 @@ TEST_F(Capture, StopWithTheBufferAlreadyCountedReleasesAllWithoutSleeping) {
     EXPECT_EQ(counts.closes, 1);
     EXPECT_EQ(counts.frees, 1);
     EXPECT_EQ(plugin.returnedBuffers.load(), 1);
-    EXPECT_EQ(plugin.waveHeader.lpData, buffer) << "the header keeps the released address until the next start";
+    EXPECT_EQ(plugin.capture.load(), nullptr);
     EXPECT_TRUE(fake::messageTexts().empty());
     expectIdleAndReleased();
 }
@@ -167,13 +167,13 @@ TEST_F(Capture, EveryFailedStartIsReportedAndLeaksNothing) {
             // The device did not start but holds the queued buffer: the plug-in
             // counts as capturing, and a stop brings the buffer back as usual.
             EXPECT_EQ(plugin.returnedBuffers.load(), 0);
-            EXPECT_TRUE(fake::isQueued(&plugin.waveHeader));
+            EXPECT_TRUE(fake::isQueued(&runningHeader()));
             EXPECT_EQ(fake::openDevices(), 1);
             EXPECT_EQ(vumira::stopCapture(), 0);
         } else {
             // What the start took is given back, and no stop has anything to do.
-            EXPECT_FALSE(fake::isQueued(&plugin.waveHeader));
-            EXPECT_FALSE(plugin.waveHeader.dwFlags & WHDR_PREPARED);
+            EXPECT_EQ(fake::queuedHeaders(), 0);
+            EXPECT_EQ(plugin.capture.load(), nullptr);
             EXPECT_EQ(plugin.waveInHandle.load(), nullptr);
             EXPECT_EQ(vumira::stopCapture(), 1);
         }
@@ -226,7 +226,8 @@ TEST_F(Capture, AStopWhoseUnprepareOrCloseFailsReportsItAndStillEndsIdle) {
 TEST_F(Capture, StopGivesUpAfterFiveSecondsAndLeavesTheKeptBufferAllocated) {
     fake::setUp({.resetHandsBack = false});
     ASSERT_EQ(vumira::startCapture(), 0);
-    const LPSTR buffer = plugin.waveHeader.lpData;
+    const HWAVEIN keeper = fake::currentDevice();
+    const WAVEHDR* keptHeader = &runningHeader();
     EXPECT_EQ(vumira::stopCapture(), 0);
 
     const fake::Counts counts = fake::counts();
@@ -237,7 +238,7 @@ TEST_F(Capture, StopGivesUpAfterFiveSecondsAndLeavesTheKeptBufferAllocated) {
     EXPECT_EQ(counts.frees, 0);
     EXPECT_EQ(counts.closes, 1) << "the stop tries to close the device";
     EXPECT_EQ(fake::liveBuffers(), 1);
-    EXPECT_EQ(plugin.waveHeader.lpData, buffer);
+    EXPECT_TRUE(fake::isQueued(keptHeader));
 
     const auto boxes = fake::boxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -247,13 +248,69 @@ TEST_F(Capture, StopGivesUpAfterFiveSecondsAndLeavesTheKeptBufferAllocated) {
     EXPECT_EQ(plugin.capturing.load(), 0);
     EXPECT_EQ(plugin.waveInHandle.load(), nullptr);
     EXPECT_EQ(vumira::stopCapture(), 1);
+    EXPECT_EQ(fake::liveBuffers(), 1) << "released while the device still holds it";
 
     // When the device at last hands the buffer back, it no longer concerns
-    // the plug-in: nothing is counted or queued again.
+    // the plug-in: nothing is analysed or queued again, and the next start
+    // releases it with its device.
+    plugin.bars[0].store(100);
     const int addsBefore = fake::counts().adds;
-    ASSERT_TRUE(fake::handBackKept());
+    ASSERT_TRUE(fake::handBackKept(keeper, std::vector<unsigned char>(64, 0x7F)));
     EXPECT_EQ(plugin.returnedBuffers.load(), 0);
     EXPECT_EQ(fake::counts().adds, addsBefore);
+    EXPECT_EQ(plugin.bars[0].load(), 100);
+
+    fake::keepBuffersOnReset(false);
+    ASSERT_EQ(vumira::startCapture(), 0);
+    EXPECT_EQ(fake::liveBuffers(), 1) << "the handed-back buffer was not released";
+    EXPECT_EQ(vumira::stopCapture(), 0);
+    expectIdleAndReleased();
+}
+
+// The fault a shared header would have: after a stop gave up on a device that
+// keeps its buffer, the next start must hand the new device a header and a
+// buffer of its own. The old device then records into what it holds and hands
+// it back late; the new capture's header, buffer and bars stay untouched, and
+// nothing is queued into either device.
+TEST_F(Capture, ADeviceGivenUpOnNeverSharesItsBufferWithTheNextStart) {
+    fake::setUp({.resetHandsBack = false});
+    plugin.height.store(64);
+    plugin.freqMax.store(2);
+    ASSERT_EQ(vumira::startCapture(), 0);
+    const HWAVEIN oldDevice = fake::currentDevice();
+    const WAVEHDR* oldHeader = &runningHeader();
+    const LPSTR oldBuffer = runningHeader().lpData;
+    EXPECT_EQ(vumira::stopCapture(), 0);
+    EXPECT_EQ(fake::messageTexts(), Texts{"Timed out waiting for the WAVE buffer!"});
+
+    ASSERT_EQ(vumira::startCapture(), 0);
+    fake::keepBuffersOnReset(false);
+    WAVEHDR& header = runningHeader();
+    EXPECT_NE(&header, oldHeader);
+    EXPECT_NE(header.lpData, oldBuffer);
+    EXPECT_NE(fake::currentDevice(), oldDevice);
+    EXPECT_EQ(fake::liveBuffers(), 2);
+    const std::vector<char> before(header.lpData, header.lpData + header.dwBufferLength);
+    const DWORD flagsBefore = header.dwFlags;
+    plugin.bars[0].store(100);
+    const int addsBefore = fake::counts().adds;
+
+    ASSERT_TRUE(fake::handBackKept(oldDevice, std::vector<unsigned char>(64, 0x7F)));
+    EXPECT_EQ(std::vector<char>(header.lpData, header.lpData + header.dwBufferLength), before);
+    EXPECT_EQ(header.dwFlags, flagsBefore);
+    EXPECT_EQ(header.dwBytesRecorded, 0u);
+    EXPECT_TRUE(fake::isQueued(&header));
+    EXPECT_EQ(fake::queuedHeaders(), 1) << "the late buffer was queued again";
+    EXPECT_EQ(fake::counts().adds, addsBefore);
+    EXPECT_EQ(plugin.bars[0].load(), 100) << "the late buffer reached the analysis";
+
+    // The running capture still records and stops as usual; its stop also
+    // releases the old buffer and closes the old device.
+    ASSERT_TRUE(fake::deliver(std::vector<unsigned char>(64, 0)));
+    EXPECT_EQ(plugin.bars[0].load(), 75);
+    EXPECT_EQ(vumira::stopCapture(), 0);
+    EXPECT_EQ(fake::messageTexts().size(), 1u);
+    expectIdleAndReleased();
 }
 
 TEST_F(Capture, CallbackActsOnlyOnDataMessages) {
@@ -261,9 +318,9 @@ TEST_F(Capture, CallbackActsOnlyOnDataMessages) {
     plugin.freqMax.store(2);
     ASSERT_EQ(vumira::startCapture(), 0);
     const HWAVEIN device = fake::currentDevice();
-    const auto header = reinterpret_cast<DWORD_PTR>(&plugin.waveHeader);
-    plugin.waveHeader.dwBytesRecorded = 2;
-    plugin.waveHeader.lpData[0] = 9;
+    const auto header = reinterpret_cast<DWORD_PTR>(&runningHeader());
+    runningHeader().dwBytesRecorded = 2;
+    runningHeader().lpData[0] = 9;
     plugin.bars[0].store(100);
 
     for (UINT message : {static_cast<UINT>(WIM_OPEN), static_cast<UINT>(WIM_CLOSE), 0x3C1u, 0u}) {
@@ -303,14 +360,15 @@ TEST_F(Capture, CallbackAnalysesWhatWasRecordedThenQueuesOrCounts) {
         plugin.bufferSize = c.bufferSize;
         ASSERT_EQ(vumira::startCapture(), 0);
         plugin.bars[0].store(100);
-        if (c.stopping) plugin.capturing.store(0);  // as the stop does before its reset
+        vumira::CaptureBuffer* capture = plugin.capture.load();
+        if (c.stopping) capture->queueing.store(0);  // as the stop does before its reset
 
         ASSERT_TRUE(fake::deliver(c.recorded));
         EXPECT_EQ(plugin.bars[0].load(), c.barAfter);
-        EXPECT_EQ(fake::isQueued(&plugin.waveHeader), !c.stopping);
-        EXPECT_EQ(plugin.returnedBuffers.load(), c.stopping ? 1 : 0);
+        EXPECT_EQ(fake::isQueued(&capture->header), !c.stopping);
+        EXPECT_EQ(capture->returned.load(), c.stopping ? 1 : 0);
 
-        plugin.capturing.store(1);
+        capture->queueing.store(1);
         EXPECT_EQ(vumira::stopCapture(), 0);
         expectIdleAndReleased();
     }

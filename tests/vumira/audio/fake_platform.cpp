@@ -25,6 +25,7 @@ struct Device {
     DWORD_PTR instance = 0;
     bool open = true;
     bool started = false;
+    int handingBack = 0;  // data callbacks running now
     // Vectors with room reserved, so that queueing inside a callback never
     // allocates (the allocation test counts everything the callback does).
     std::vector<WAVEHDR*> queue;      // buffers waiting to be filled
@@ -53,6 +54,7 @@ struct World {
     std::deque<DWORD> ticks{0};
     std::thread streamer;
     bool quit = false;
+    bool held = false;
     std::atomic<int> callbackAllocations{0};
     unsigned char pattern = 0;
 };
@@ -80,6 +82,7 @@ void handBack(std::unique_lock<std::mutex>& held, Device* device, UINT message, 
     const DWORD_PTR instance = device->instance;
     const bool counting = world().options.countCallbackAllocations;
     ++world().counts.deliveries;
+    if (message == WIM_DATA) ++device->handingBack;
     held.unlock();
     if (counting) {
         allocations::Scope scope;
@@ -90,6 +93,7 @@ void handBack(std::unique_lock<std::mutex>& held, Device* device, UINT message, 
         callback(handle, message, instance, reinterpret_cast<DWORD_PTR>(header), 0);
     }
     held.lock();
+    if (message == WIM_DATA && --device->handingBack == 0) world().changed.notify_all();
 }
 
 void markDone(WAVEHDR* header, DWORD recorded) {
@@ -111,7 +115,7 @@ void stream() {
             handBack(held, device, WIM_DATA, header);
             continue;
         }
-        if (device && device->open && device->started && !device->queue.empty()) {
+        if (device && device->open && device->started && !w.held && !device->queue.empty()) {
             WAVEHDR* header = device->queue.front();
             device->queue.erase(device->queue.begin());
             const unsigned char first = w.pattern++;
@@ -145,6 +149,7 @@ void setUp(const Options& options) {
     std::lock_guard<std::mutex> held(w.lock);
     w.options = options;
     w.quit = false;
+    w.held = false;
     // Room for every repaint a test asks for, so that recording one
     // allocates nothing inside the callback.
     w.repaints.reserve(1 << 16);
@@ -232,10 +237,11 @@ void setTicks(std::vector<DWORD> ticks) {
     if (world().ticks.empty()) world().ticks.push_back(0);
 }
 
-bool deliver(const std::vector<unsigned char>& bytes) {
-    World& w = world();
-    std::unique_lock<std::mutex> held(w.lock);
-    Device* device = w.current;
+namespace {
+
+// Takes the first buffer queued on `device`, records `bytes` into it (cut to
+// its length) and hands it back on this thread. False when none is queued.
+bool recordAndHandBack(std::unique_lock<std::mutex>& held, Device* device, const std::vector<unsigned char>& bytes) {
     if (!device || !device->open || device->queue.empty()) return false;
     WAVEHDR* header = device->queue.front();
     device->queue.erase(device->queue.begin());
@@ -244,6 +250,13 @@ bool deliver(const std::vector<unsigned char>& bytes) {
     markDone(header, count);
     handBack(held, device, WIM_DATA, header);
     return true;
+}
+
+}  // namespace
+
+bool deliver(const std::vector<unsigned char>& bytes) {
+    std::unique_lock<std::mutex> held(world().lock);
+    return recordAndHandBack(held, world().current, bytes);
 }
 
 bool handBackKept() {
@@ -258,6 +271,32 @@ bool handBackKept() {
         return true;
     }
     return false;
+}
+
+bool handBackKept(HWAVEIN handle, const std::vector<unsigned char>& bytes) {
+    std::unique_lock<std::mutex> held(world().lock);
+    return recordAndHandBack(held, findDevice(handle), bytes);
+}
+
+void holdStreaming(bool hold) {
+    {
+        std::lock_guard<std::mutex> held(world().lock);
+        world().held = hold;
+    }
+    world().changed.notify_all();
+}
+
+void keepBuffersOnReset(bool keep) {
+    std::lock_guard<std::mutex> held(world().lock);
+    world().options.resetHandsBack = !keep;
+}
+
+int queuedHeaders() {
+    std::lock_guard<std::mutex> held(world().lock);
+    std::size_t queued = 0;
+    for (auto& device : world().devices)
+        if (device->open) queued += device->queue.size() + device->returning.size();
+    return static_cast<int>(queued);
 }
 
 HWAVEIN currentDevice() {
@@ -297,7 +336,11 @@ MMRESULT WINAPI waveInClose(HWAVEIN handle) {
     fake::Device* device = fake::findDevice(handle);
     if (!device) return MMSYSERR_INVALHANDLE;
     if (fake::failsAt(fake::Step::close)) return MMSYSERR_ERROR;
-    if (!device->queue.empty() || !device->returning.empty()) return WAVERR_STILLPLAYING;
+    // A callback that is handing a buffer back finishes first, unless it
+    // takes longer than a driver would wait.
+    w.changed.wait_for(held, std::chrono::milliseconds(200), [device] { return device->handingBack == 0; });
+    if (!device->queue.empty() || !device->returning.empty() || device->handingBack > 0)
+        return WAVERR_STILLPLAYING;
     fake::handBack(held, device, WIM_CLOSE, nullptr);
     device->open = false;
     return MMSYSERR_NOERROR;

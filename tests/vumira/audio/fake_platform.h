@@ -7,7 +7,8 @@
 // The device can fail at a chosen step, lose its buffer on a reset, hand the
 // buffer back on the caller's thread or stream it from a thread of its own.
 // Buffers come from malloc, so the address sanitizer sees any use after the
-// plug-in released them.
+// plug-in released them. As a real device, it refuses to close while it
+// holds a buffer or is still handing one back.
 #pragma once
 
 #include <windows.h>
@@ -102,6 +103,15 @@ void setTicks(std::vector<DWORD> ticks);
 bool deliver(const std::vector<unsigned char>& bytes);
 // Hands back, on this thread, a buffer that a device kept through its resets.
 bool handBackKept();
+// The same for the given device, which first records `bytes` into it (cut to
+// its length), as a device given up on may still do.
+bool handBackKept(HWAVEIN device, const std::vector<unsigned char>& bytes);
+// From now on a reset keeps the queued buffers (true) or hands them back.
+void keepBuffersOnReset(bool keep);
+// While held, the streaming device fills no buffer (queued ones wait).
+void holdStreaming(bool hold);
+// How many buffers all devices hold queued.
+int queuedHeaders();
 // The handle of the device opened last.
 HWAVEIN currentDevice();
 

@@ -1,7 +1,9 @@
 // The stop handshake with the callback on a thread of its own: a callback
 // that is still analysing when the stop begins, one that queues its buffer
-// again just after the reset, many start/stop cycles against a device that
-// streams from its own thread, and no allocation inside the callback.
+// again just after the reset, a device given up on that hands its buffer
+// back late while the next capture runs, many start/stop cycles against a
+// device that streams from its own thread, and no allocation inside the
+// callback.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -142,6 +144,91 @@ TEST_F(Handshake, ManyStartStopCyclesAgainstAStreamingDeviceEndCleanly) {
         std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
         ASSERT_EQ(vumira::stopCapture(), 0);
         expectIdleAndReleased();
+        if (HasFailure()) break;
+    }
+}
+
+// The callback of one capture is still analysing when its stop gives up
+// (that device's reset does not wait for it) and the next start opens a new
+// device. When the late callback ends, it must count its buffer on its own
+// record: neither queue it into the old device as if capture ran on, nor
+// touch the new device's header. The next stop then releases the old buffer.
+TEST_F(Handshake, ALateCallbackFromADeviceGivenUpOnNeitherQueuesNorTouchesTheNextCapture) {
+    fake::setUp();
+    ASSERT_EQ(vumira::startCapture(), 0);
+    const HWAVEIN oldDevice = fake::currentDevice();
+
+    Signal analysing, release;
+    fake::onTick([&] {
+        analysing.raise();
+        release.wait();
+    });
+    std::thread late([&] { fake::deliver(std::vector<unsigned char>(64, 0x10)); });
+    analysing.wait();
+    fake::onTick(nullptr);
+
+    EXPECT_EQ(vumira::stopCapture(), 0);
+    EXPECT_EQ(fake::messageTexts(), std::vector<std::string>{"Timed out waiting for the WAVE buffer!"});
+    ASSERT_EQ(vumira::startCapture(), 0);
+    ASSERT_NE(fake::currentDevice(), oldDevice);
+    const WAVEHDR* header = &plugin.capture.load()->header;
+    const int addsBefore = fake::counts().adds;
+
+    release.raise();
+    late.join();
+    EXPECT_EQ(fake::counts().adds, addsBefore) << "the late buffer was queued again";
+    EXPECT_TRUE(fake::isQueued(header));
+    EXPECT_EQ(fake::queuedHeaders(), 1);
+    EXPECT_EQ(header->dwBytesRecorded, 0u);
+
+    EXPECT_EQ(vumira::stopCapture(), 0);
+    EXPECT_EQ(fake::messageTexts().size(), 1u);
+    EXPECT_EQ(plugin.capturing.load(), 0);
+    EXPECT_EQ(fake::openDevices(), 0);
+    EXPECT_EQ(fake::liveBuffers(), 0);
+    EXPECT_EQ(fake::counts().badFrees, 0);
+}
+
+// A device given up on hands its buffer back, with fresh bytes, from a
+// thread of its own while the next capture streams from the device thread:
+// the two never share memory, and every buffer is released in the end.
+TEST_F(Handshake, ADeviceGivenUpOnHandsItsBufferBackWhileTheNextCaptureStreams) {
+    constexpr int kCycles = 6;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        SCOPED_TRACE(testing::Message() << "cycle " << cycle);
+        capturetest::resetPluginState();
+        fake::setUp({.resetHandsBack = false, .streaming = true, .tickStep = 3});
+        plugin.pluginWindow.store(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x77)));
+        ASSERT_EQ(vumira::startCapture(), 0);
+        const HWAVEIN oldDevice = fake::currentDevice();
+        // Let it stream a while, then stop with the buffer queued: the reset
+        // keeps it, and the stop gives up.
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (fake::counts().deliveries < 20 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+        fake::holdStreaming(true);
+        while (fake::queuedHeaders() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+        ASSERT_EQ(vumira::stopCapture(), 0);
+        ASSERT_EQ(fake::messageTexts(), std::vector<std::string>{"Timed out waiting for the WAVE buffer!"});
+
+        ASSERT_EQ(vumira::startCapture(), 0);
+        fake::keepBuffersOnReset(false);
+        fake::holdStreaming(false);
+        const int deliveriesBefore = fake::counts().deliveries;
+        std::thread late([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(cycle * 3));
+            EXPECT_TRUE(fake::handBackKept(oldDevice, std::vector<unsigned char>(256, 0x7F)));
+        });
+        while (fake::counts().deliveries < deliveriesBefore + 50 && std::chrono::steady_clock::now() < deadline + 5s)
+            std::this_thread::sleep_for(1ms);
+        late.join();
+        ASSERT_EQ(vumira::stopCapture(), 0);
+        EXPECT_EQ(fake::messageTexts().size(), 1u);
+        EXPECT_EQ(plugin.capturing.load(), 0);
+        EXPECT_EQ(fake::openDevices(), 0);
+        EXPECT_EQ(fake::liveBuffers(), 0);
+        EXPECT_EQ(fake::counts().badFrees, 0);
         if (HasFailure()) break;
     }
 }

@@ -3,6 +3,7 @@
 // from the same place.
 #pragma once
 
+#include "audio/capture.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
 
@@ -22,7 +23,12 @@ inline void resetPluginState() {
     plugin.bandCount = plugin.freqMax.load() - plugin.freqMin.load();
     plugin.capturing.store(0);
     plugin.waveInHandle.store(nullptr);
-    plugin.waveHeader = WAVEHDR{};
+    // The records a test left behind; their buffers went with the doubles.
+    delete plugin.capture.exchange(nullptr);
+    while (vumira::CaptureBuffer* kept = plugin.abandonedCaptures) {
+        plugin.abandonedCaptures = kept->nextAbandoned;
+        delete kept;
+    }
     plugin.returnedBuffers.store(1);
     for (auto& bar : plugin.bars) bar.store(0);
     for (auto& peak : plugin.peaks) peak.store(0.0f);

@@ -1,8 +1,9 @@
 // Recording from a real sound server: a private PulseAudio with a null
 // sink, started by each test in its own temporary folder. A tone played
 // into the sink is recorded through its monitor (by the pulse device and
-// through ALSA's pulse plug-in), silence when nothing plays, and a server
-// that dies while recording stops the recording without harm.
+// through ALSA's pulse plug-in), silence when nothing plays; a server killed
+// while recording is recorded from again once it is back, and a recording
+// of the default source follows the server's choice of default.
 #include <pulse/error.h>
 #include <pulse/simple.h>
 #include <signal.h>
@@ -106,7 +107,7 @@ private:
 // Plays a steady tone into the null sink until destroyed.
 class TonePlayer {
 public:
-    TonePlayer(const std::string& server, double hertz) {
+    TonePlayer(const std::string& server, double hertz, const char* sink = kSink) {
         const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, 48000, 1};
         pa_buffer_attr buffering{};
         buffering.maxlength = static_cast<uint32_t>(-1);
@@ -115,7 +116,7 @@ public:
         buffering.minreq = static_cast<uint32_t>(-1);
         buffering.fragsize = static_cast<uint32_t>(-1);
         int failure = 0;
-        stream_ = pa_simple_new(server.c_str(), "tone player", PA_STREAM_PLAYBACK, kSink, "tone", &sampleFormat, nullptr,
+        stream_ = pa_simple_new(server.c_str(), "tone player", PA_STREAM_PLAYBACK, sink, "tone", &sampleFormat, nullptr,
                                 &buffering, &failure);
         EXPECT_NE(stream_, nullptr) << pa_strerror(failure);
         if (!stream_) return;
@@ -255,17 +256,91 @@ TEST_F(WaveInPulse, NothingPlayingRecordsNearSilence) {
     EXPECT_LT(wavetest::peakLevel(samples), 0.001);
 }
 
-TEST_F(WaveInPulse, AServerThatDiesStopsTheRecordingAndTheBuffersStillComeBack) {
+// How often `part` occurs in `text`.
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// Waits (at most `limit`) until a sample louder than 0.1 arrives after the
+// first `from` samples of channel 0.
+bool loudAfter(Recorder& recorder, const WAVEFORMATEX& format, std::size_t from, std::chrono::milliseconds limit) {
+    return wavetest::waitUntil(
+        [&] {
+            const auto samples = channelOf(recorder.recorded(), format, 0);
+            for (std::size_t i = from; i < samples.size(); ++i)
+                if (std::fabs(samples[i]) > 0.1) return true;
+            return false;
+        },
+        limit);
+}
+
+// The sound server is killed while recording and started again: the device
+// says so once, keeps delivering (silence) so that the program recording
+// sees no failure, connects again by itself, and records the tone again
+// within 3 s of the server answering.
+TEST_F(WaveInPulse, AServerKilledAndStartedAgainIsRecordedFromAgainWithinThreeSeconds) {
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    const std::string device = std::string("pulse:") + kSink + ".monitor";
+    Recorder recorder(format, 640);
+    StandardErrorToFile said;
+    {
+        TonePlayer player(server_.socket(), 1000);
+        ASSERT_EQ(recorder.open(device.c_str()), MMSYSERR_NOERROR);
+        ASSERT_TRUE(loudAfter(recorder, format, 0, 20s)) << "the tone never arrived";
+        server_.kill(SIGKILL);
+    }
+    EXPECT_TRUE(said.waitFor("the sound server went away")) << said.text();
+    // Silence keeps coming, in real time, while the server is away.
+    const std::size_t whileAway = recorder.recorded().size();
+    std::this_thread::sleep_for(1500ms);
+    const std::size_t arrived = recorder.recorded().size() - whileAway;
+    EXPECT_GT(arrived, 24000u) << "less than half of 1.5 s of silence arrived while the server was away";
+    EXPECT_EQ(said.text().find("recording stopped"), std::string::npos) << said.text();
+
+    std::string why;
+    ASSERT_TRUE(server_.start(why)) << why;
+    const auto answering = std::chrono::steady_clock::now();
+    TonePlayer player(server_.socket(), 1000);
+    const std::size_t fromNow = channelOf(recorder.recorded(), format, 0).size();
+    ASSERT_TRUE(loudAfter(recorder, format, fromNow, 10s)) << "the tone never came back: " << said.text();
+    const auto resumedAfter = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - answering);
+    std::printf("recording resumed %lld ms after the server answered again\n", static_cast<long long>(resumedAfter.count()));
+    EXPECT_LE(resumedAfter, 3000ms);
+    EXPECT_EQ(occurrences(said.text(), "the sound server went away"), 1u) << said.text();
+    EXPECT_EQ(occurrences(said.text(), "recording again from the sound server"), 1u) << said.text();
+    recorder.close();
+}
+
+// With no source named the device records the server's default source, and
+// moves when the server's default changes.
+TEST_F(WaveInPulse, WithNoSourceNamedTheRecordingFollowsTheServersDefaultSource) {
+    const std::string server = "--server=" + server_.socket();
+    ASSERT_EQ(std::system(("pactl " + server + " load-module module-null-sink sink_name=vumira_other >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system(("pactl " + server + " set-default-source " + kSink + ".monitor").c_str()), 0);
+    TonePlayer first(server_.socket(), 1000);
+    TonePlayer second(server_.socket(), 2000, "vumira_other");
+
     const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
     Recorder recorder(format, 640);
-    ASSERT_EQ(recorder.open((std::string("pulse:") + kSink + ".monitor").c_str()), MMSYSERR_NOERROR);
-    ASSERT_TRUE(recorder.waitFor(6400));
     StandardErrorToFile said;
-    server_.kill(SIGKILL);
-    EXPECT_TRUE(said.waitFor("recording stopped")) << "no message within 20 s: " << said.text();
-    EXPECT_NE(said.text().find("pulse:" + std::string(kSink) + ".monitor"), std::string::npos) << said.text();
-    EXPECT_TRUE(untilNothingArrives(recorder)) << "sound kept arriving from a dead server";
-    recorder.close();  // reset, unprepare and close succeed, the buffers are back
+    ASSERT_EQ(recorder.open("pulse"), MMSYSERR_NOERROR);
+    auto strongestSince = [&](std::size_t from) -> double {
+        if (!recorder.waitFor(from + 2 * kPoints + 4096, 10s)) return -1;
+        const auto samples = channelOf(recorder.recorded(), format, 0);
+        const auto start = samples.end() - std::ptrdiff_t(kPoints);
+        return double(wavetest::strongestBin(std::vector<double>(start, samples.end()))) * 16000 / kPoints;
+    };
+    ASSERT_TRUE(loudAfter(recorder, format, 0, 20s));
+    EXPECT_NEAR(strongestSince(recorder.recorded().size()), 1000, 20);
+
+    ASSERT_EQ(std::system(("pactl " + server + " set-default-source vumira_other.monitor").c_str()), 0);
+    EXPECT_TRUE(said.waitFor("following the sound server's new default source")) << said.text();
+    const bool moved = wavetest::waitUntil(
+        [&] { return std::fabs(strongestSince(recorder.recorded().size()) - 2000) < 20; }, 10s);
+    EXPECT_TRUE(moved) << "the recording did not move to the new default source";
+    recorder.close();
 }
 
 TEST_F(WaveInPulse, AServerThatHangsCannotHangTheResetOrTheClose) {

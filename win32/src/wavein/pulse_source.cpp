@@ -2,22 +2,33 @@
 // PulseAudio service). Without SOURCE it records the server's default
 // source; "@DEFAULT_MONITOR@" records what is playing, and "NAME.monitor"
 // what plays on one output. The server converts to the rate and channels
-// asked for and delivers about every 10 ms. When the server goes away the
-// recording stops with the server's reason.
+// asked for and delivers about every 10 ms.
+//
+// When the server goes away (killed, restarted) the device says so once on
+// standard error and keeps recording silence at the right pace, so that the
+// program recording sees no failure; it connects again after 100 ms, then
+// after twice as long each time up to 1 s, and records sound again once the
+// server answers. Without SOURCE it follows the server's default source: a
+// change of the default moves the recording to the new one.
 //
 // Each delivery is copied out of the server's memory and released at once,
 // inside the client's own thread: a fragment held between reads (as the
 // simple API holds one) makes the client wait for ever for its release when
 // the server dies, so that the failure is never reported.
 #include <pulse/error.h>
+#include <pulse/introspect.h>
+#include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/stream.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "wavein/source.h"
@@ -28,8 +39,13 @@ namespace {
 
 constexpr pa_usec_t kFragmentMicroseconds = 10000;
 constexpr std::size_t kLargestBacklogSeconds = 1;  // older sound is dropped when the reader falls behind
+constexpr auto kFirstRetry = std::chrono::milliseconds(100);
+constexpr auto kLongestRetry = std::chrono::milliseconds(1000);
+
+using Clock = std::chrono::steady_clock;
 
 struct PulseInput {
+    std::string argument;  // the source asked for; empty: the server's default
     std::string name;
     unsigned channels = 0;
     unsigned rate = 0;
@@ -41,6 +57,13 @@ struct PulseInput {
     std::condition_variable arrived;
     std::vector<float> received;  // interleaved samples not yet read
     std::string failure;          // set once the server has failed us
+    std::string recordingFrom;    // the source the stream records now
+    bool defaultMoved = false;    // the server's default source is another now
+
+    // The reader's own: the reconnection after a loss.
+    bool lost = false;
+    Clock::time_point nextAttempt{};
+    std::chrono::milliseconds retry = kFirstRetry;
 };
 
 std::string deviceText(const std::string& argument) { return argument.empty() ? "pulse" : "pulse:" + argument; }
@@ -72,6 +95,22 @@ void streamChanged(pa_stream* stream, void* data) {
     pa_threaded_mainloop_signal(input.loop, 0);
 }
 
+void serverInfoArrived(pa_context*, const pa_server_info* info, void* data) {
+    auto& input = *static_cast<PulseInput*>(data);
+    if (!info || !info->default_source_name) return;
+    {
+        std::lock_guard<std::mutex> held(input.lock);
+        if (input.recordingFrom.empty() || input.recordingFrom == info->default_source_name) return;
+        input.defaultMoved = true;
+    }
+    input.arrived.notify_all();
+}
+
+void serverChanged(pa_context* context, pa_subscription_event_type_t, uint32_t, void* data) {
+    pa_operation* query = pa_context_get_server_info(context, serverInfoArrived, data);
+    if (query) pa_operation_unref(query);
+}
+
 void soundArrived(pa_stream* stream, size_t, void* data) {
     auto& input = *static_cast<PulseInput*>(data);
     const void* bytes = nullptr;
@@ -97,7 +136,8 @@ void soundArrived(pa_stream* stream, size_t, void* data) {
     input.arrived.notify_all();
 }
 
-void closeInput(PulseInput* input) {
+// Ends the connection to the server (if any), keeping what the reader needs.
+void disconnect(PulseInput* input) {
     if (input->loop) pa_threaded_mainloop_lock(input->loop);
     if (input->stream) {
         pa_stream_set_read_callback(input->stream, nullptr, nullptr);
@@ -106,6 +146,7 @@ void closeInput(PulseInput* input) {
         pa_stream_unref(input->stream);
     }
     if (input->context) {
+        pa_context_set_subscribe_callback(input->context, nullptr, nullptr);
         pa_context_set_state_callback(input->context, nullptr, nullptr);
         pa_context_disconnect(input->context);
         pa_context_unref(input->context);
@@ -115,6 +156,13 @@ void closeInput(PulseInput* input) {
         pa_threaded_mainloop_stop(input->loop);
         pa_threaded_mainloop_free(input->loop);
     }
+    input->stream = nullptr;
+    input->context = nullptr;
+    input->loop = nullptr;
+}
+
+void closeInput(PulseInput* input) {
+    disconnect(input);
     delete input;
 }
 
@@ -133,23 +181,26 @@ bool waitLocked(PulseInput& input, Ready ready) {
     }
 }
 
-void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produced, std::string& error) {
-    auto* input = new PulseInput;
-    input->name = deviceText(argument);
-    input->channels = wanted.channels;
-    input->rate = wanted.rate;
-    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, wanted.rate, static_cast<uint8_t>(wanted.channels)};
+// Connects to the server and starts the recording stream; false with the
+// server's error code in `code` (0 when no client could be made at all).
+bool connect(PulseInput* input, int& code) {
+    const std::string& argument = input->argument;
+    {
+        std::lock_guard<std::mutex> held(input->lock);
+        input->failure.clear();
+        input->received.clear();
+        input->recordingFrom.clear();
+        input->defaultMoved = false;
+    }
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, input->rate, static_cast<uint8_t>(input->channels)};
     input->loop = pa_threaded_mainloop_new();
     if (input->loop) input->context = pa_context_new(pa_threaded_mainloop_get_api(input->loop), program_invocation_short_name);
-    if (!input->context) {
-        error = input->name + ": cannot start a sound-server client";
-        closeInput(input);
-        return nullptr;
-    }
+    code = 0;
+    if (!input->context) return false;
     pa_context_set_state_callback(input->context, contextChanged, input);
     bool ready = pa_context_connect(input->context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0 &&
                  pa_threaded_mainloop_start(input->loop) >= 0;
-    int code = ready ? 0 : pa_context_errno(input->context);
+    code = ready ? 0 : pa_context_errno(input->context);
     if (ready) {
         pa_threaded_mainloop_lock(input->loop);
         ready = waitLocked(*input, [&] { return pa_context_get_state(input->context) == PA_CONTEXT_READY; });
@@ -169,9 +220,35 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
                                                  &buffering, PA_STREAM_ADJUST_LATENCY) >= 0 &&
                         waitLocked(*input, [&] { return pa_stream_get_state(input->stream) == PA_STREAM_READY; });
             }
+            if (ready && argument.empty()) {
+                // Told of every change of the server, to follow its default source.
+                if (const char* source = pa_stream_get_device_name(input->stream)) {
+                    std::lock_guard<std::mutex> held(input->lock);
+                    input->recordingFrom = source;
+                }
+                pa_context_set_subscribe_callback(input->context, serverChanged, input);
+                if (pa_operation* asked = pa_context_subscribe(input->context, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+                    pa_operation_unref(asked);
+            }
         }
         code = pa_context_errno(input->context);
         pa_threaded_mainloop_unlock(input->loop);
+    }
+    return ready;
+}
+
+void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produced, std::string& error) {
+    auto* input = new PulseInput;
+    input->argument = argument;
+    input->name = deviceText(argument);
+    input->channels = wanted.channels;
+    input->rate = wanted.rate;
+    int code = 0;
+    const bool ready = connect(input, code);
+    if (!ready && code == 0) {
+        error = input->name + ": cannot start a sound-server client";
+        closeInput(input);
+        return nullptr;
     }
     if (!ready) {
         error = input->name + ": cannot record from the sound server (" + pa_strerror(code) + ")";
@@ -184,17 +261,56 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
     return input;
 }
 
-bool read(void* source, float* out, std::size_t frames, std::string& error) {
+// While the server is away: silence for the time the frames last, and a
+// new connection whenever the wait before the next attempt is over.
+void recordSilenceAndRetry(PulseInput& input, float* out, std::size_t frames) {
+    const auto began = Clock::now();
+    std::fill_n(out, frames * input.channels, 0.0f);
+    if (began >= input.nextAttempt) {
+        disconnect(&input);
+        int code = 0;
+        if (connect(&input, code)) {
+            input.lost = false;
+            input.retry = kFirstRetry;
+            std::fprintf(stderr, "wave-in: %s: recording again from the sound server\n", input.name.c_str());
+            return;
+        }
+        input.nextAttempt = Clock::now() + input.retry;
+        input.retry = std::min(input.retry * 2, kLongestRetry);
+    }
+    std::this_thread::sleep_until(began + std::chrono::microseconds(frames * 1000000 / input.rate));
+}
+
+bool read(void* source, float* out, std::size_t frames, std::string&) {
     auto& input = *static_cast<PulseInput*>(source);
+    if (input.lost) {
+        recordSilenceAndRetry(input, out, frames);
+        return true;
+    }
     const std::size_t samples = frames * input.channels;
     std::unique_lock<std::mutex> held(input.lock);
-    input.arrived.wait(held, [&] { return input.received.size() >= samples || !input.failure.empty(); });
-    if (input.received.size() < samples) {
-        error = input.name + ": the sound server stopped answering (" + input.failure + ")";
-        return false;
+    input.arrived.wait(held, [&] {
+        return input.received.size() >= samples || !input.failure.empty() || input.defaultMoved;
+    });
+    if (input.received.size() >= samples) {
+        std::copy_n(input.received.begin(), samples, out);
+        input.received.erase(input.received.begin(), input.received.begin() + std::ptrdiff_t(samples));
+        return true;
     }
-    std::copy_n(input.received.begin(), samples, out);
-    input.received.erase(input.received.begin(), input.received.begin() + std::ptrdiff_t(samples));
+    const std::string failure = input.failure;
+    held.unlock();
+    if (failure.empty()) {
+        // The default source changed: record from the new one at once.
+        std::fprintf(stderr, "wave-in: %s: following the sound server's new default source\n", input.name.c_str());
+    } else {
+        // Said once a loss; the attempts that follow are quiet.
+        std::fprintf(stderr, "wave-in: %s: the sound server went away (%s); recording silence and connecting again\n",
+                     input.name.c_str(), failure.c_str());
+    }
+    input.lost = true;
+    input.retry = kFirstRetry;
+    input.nextAttempt = failure.empty() ? Clock::now() : Clock::now() + kFirstRetry;
+    recordSilenceAndRetry(input, out, frames);
     return true;
 }
 

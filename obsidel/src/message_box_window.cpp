@@ -110,7 +110,8 @@ void paintBox(HWND window, const Box& box) {
     RECT client{};
     GetClientRect(window, &client);
     if (box.screen == PopupScreen::TextCells) {
-        // The cells laid over the picture show the box; the window keeps its place and takes the input.
+        // The cells laid over the picture show the box; the window keeps
+        // its place and takes the input.
         paintBoxPanel(dc, client, box.look.face, false);
         EndPaint(window, &paint);
         return;

@@ -61,7 +61,8 @@ HostInTerminal::HostInTerminal() {
     int slave = -1;
     if (openpty(&master_, &slave, nullptr, nullptr, &size) != 0) return;
     const int master = master_;
-    pid_ = start({OBSIDEL_PROGRAM, "--home", folder_.file("home"), "--display", "term", "--wave-in", "tone:440", module_},
+    pid_ = start({OBSIDEL_PROGRAM, "--home", folder_.file("home"), "--display", "term", "--wave-in", "tone:440",
+                  module_},
                  environment_, [master, slave] {
                      setsid();
                      ioctl(slave, TIOCSCTTY, 0);

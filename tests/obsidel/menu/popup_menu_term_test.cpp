@@ -34,8 +34,9 @@ TEST(PopupMenuInTerminal, KeysAndTheMouseOpenAndPickFromTheMenuDrawnInCells) {
     };
     const Case cases[] = {
         {"Down, Right, Return", {kKeyDown, kKeyRight, "\r"}, "Vumira.plugin.alwaysontop: false"},
-        {"the integer item, typed", {kKeyDown, kKeyRight, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, "4", "2",
-                                     "\r"},
+        {"the integer item, typed",
+         {kKeyDown, kKeyRight, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, kKeyDown, "4", "2",
+          "\r"},
          "Vumira.plugin.transparency.alpha: 42"},
         {"the long list's last row", {kKeyDown, kKeyRight, kKeyEnd, kKeyUp, kKeyRight, kKeyEnd, "\r"},
          "Vumira.plugin.style.maxBarHeight: 128"},

@@ -71,7 +71,8 @@ protected:
     }
 
     // The mapped top-level windows bigger than a pixel (the host's hidden
-    // message windows are 1 by 1), left to right.
+    // message windows are 1 by 1), left to right; not the status text that
+    // a toggle shows for a moment.
     std::vector<Box> shownWindows() {
         ::Window root = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
@@ -82,6 +83,11 @@ protected:
             XWindowAttributes attributes;
             if (!XGetWindowAttributes(x_, children[i], &attributes)) continue;
             if (attributes.map_state != IsViewable || attributes.width <= 1) continue;
+            char* name = nullptr;
+            const bool statusText = XFetchName(x_, children[i], &name) && name &&
+                                    std::string(name) == "Obsidel status text";
+            if (name) XFree(name);
+            if (statusText) continue;
             boxes.push_back(Box{attributes.x, attributes.y, attributes.width, attributes.height});
         }
         if (children) XFree(children);

@@ -106,6 +106,8 @@ bool HostInTerminal::drew(const std::string& text, size_t from) {
     return readUntil([&] { return sent.find(text, from) != std::string::npos; });
 }
 
+bool HostInTerminal::takesRequests() const { return fs::exists(folder_.file("runtime") + "/obsidel.socket"); }
+
 int HostInTerminal::runClient(const std::vector<std::string>& arguments) const {
     std::vector<std::string> words{OBSIDEL_PROGRAM};
     words.insert(words.end(), arguments.begin(), arguments.end());

@@ -46,6 +46,9 @@ public:
     // Whether `text` is drawn (after byte `from` of `sent`), within ten seconds.
     bool drew(const std::string& text, size_t from = 0);
 
+    // Whether the host's command channel is open (its socket is there).
+    bool takesRequests() const;
+
     // The obsidel program as a client of this host (say "--exec", a
     // command), in the host's environment; its exit status, or -1. The
     // client answers only once the host has done, so a test that must act

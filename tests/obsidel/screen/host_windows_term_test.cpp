@@ -16,9 +16,12 @@ namespace {
 using testsupport::HostInTerminal;
 using Place = std::pair<int, int>;  // row, column
 
-bool startedAndDrawn(HostInTerminal& host) {
-    // The window is drawn once the plug-in has written its place.
-    return host.started() && host.readUntil([&] { return host.rc().find("Vumira.plugin.x:") != std::string::npos; });
+bool startedAndTakingRequests(HostInTerminal& host) {
+    // The window is drawn once the plug-in has written its place; the
+    // channel may open a moment later.
+    return host.started() && host.readUntil([&] {
+        return host.rc().find("Vumira.plugin.x:") != std::string::npos && host.takesRequests();
+    });
 }
 
 // About's box has no owner, so it is centred on the 120 x 80 pixel screen.
@@ -41,7 +44,7 @@ TEST(HostWindowsInTerminal, AboutBoxIsDrawnAsTextAndClosesByKeyOrClickOnOk) {
         SCOPED_TRACE(c.what);
         std::future<int> about;  // before the host: a failed step ends the host, which ends the client
         HostInTerminal host;
-        ASSERT_TRUE(startedAndDrawn(host)) << host.sent;
+        ASSERT_TRUE(startedAndTakingRequests(host)) << host.sent;
         about = std::async(std::launch::async,
                            [&host] { return host.runClient({"--exec", "@VumiraInternal About"}); });
         const auto ended = [&] { return about.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
@@ -68,7 +71,7 @@ TEST(HostWindowsInTerminal, AboutBoxIsDrawnAsTextAndClosesByKeyOrClickOnOk) {
 // (cell row 18), at the window's left edge (column 10), its text one cell in.
 TEST(HostWindowsInTerminal, StatusTextOfAToggleIsDrawnAsTextBelowThePluginUntilItHides) {
     HostInTerminal host;
-    ASSERT_TRUE(startedAndDrawn(host)) << host.sent;
+    ASSERT_TRUE(startedAndTakingRequests(host)) << host.sent;
     EXPECT_EQ(host.runClient({"--exec", "@VumiraInternal ToggleBorder"}), 0);
     const auto& screen = host.screen();
     ASSERT_TRUE(host.readUntil([&] { return screen.find("VumiraPlugin -> ToggleBorder ").first >= 0; }))

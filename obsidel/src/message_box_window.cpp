@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "own_windows.h"
+#include "popup_screen.h"
 #include "style_boxes.h"
+#include "text_cells.h"
 
 namespace obsidel {
 namespace {
@@ -14,10 +17,14 @@ constexpr int kPadding = 12;
 constexpr int kIconSize = 32;
 constexpr int kButtonWidth = 80;
 constexpr int kMinimumWidth = 220;
+constexpr int kMinimumColumns = 24;  // in a terminal
+constexpr char kOkInCells[] = "[ OK ]";
 
 struct Box {
     std::string text, caption;
     UINT type = 0;
+    PopupScreen screen = PopupScreen::Pixels;
+    HWND window = nullptr;
     BoxLook look;
     HFONT font = nullptr;
     SIZE textSize{};
@@ -27,6 +34,38 @@ struct Box {
 };
 
 Box* boxOf(HWND window) { return reinterpret_cast<Box*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
+
+// In a terminal every open box is drawn again when one opens or closes: a
+// box may open over another (a command sent while one is up).
+std::vector<const Box*> boxesInCells;
+
+// The box's text as rows of cells, two columns in from the edge.
+std::vector<std::string> linesInCells(const std::string& text) {
+    std::vector<std::string> lines(1);
+    for (char c : text) {
+        if (c == '\n') lines.emplace_back();
+        else if (c == '\t') lines.back() += ' ';
+        else if (c != '\r') lines.back() += c;
+    }
+    return lines;
+}
+
+void showBoxesAsCells() {
+    std::vector<TextCellBlock> blocks;
+    for (const Box* box : boxesInCells) {
+        RECT at{};
+        if (!GetWindowRect(box->window, &at)) continue;
+        std::string body = "\n";
+        for (const std::string& line : linesInCells(box->text)) body += "\n  " + line;
+        blocks.push_back(cellsOver(at, box->look.text, box->look.face, body));
+        const RECT title{at.left, at.top, at.right, at.top + kCellHeight};
+        blocks.push_back(cellsOver(title, box->look.titleText, box->look.titleFace, " " + box->caption));
+        RECT button = box->button;
+        OffsetRect(&button, at.left, at.top);
+        blocks.push_back(cellsOver(button, box->look.buttonText, box->look.buttonFace, kOkInCells));
+    }
+    showTextCells(TextLayer::Box, blocks);
+}
 
 SIZE measureText(HDC dc, const std::string& text) {
     RECT bounds{0, 0, 0, 0};
@@ -70,6 +109,13 @@ void paintBox(HWND window, const Box& box) {
     HDC dc = BeginPaint(window, &paint);
     RECT client{};
     GetClientRect(window, &client);
+    if (box.screen == PopupScreen::TextCells) {
+        // The cells laid over the picture show the box; the window keeps
+        // its place and takes the input.
+        paintBoxPanel(dc, client, box.look.face, false);
+        EndPaint(window, &paint);
+        return;
+    }
     HGDIOBJ keptFont = SelectObject(dc, box.font);
     SetBkMode(dc, TRANSPARENT);
 
@@ -116,8 +162,24 @@ LRESULT CALLBACK boxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
+// In a terminal: the caption row, a blank row, the text, a blank row, the
+// OK row and a blank row; the width from the longest line.
+SIZE layOutInCells(Box& box) {
+    const std::vector<std::string> lines = linesInCells(box.text);
+    int columns = std::max<int>(kMinimumColumns, static_cast<int>(box.caption.size()) + 4);
+    for (const std::string& line : lines) columns = std::max<int>(columns, static_cast<int>(line.size()) + 4);
+    columns = std::min(columns, std::max(kMinimumColumns, GetSystemMetrics(SM_CXSCREEN) / kCellWidth));
+    const int rows = static_cast<int>(lines.size()) + 5;
+    const int buttonColumns = static_cast<int>(sizeof kOkInCells) - 1;
+    const int buttonLeft = (columns - buttonColumns) / 2;
+    box.button = RECT{buttonLeft * kCellWidth, (rows - 2) * kCellHeight, (buttonLeft + buttonColumns) * kCellWidth,
+                      (rows - 1) * kCellHeight};
+    return SIZE{columns * kCellWidth, rows * kCellHeight};
+}
+
 // The box's size from its texts, and the OK button's place in it.
 SIZE layOut(Box& box) {
+    if (box.screen == PopupScreen::TextCells) return layOutInCells(box);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ kept = SelectObject(dc, box.font);
     box.textSize = measureText(dc, box.text);
@@ -158,10 +220,12 @@ int showMessageBox(HWND owner, const char* text, const char* caption, UINT type)
     box.text = text ? text : "";
     box.caption = caption ? caption : "";
     box.type = type;
+    box.screen = popupScreen();
     box.look = messageBoxLook();
     box.font = createBoxFont(box.look);
     const SIZE size = layOut(box);
-    const POINT at = placeCentred(owner, size);
+    POINT at = placeCentred(owner, size);
+    if (box.screen == PopupScreen::TextCells) at.y = cellRowTop(at.y);
     HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kBoxClass, box.caption.c_str(), WS_POPUP, at.x,
                                   at.y, size.cx, size.cy, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window) {
@@ -169,7 +233,17 @@ int showMessageBox(HWND owner, const char* text, const char* caption, UINT type)
         return 0;
     }
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
+    box.window = window;
+    const bool inCells = box.screen == PopupScreen::TextCells;
+    if (inCells) {
+        boxesInCells.push_back(&box);
+        showBoxesAsCells();
+    }
     runModal(window, box.answered);
+    if (inCells) {
+        boxesInCells.erase(std::find(boxesInCells.begin(), boxesInCells.end(), &box));
+        showBoxesAsCells();
+    }
     DeleteObject(box.font);
     return IDOK;
 }

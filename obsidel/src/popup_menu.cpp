@@ -11,6 +11,7 @@
 #include "popup_screen.h"
 #include "popup_menu_model.h"
 #include "style.h"
+#include "text_cells.h"
 
 namespace obsidel {
 namespace {
@@ -58,15 +59,14 @@ popup::Metrics pixelMetrics(OpenMenu& open) {
     return metrics;
 }
 
-// A terminal cell is one pixel wide and two high.
 popup::Metrics cellMetrics() {
     popup::Metrics metrics;
-    metrics.rowHeight = 2;
+    metrics.rowHeight = kCellHeight;
     metrics.frame = 0;
-    metrics.markWidth = 2;
-    metrics.sideWidth = 2;
-    metrics.gap = 2;
-    metrics.alignY = 2;
+    metrics.markWidth = 2 * kCellWidth;
+    metrics.sideWidth = 2 * kCellWidth;
+    metrics.gap = 2 * kCellWidth;
+    metrics.alignY = kCellHeight;
     metrics.textWidth = [](const std::string& line) { return static_cast<int>(line.size()); };
     return metrics;
 }
@@ -213,7 +213,7 @@ void showLevelsAsCells(const OpenMenu& open) {
         const popup::Level& level = model.levels()[static_cast<size_t>(index)];
         const int width = level.rect.right - level.rect.left;
         auto block = [&](RECT rect, COLORREF ink, COLORREF paper, std::string line) {
-            blocks.push_back(TextCellBlock{rect.left, rect.top / 2, width, 1, ink, paper, padded(std::move(line), width)});
+            blocks.push_back(cellsOver(rect, ink, paper, padded(std::move(line), width)));
         };
         block(model.rowRect(index, Part::Title), look.titleText, look.title, " " + level.menu->title);
         if (level.scrolls) {

@@ -176,7 +176,9 @@ void runPickedItem(const MenuItem& item, POINT at) {
 }
 
 void presentSystemMenu(Menu* menu, bool mayOpen) {
-    if (!menu || !mayOpen) return;
+    // A tree rebuilt after a toggle (flag 0) opens nothing: the system's
+    // menu closed before the pick ran.
+    if (!menu || !mayOpen || menu->flag == 0) return;
     POINT at{};
     GetCursorPos(&at);
     HWND owner = hostWindow();

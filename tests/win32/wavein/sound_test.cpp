@@ -269,6 +269,71 @@ TEST(WaveInSound, RawFromAFifoAsAMusicPlayerWritesIt) {
     EXPECT_NEAR(wavetest::peakLevel(samples), 0.5, 0.02);
 }
 
+// A player whose writes stall for 400 ms and then catch up with its own
+// schedule, as one does after a hiccup: the sound that piled up in the FIFO
+// is read at once, none of it becomes silence, and afterwards the device
+// keeps within a buffer or two of the writer. Each sample is its frame's
+// number (from 1), so a recording shows what it lags and what it lost.
+TEST(WaveInSound, RawFromAFifoCatchesUpWithAWriterThatStalled) {
+    testsupport::TempDir folder;
+    const std::string fifo = folder.file("hiccup.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    constexpr unsigned kRate = 16000;
+    constexpr std::size_t kStep = kRate / 100;  // 10 ms writes
+    constexpr std::size_t kBufferFrames = 160;
+    std::atomic<std::size_t> written{0};
+    std::atomic<bool> stop{false};
+    const WAVEFORMATEX format = pcmFormat(kRate, 1, 16);
+    Recorder recorder(format, kBufferFrames * 2, 4);
+    ASSERT_EQ(recorder.open(("raw:" + fifo + ",16000,1").c_str()), MMSYSERR_NOERROR);
+    std::thread player([&] {
+        const int out = open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(out, 0);
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<unsigned char> bytes(kStep * 2);
+        bool stalled = false;
+        while (!stop && written + kStep < 32767) {
+            const std::size_t first = written;
+            if (!stalled && first >= kRate * 3 / 10) {  // after 0.3 s
+                std::this_thread::sleep_for(400ms);
+                stalled = true;
+            }
+            for (std::size_t i = 0; i < kStep; ++i) {
+                const auto value = static_cast<std::uint16_t>(first + i + 1);
+                bytes[2 * i] = static_cast<unsigned char>(value & 0xff);
+                bytes[2 * i + 1] = static_cast<unsigned char>(value >> 8);
+            }
+            if (write(out, bytes.data(), bytes.size()) != ssize_t(bytes.size())) break;
+            written = first + kStep;
+            std::this_thread::sleep_until(start + std::chrono::microseconds(written * 1000000 / kRate));
+        }
+        close(out);
+    });
+    // 1.5 s of the writer's sound: 0.3 s, the stall, and 1.2 s in real time
+    // after it, the first 0.4 s of which came in one burst.
+    EXPECT_TRUE(wavetest::waitUntil([&] { return written >= kRate * 3 / 2; }, 10s));
+    const std::size_t writerAt = written;
+    const auto samples = recorder.recorded();
+    stop = true;
+    player.join();
+    recorder.close();
+
+    std::vector<std::size_t> frames;  // the frame numbers recorded, silence left out
+    for (std::size_t at = 0; at + 1 < samples.size(); at += 2) {
+        const auto value = std::size_t(samples[at] | (samples[at + 1] << 8));
+        if (value != 0) frames.push_back(value);
+    }
+    ASSERT_FALSE(frames.empty()) << "no sound arrived";
+    std::size_t lost = 0;
+    for (std::size_t i = 1; i < frames.size(); ++i) lost += frames[i] - frames[i - 1] - 1;
+    EXPECT_EQ(lost, 0u) << "frames the writer wrote were not recorded";
+    EXPECT_EQ(frames.front(), 1u);
+    // What was written and not yet handed over: at most what waits in the
+    // device's buffers and its read, and a write of the writer.
+    EXPECT_LE(writerAt - frames.back(), 2 * kBufferFrames + kStep + kRate / 100)
+        << "the device is " << (writerAt - frames.back()) * 1000 / kRate << " ms behind the writer";
+}
+
 TEST(WaveInSound, RawFileWithItsOwnRateAndChannels) {
     testsupport::TempDir folder;
     const std::string path = folder.file("mono.raw");

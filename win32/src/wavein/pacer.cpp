@@ -32,7 +32,7 @@ void Pacer::wait(std::size_t frames) {
         return;
     }
     framesSinceAnchor_ += frames;
-    std::this_thread::sleep_until(until);
+    std::this_thread::sleep_until(until - lead_);
 }
 
 }  // namespace subset::wavein

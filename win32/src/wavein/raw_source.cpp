@@ -1,8 +1,11 @@
 // raw:PATH[,RATE[,CHANNELS]] and raw:-: signed 16-bit little-endian PCM, as
 // music players write it to a FIFO output, from a FIFO, a plain file or
 // standard input; 44100 frames a second and 2 channels unless given.
-// - paced in real time: a plain file (which loops) or a fast pipe is never
-//   read faster than it would play;
+// - paced in real time: a plain file (which loops) is never read faster than
+//   it would play; a FIFO or a pipe is read as fast as its writer delivers,
+//   so sound that piled up in it after a stall is caught up at once, and
+//   only a writer faster than real time is held back (to a lead of what
+//   the pipe holds, at least a second);
 // - when the writer falls silent (paused, not started yet), silence is
 //   recorded after a tenth of a second, and the sound resumes when it writes
 //   again; a FIFO is held open for reading and writing so that a writer may
@@ -32,6 +35,8 @@ namespace {
 constexpr unsigned kDefaultRate = 44100;
 constexpr unsigned kDefaultChannels = 2;
 constexpr auto kWriterGrace = std::chrono::milliseconds(100);
+constexpr auto kSmallestLead = std::chrono::seconds(1);
+constexpr long kUsualPipeBytes = 65536;
 
 struct RawSettings {
     std::string path;  // "-" for standard input
@@ -91,6 +96,16 @@ bool check(const std::string& argument, std::string& error) {
     return parse(argument, settings, error);
 }
 
+// How far a live writer may be read ahead of the clock: at least all that
+// its pipe can hold, so that a full pipe is always caught up.
+std::chrono::nanoseconds leadOf(int descriptor, const RawSettings& settings) {
+    long pipeBytes = fcntl(descriptor, F_GETPIPE_SZ);
+    if (pipeBytes <= 0) pipeBytes = kUsualPipeBytes;
+    const double seconds = double(pipeBytes) / (double(settings.rate) * settings.channels * 2);
+    return std::max<std::chrono::nanoseconds>(kSmallestLead, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                                 std::chrono::duration<double>(seconds)));
+}
+
 void* open(const std::string& argument, const PcmShape&, PcmShape& produced, std::string& error) {
     RawSettings settings;
     if (!parse(argument, settings, error)) return nullptr;
@@ -127,12 +142,13 @@ void* open(const std::string& argument, const PcmShape&, PcmShape& produced, std
         }
     }
     produced = PcmShape{settings.rate, settings.channels};
-    const unsigned rate = settings.rate;
-    return new RawInput{std::move(settings), descriptor, plainFile, false, {}, Pacer(rate)};
+    Pacer pacer(settings.rate, plainFile ? std::chrono::nanoseconds{} : leadOf(descriptor, settings));
+    return new RawInput{std::move(settings), descriptor, plainFile, false, {}, pacer};
 }
 
-// Reads what is there, waiting at most until `deadline` for more.
-// False with a message on a read error. A plain file always has its sound
+// Reads what is there, waiting at most until `deadline` for more; past it,
+// what is already waiting is still read. False with a message on a read
+// error. A plain file always has its sound
 // at hand, so it is read whole whatever the time (a busy machine must not
 // turn it into silence); only one that has been emptied gives silence.
 bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time_point deadline, std::string& error) {
@@ -140,14 +156,17 @@ bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time
     bool atStart = false;  // rewound, and nothing read since
     while (input.bytes.size() < wanted && !input.ended) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 && !input.plainFile) break;
+        const bool late = left.count() <= 0;
         pollfd waiting{input.descriptor, POLLIN, 0};
         const int ready = poll(&waiting, 1, int(std::clamp<long long>(left.count(), 0, 20)));
         if (ready < 0 && errno != EINTR) {
             error = "raw:" + input.settings.path + ": waiting for data failed: " + std::strerror(errno);
             return false;
         }
-        if (ready <= 0) continue;
+        if (ready <= 0) {
+            if (late) break;  // a plain file is always ready
+            continue;
+        }
         const ssize_t count = ::read(input.descriptor, chunk, std::min(sizeof chunk, wanted - input.bytes.size()));
         if (count > 0) {
             input.bytes.insert(input.bytes.end(), chunk, chunk + count);

@@ -186,8 +186,9 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
     std::vector<unsigned char> chunk(largest * blockAlign);
     // Sound recorded while no buffer has room waits here, as in a sound
     // card's own memory, for the next buffer queued; what is older than this
-    // is dropped, as a card drops it.
-    pendingLimit_ = kPendingReads * largest * blockAlign;
+    // is dropped, as a card drops it. Half a second of it lets a live
+    // writer's backlog, read in one burst, reach the program whole.
+    pendingLimit_ = std::max<std::size_t>(kPendingReads * largest, format_.nSamplesPerSec / 2) * blockAlign;
     std::string error;
     for (;;) {
         std::size_t frames = largest;

@@ -128,14 +128,18 @@ protected:
 
 TEST_F(PopupMenuOnX11, ARightClickOpensTheMenuAndKeysPickAlwaysOnTop) {
     startHost();
-    const Box area{plugin_.x, plugin_.y, 300, 200};
+    // Below the plug-in's window, where the first level (a title and five
+    // rows) will lie: the bare screen until the menu opens.
+    const Box area{plugin_.x + plugin_.width / 2, plugin_.bottom(), 100, 40};
     const auto before = screenPixels(area);
     ASSERT_TRUE(openMenu()) << host_->log();
     const Box level = menuLevels().front();
     // Near the pointer: its corner where the click was.
     EXPECT_EQ(level.x, plugin_.x + plugin_.width / 2);
     EXPECT_EQ(level.y, plugin_.y + plugin_.height / 2);
-    EXPECT_NE(screenPixels(area), before) << "the menu's window shows nothing";
+    EXPECT_GE(level.bottom(), area.bottom());
+    // The window is mapped before its first paint reaches the screen.
+    EXPECT_TRUE(waitFor([&] { return screenPixels(area) != before; })) << "the menu's window shows nothing";
 
     key(XK_Down);
     key(XK_Right);

@@ -57,7 +57,14 @@ TEST(CaptureCycles, TenThousandCyclesLeaveFilesThreadsAndMemoryFlat) {
                 before.residentKb, after.residentKb, before.threads, after.threads, before.openFiles, after.openFiles);
     EXPECT_EQ(after.openFiles, before.openFiles);
     EXPECT_EQ(after.threads, before.threads);
+#ifdef __SANITIZE_ADDRESS__
+    // The address sanitizer keeps freed blocks in quarantine (up to 256 MB),
+    // so resident memory grows with every free; its leak check at exit
+    // stands in for this one.
+    (void)kResidentSlackKb;
+#else
     EXPECT_LE(after.residentKb, before.residentKb + kResidentSlackKb);
+#endif
 }
 
 }  // namespace

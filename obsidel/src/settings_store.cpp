@@ -134,6 +134,8 @@ std::optional<std::string> settingsText(const std::string& path) {
 }
 
 bool writeSetting(const std::string& path, const std::string& key, const std::string& value) {
+    // Before a write that may turn out to change nothing (and so replaces nothing).
+    removeStaleTemporaries(path);
     std::lock_guard<std::mutex> guard(knownLock);
     std::vector<std::string> lines;
     if (const KnownFile* file = currentLocked(path)) lines = file->lines;  // a missing file starts empty

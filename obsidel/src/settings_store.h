@@ -34,5 +34,8 @@ std::optional<bool> parseBool(const std::string& text);  // true/false, yes/no, 
 // Writes `contents` to `path` through a temporary file in the same folder,
 // flushed to disk before it replaces the old file.
 bool replaceFileAtomically(const std::string& path, const std::string& contents);
+// Removes the temporary files of `path` that writers killed half-way left
+// behind (never a live writer's).
+void removeStaleTemporaries(const std::string& path);
 
 }  // namespace obsidel

@@ -41,8 +41,9 @@ std::string folderOf(const std::string& path) {
 
 std::string temporaryPrefix(const std::string& path) { return path.substr(path.rfind('/') + 1) + ".tmp-"; }
 
-// Removes the temporary files of `path` whose writing process has ended;
-// once a process and path, as nothing of ours is left behind later.
+}  // namespace
+
+// Once a process and path, as nothing of ours is left behind later.
 void removeStaleTemporaries(const std::string& path) {
     static std::mutex lock;
     static std::set<std::string> cleaned;
@@ -66,6 +67,8 @@ void removeStaleTemporaries(const std::string& path) {
     closedir(dir);
 }
 
+namespace {
+
 bool writeAll(int fd, const std::string& contents) {
     size_t done = 0;
     while (done < contents.size()) {
@@ -84,7 +87,6 @@ bool writeAll(int fd, const std::string& contents) {
 }  // namespace
 
 bool replaceFileAtomically(const std::string& path, const std::string& contents) {
-    removeStaleTemporaries(path);
     const std::string pattern = path + ".tmp-" + std::to_string(getpid()) + "-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

@@ -11,6 +11,9 @@
 
 namespace obsidel {
 
+// The temporary file has one name, which the next replacement takes over.
+void removeStaleTemporaries(const std::string&) {}
+
 bool replaceFileAtomically(const std::string& path, const std::string& contents) {
     std::string temporary = path + ".tmp";
     FILE* file = std::fopen(temporary.c_str(), "wb");

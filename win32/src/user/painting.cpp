@@ -67,7 +67,7 @@ void invalidateLocked(Window& window, const RECT* rect, bool erase) {
             invalidateLocked(*child, &covered, erase);
         }
     }
-    wakeQueueLocked(*window.queue);
+    wakeQueueSoonLocked(window.queue);
 }
 
 bool findPaintMessageLocked(ThreadQueue& queue, HWND filter, UINT filterMin, UINT filterMax, MSG& message) {
@@ -97,6 +97,9 @@ void eraseNow(HWND handle) {
 extern "C" {
 
 BOOL WINAPI InvalidateRect(HWND handle, const RECT* rect, BOOL erase) {
+    // Called from other threads many times a second (a recording's frames):
+    // the painting thread is woken once the lock is free.
+    WakesAfterUnlock wakes;
     auto lock = lockUser();
     if (!handle) {
         // The desktop: every window is repainted.

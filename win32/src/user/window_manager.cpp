@@ -120,6 +120,36 @@ void wakeQueueLocked(ThreadQueue& queue) {
     queue.wake.notify_all();
 }
 
+namespace {
+thread_local WakesAfterUnlock* wakesHeldBack = nullptr;
+}
+
+WakesAfterUnlock::WakesAfterUnlock() : outer_(wakesHeldBack) { wakesHeldBack = this; }
+
+WakesAfterUnlock::~WakesAfterUnlock() {
+    wakesHeldBack = outer_;
+    for (std::size_t i = 0; i < count_; ++i) held_[i]->wake.notify_all();
+}
+
+bool WakesAfterUnlock::holdLocked(const std::shared_ptr<ThreadQueue>& queue) {
+    WakesAfterUnlock* scope = wakesHeldBack;
+    if (!scope) return false;
+    for (std::size_t i = 0; i < scope->count_; ++i) {
+        if (scope->held_[i] == queue) {
+            ++queue->wakeCount;
+            return true;
+        }
+    }
+    if (scope->count_ == kRoom) return false;
+    ++queue->wakeCount;
+    scope->held_[scope->count_++] = queue;
+    return true;
+}
+
+void wakeQueueSoonLocked(const std::shared_ptr<ThreadQueue>& queue) {
+    if (!WakesAfterUnlock::holdLocked(queue)) wakeQueueLocked(*queue);
+}
+
 bool runSentMessagesLocked(std::unique_lock<std::mutex>& lock, ThreadQueue& queue) {
     bool ran = false;
     while (!queue.sent.empty()) {

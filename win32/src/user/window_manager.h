@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -206,6 +207,29 @@ std::vector<HWND>* siblingsLocked(const Window& window);
 POINT clientOriginOnScreenLocked(const Window& window);
 SIZE screenSizeLocked();
 void wakeQueueLocked(ThreadQueue& queue);
+
+// Holds back the wakes that the calling thread gives while it holds the
+// lock, and gives them once it has let the lock go: a thread woken under
+// the lock would only block on it again at once, two thread switches where
+// one does. Made before lockUser(), so that it ends after the lock.
+class WakesAfterUnlock {
+public:
+    WakesAfterUnlock();
+    ~WakesAfterUnlock();
+    WakesAfterUnlock(const WakesAfterUnlock&) = delete;
+    WakesAfterUnlock& operator=(const WakesAfterUnlock&) = delete;
+    // Bumps the queue's wake count (lock held); false when the wake must be
+    // given at once (no holding back on this thread, or no room left).
+    static bool holdLocked(const std::shared_ptr<ThreadQueue>& queue);
+
+private:
+    static constexpr std::size_t kRoom = 4;
+    std::shared_ptr<ThreadQueue> held_[kRoom];
+    std::size_t count_ = 0;
+    WakesAfterUnlock* outer_;
+};
+// Wakes the queue, after the lock when a WakesAfterUnlock of this thread holds wakes back.
+void wakeQueueSoonLocked(const std::shared_ptr<ThreadQueue>& queue);
 
 // Sends a message (runs the procedure now, or on the owner's thread).
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -69,7 +69,7 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
     return new AlsaInput{pcm, deviceText(argument), wanted.channels, sixteenBit, {}};
 }
 
-bool read(void* source, float* out, std::size_t frames, std::string& error) {
+std::size_t read(void* source, float* out, std::size_t frames, std::string& error) {
     auto* input = static_cast<AlsaInput*>(source);
     if (input->sixteenBit) input->sixteen.resize(frames * input->channels);
     std::size_t got = 0;
@@ -84,13 +84,13 @@ bool read(void* source, float* out, std::size_t frames, std::string& error) {
         const int failure = snd_pcm_recover(input->pcm, int(count), 1);  // overruns and suspends
         if (failure < 0) {
             error = input->name + ": recording failed (" + snd_strerror(failure) + ")";
-            return false;
+            return 0;
         }
     }
     if (input->sixteenBit) {
         for (std::size_t i = 0; i < frames * input->channels; ++i) out[i] = float(input->sixteen[i]) / 32768.0f;
     }
-    return true;
+    return frames;
 }
 
 void close(void* source) {

@@ -85,11 +85,11 @@ void* open(const std::string&, const PcmShape& wanted, PcmShape& produced, std::
     return new Demo{wanted.rate, 0, 0x9e3779b9u, {}, Pacer(wanted.rate)};
 }
 
-bool read(void* source, float* out, std::size_t frames, std::string&) {
+std::size_t read(void* source, float* out, std::size_t frames, std::string&) {
     auto* demo = static_cast<Demo*>(source);
     for (std::size_t i = 0; i < frames; ++i, ++demo->frame) out[i] = static_cast<float>(sample(*demo));
     demo->pacer.wait(frames);
-    return true;
+    return frames;
 }
 
 void close(void* source) { delete static_cast<Demo*>(source); }

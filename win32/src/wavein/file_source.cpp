@@ -62,7 +62,7 @@ void* open(const std::string& path, const PcmShape&, PcmShape& produced, std::st
     return new SoundFile{file, descriptor, path, unsigned(info.channels), Pacer(unsigned(info.samplerate))};
 }
 
-bool read(void* source, float* out, std::size_t frames, std::string& error) {
+std::size_t read(void* source, float* out, std::size_t frames, std::string& error) {
     auto* sound = static_cast<SoundFile*>(source);
     std::size_t got = 0;
     bool rewound = false;
@@ -79,12 +79,12 @@ bool read(void* source, float* out, std::size_t frames, std::string& error) {
             const char* reason = sf_strerror(sound->file);
             error = "file:" + sound->path + ": " + sound->path + " can no longer be read (" +
                     (reason && *reason && std::strcmp(reason, "No Error.") != 0 ? reason : "it holds no sound now") + ")";
-            return false;
+            return 0;
         }
         rewound = true;
     }
     sound->pacer.wait(frames);
-    return true;
+    return frames;
 }
 
 void close(void* source) {

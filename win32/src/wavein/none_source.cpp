@@ -17,9 +17,9 @@ void* open(const std::string&, const PcmShape&, PcmShape&, std::string& error) {
     return nullptr;
 }
 
-bool read(void*, float*, std::size_t, std::string& error) {
+std::size_t read(void*, float*, std::size_t, std::string& error) {
     error = "nothing to record from";
-    return false;
+    return 0;
 }
 
 void close(void*) {}

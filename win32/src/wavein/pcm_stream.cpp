@@ -60,26 +60,27 @@ PcmStream::~PcmStream() {
     ops_.close(source_);
 }
 
-bool PcmStream::read(unsigned char* out, std::size_t frames, std::string& error) {
-    while (readyFrames_ < frames) {
-        if (!refill(frames - readyFrames_, error)) return false;
+std::size_t PcmStream::read(unsigned char* out, std::size_t most, std::string& error) {
+    while (readyFrames_ == 0) {
+        if (!refill(most, error)) return 0;
     }
+    const std::size_t frames = std::min(most, readyFrames_);
     quantise(out, frames);
     const std::size_t channels = wanted_.channels;
     std::memmove(ready_.data(), ready_.data() + frames * channels, (readyFrames_ - frames) * channels * sizeof(float));
     readyFrames_ -= frames;
-    return true;
+    return frames;
 }
 
 bool PcmStream::refill(std::size_t framesWanted, std::string& error) {
-    // Source frames for that many wanted frames, plus one for the rounding
-    // (the resampler's own delay is covered by the caller's loop).
+    // Source frames for that many wanted frames, plus one for the rounding.
     std::size_t count = framesWanted;
     if (resampler_) count = std::size_t(std::ceil(double(framesWanted) * produced_.rate / wanted_.rate)) + 1;
     count = std::clamp<std::size_t>(count, 1, largestSourceRead_);
-    if (!ops_.read(source_, fromSource_.data(), count, error)) return false;
-    mapChannels(count);
-    appendConverted(mapped_.data(), count);
+    const std::size_t got = ops_.read(source_, fromSource_.data(), count, error);
+    if (got == 0) return false;
+    mapChannels(got);
+    appendConverted(mapped_.data(), got);
     return true;
 }
 

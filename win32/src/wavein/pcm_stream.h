@@ -44,9 +44,11 @@ public:
     // The most frames that one read delivers.
     std::size_t largestRead() const { return largestRead_; }
 
-    // Fills `frames` frames of the wanted format (frames * blockAlign bytes).
-    // False with a message when the device has failed for good.
-    bool read(unsigned char* out, std::size_t frames, std::string& error);
+    // Fills up to `most` frames of the wanted format (blockAlign bytes each)
+    // and returns how many: at least one, and what the device has given so
+    // far (a live device's sound is not held back to fill the read). 0 with
+    // a message when the device has failed for good.
+    std::size_t read(unsigned char* out, std::size_t most, std::string& error);
 
 private:
     PcmStream(const SourceOps& ops, void* source, PcmShape produced, WantedPcm wanted);

@@ -281,21 +281,22 @@ void recordSilenceAndRetry(PulseInput& input, float* out, std::size_t frames) {
     std::this_thread::sleep_until(began + std::chrono::microseconds(frames * 1000000 / input.rate));
 }
 
-bool read(void* source, float* out, std::size_t frames, std::string&) {
+std::size_t read(void* source, float* out, std::size_t most, std::string&) {
     auto& input = *static_cast<PulseInput*>(source);
     if (input.lost) {
-        recordSilenceAndRetry(input, out, frames);
-        return true;
+        recordSilenceAndRetry(input, out, most);
+        return most;
     }
-    const std::size_t samples = frames * input.channels;
     std::unique_lock<std::mutex> held(input.lock);
     input.arrived.wait(held, [&] {
-        return input.received.size() >= samples || !input.failure.empty() || input.defaultMoved;
+        return input.received.size() >= input.channels || !input.failure.empty() || input.defaultMoved;
     });
-    if (input.received.size() >= samples) {
+    if (input.received.size() >= input.channels) {
+        const std::size_t frames = std::min(most, input.received.size() / input.channels);
+        const std::size_t samples = frames * input.channels;
         std::copy_n(input.received.begin(), samples, out);
         input.received.erase(input.received.begin(), input.received.begin() + std::ptrdiff_t(samples));
-        return true;
+        return frames;
     }
     const std::string failure = input.failure;
     held.unlock();
@@ -310,8 +311,8 @@ bool read(void* source, float* out, std::size_t frames, std::string&) {
     input.lost = true;
     input.retry = kFirstRetry;
     input.nextAttempt = failure.empty() ? Clock::now() : Clock::now() + kFirstRetry;
-    recordSilenceAndRetry(input, out, frames);
-    return true;
+    recordSilenceAndRetry(input, out, most);
+    return most;
 }
 
 void close(void* source) { closeInput(static_cast<PulseInput*>(source)); }

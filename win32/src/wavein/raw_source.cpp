@@ -146,28 +146,31 @@ void* open(const std::string& argument, const PcmShape&, PcmShape& produced, std
     return new RawInput{std::move(settings), descriptor, plainFile, false, {}, pacer};
 }
 
-// Reads what is there, waiting at most until `deadline` for more; past it,
-// what is already waiting is still read. False with a message on a read
-// error. A plain file always has its sound
-// at hand, so it is read whole whatever the time (a busy machine must not
-// turn it into silence); only one that has been emptied gives silence.
-bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time_point deadline, std::string& error) {
+// Reads what is waiting, up to `most` bytes, once at least `least` bytes
+// have come or `deadline` has passed (what is already waiting by then is
+// still read). False with a message on a read error. A plain file always
+// has its sound at hand, so it is read whole whatever the time (a busy
+// machine must not turn it into silence); only one that has been emptied
+// gives silence.
+bool gather(RawInput& input, std::size_t least, std::size_t most, std::chrono::steady_clock::time_point deadline,
+            std::string& error) {
     unsigned char chunk[4096];
     bool atStart = false;  // rewound, and nothing read since
-    while (input.bytes.size() < wanted && !input.ended) {
+    while (input.bytes.size() < most && !input.ended) {
+        const bool enough = input.bytes.size() >= least;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const bool late = left.count() <= 0;
         pollfd waiting{input.descriptor, POLLIN, 0};
-        const int ready = poll(&waiting, 1, int(std::clamp<long long>(left.count(), 0, 20)));
+        const int ready = poll(&waiting, 1, enough ? 0 : int(std::clamp<long long>(left.count(), 0, 20)));
         if (ready < 0 && errno != EINTR) {
             error = "raw:" + input.settings.path + ": waiting for data failed: " + std::strerror(errno);
             return false;
         }
         if (ready <= 0) {
-            if (late) break;  // a plain file is always ready
+            if (enough || late) break;  // a plain file is always ready
             continue;
         }
-        const ssize_t count = ::read(input.descriptor, chunk, std::min(sizeof chunk, wanted - input.bytes.size()));
+        const ssize_t count = ::read(input.descriptor, chunk, std::min(sizeof chunk, most - input.bytes.size()));
         if (count > 0) {
             input.bytes.insert(input.bytes.end(), chunk, chunk + count);
             atStart = false;
@@ -187,22 +190,28 @@ bool gather(RawInput& input, std::size_t wanted, std::chrono::steady_clock::time
     return true;
 }
 
-bool read(void* source, float* out, std::size_t frames, std::string& error) {
+// A FIFO's sound is handed on as soon as a frame of it has come: one
+// wake-up per write of the player. A plain file fills every read.
+std::size_t read(void* source, float* out, std::size_t most, std::string& error) {
     auto& input = *static_cast<RawInput*>(source);
     const std::size_t frameBytes = input.settings.channels * 2;
+    const std::size_t least = input.plainFile ? most * frameBytes : frameBytes;
     // Waiting for the writer a little past the time the sound is due keeps
     // the recording in real time while the writer is silent.
-    if (!gather(input, frames * frameBytes, input.pacer.due(frames) + kWriterGrace, error)) return false;
-    const std::size_t whole = std::min(frames, input.bytes.size() / frameBytes);
+    if (!gather(input, least, most * frameBytes, input.pacer.due(most) + kWriterGrace, error)) return 0;
+    std::size_t whole = std::min(most, input.bytes.size() / frameBytes);
     const std::size_t samples = whole * input.settings.channels;
     for (std::size_t i = 0; i < samples; ++i) {
         const auto bits = static_cast<std::uint16_t>(input.bytes[2 * i] | (input.bytes[2 * i + 1] << 8));
         out[i] = float(static_cast<std::int16_t>(bits)) / 32768.0f;
     }
-    std::fill(out + samples, out + frames * input.settings.channels, 0.0f);  // the writer fell silent
     input.bytes.erase(input.bytes.begin(), input.bytes.begin() + std::ptrdiff_t(whole * frameBytes));
-    input.pacer.wait(frames);
-    return true;
+    if (whole == 0) {  // the writer fell silent
+        whole = most;
+        std::fill(out, out + most * input.settings.channels, 0.0f);
+    }
+    input.pacer.wait(whole);
+    return whole;
 }
 
 void close(void* source) {

@@ -24,10 +24,13 @@ struct SourceOps {
     // Opens the device for the shape the caller wants; the device may answer
     // with another shape in `produced`. Returns its state, or null.
     void* (*open)(const std::string& argument, const PcmShape& wanted, PcmShape& produced, std::string& error);
-    // Fills `frames` frames (produced.channels floats each, -1 to 1), waiting
-    // as the device's own clock asks. Returns within a fraction of a second
-    // while the device works; false when it has failed for good.
-    bool (*read)(void* source, float* out, std::size_t frames, std::string& error);
+    // Fills up to `most` frames (produced.channels floats each, -1 to 1),
+    // waiting as the device's own clock asks, and returns how many: a live
+    // device (a FIFO, the sound server) gives what has arrived as soon as
+    // something has, so that its sound is handed on with one wake-up per
+    // delivery; the others fill all. Returns within a fraction of a second
+    // while the device works; 0 when it has failed for good.
+    std::size_t (*read)(void* source, float* out, std::size_t most, std::string& error);
     void (*close)(void* source);
 };
 

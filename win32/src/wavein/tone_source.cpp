@@ -70,7 +70,7 @@ void* open(const std::string& argument, const PcmShape& wanted, PcmShape& produc
     return tone;
 }
 
-bool read(void* source, float* out, std::size_t frames, std::string&) {
+std::size_t read(void* source, float* out, std::size_t frames, std::string&) {
     auto* tone = static_cast<Tone*>(source);
     const double level = 0.5 / double(tone->steps.size());
     for (std::size_t frame = 0; frame < frames; ++frame) {
@@ -83,7 +83,7 @@ bool read(void* source, float* out, std::size_t frames, std::string&) {
         out[frame] = static_cast<float>(sum * level);
     }
     tone->pacer.wait(frames);
-    return true;
+    return frames;
 }
 
 void close(void* source) { delete static_cast<Tone*>(source); }

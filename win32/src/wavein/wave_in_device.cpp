@@ -16,7 +16,7 @@ namespace {
 constexpr auto kRecorderStopWait = std::chrono::seconds(2);
 // A read takes at least this part of the stream's largest read (10 ms of
 // sound), and sound waiting for a buffer is kept up to this many reads.
-constexpr std::size_t kReadsPerLargest = 2;
+constexpr std::size_t kReadsPerLargest = 1;
 constexpr std::size_t kPendingReads = 4;
 }  // namespace
 
@@ -97,8 +97,10 @@ MMRESULT WaveInDevice::add(WAVEHDR* header) {
     header->dwFlags = (header->dwFlags & ~DWORD(WHDR_DONE)) | WHDR_INQUEUE;
     queue_.pushBack(header);
     // Sound that waited for a buffer goes in at once: a callback that
-    // queues its buffer again gets it back full without a wait.
-    if (started_ && !pending_.empty()) fillBuffersLocked();
+    // queues its buffer again gets it back full without a wait, from the
+    // delivery it runs in. Queued from elsewhere, the callback thread
+    // hands it back.
+    if (started_ && !pending_.empty() && fillBuffersLocked() && !delivering_) changed_.notify_all();
     return MMSYSERR_NOERROR;
 }
 
@@ -121,7 +123,7 @@ MMRESULT WaveInDevice::control(bool reset) {
     started_ = false;
     pending_.clear();  // sound not in a buffer yet ends with the recording
     (reset ? resetWanted_ : stopWanted_) = true;
-    if (onCallbackThreadLocked()) {
+    if (onDeliveringThreadLocked()) {
         applyControlLocked();
         deliverDoneLocked(held);
         return MMSYSERR_NOERROR;
@@ -144,12 +146,19 @@ void WaveInDevice::applyControlLocked() {
 }
 
 void WaveInDevice::deliverDoneLocked(std::unique_lock<std::mutex>& held) {
+    const bool outermost = !delivering_;  // a callback's stop or reset delivers from inside a delivery
+    delivering_ = true;
     while (WAVEHDR* header = done_.popFront()) {
         header->dwFlags = (header->dwFlags & ~DWORD(WHDR_INQUEUE)) | WHDR_DONE;
         held.unlock();
         notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
         held.lock();
     }
+    if (!outermost) return;
+    delivering_ = false;
+    // The callback thread waits for the end of a delivery only to serve a
+    // stop, a reset or a close.
+    if (controlsAsked_ != controlsDone_ || closing_) changed_.notify_all();
 }
 
 void WaveInDevice::notify(UINT message, DWORD_PTR param1) {
@@ -157,13 +166,12 @@ void WaveInDevice::notify(UINT message, DWORD_PTR param1) {
 }
 
 void WaveInDevice::callbackLoop() {
-    {
-        std::lock_guard<std::mutex> held(lock_);
-        callbackThreadId_ = std::this_thread::get_id();
-    }
     std::unique_lock<std::mutex> held(lock_);
+    callbackThreadId_ = std::this_thread::get_id();
     for (;;) {
-        changed_.wait(held, [this] { return !done_.empty() || controlsAsked_ != controlsDone_ || closing_; });
+        changed_.wait(held, [this] {
+            return !delivering_ && (!done_.empty() || controlsAsked_ != controlsDone_ || closing_);
+        });
         if (controlsAsked_ != controlsDone_) {
             const unsigned long long serving = controlsAsked_;
             applyControlLocked();
@@ -189,6 +197,10 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
     // is dropped, as a card drops it. Half a second of it lets a live
     // writer's backlog, read in one burst, reach the program whole.
     pendingLimit_ = std::max<std::size_t>(kPendingReads * largest, format_.nSamplesPerSec / 2) * blockAlign;
+    {
+        std::lock_guard<std::mutex> held(lock_);
+        recorderThreadId_ = std::this_thread::get_id();
+    }
     std::string error;
     for (;;) {
         std::size_t frames = largest;
@@ -204,13 +216,20 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
                 frames = std::clamp(room, std::max<std::size_t>(largest / kReadsPerLargest, 1), largest);
             }
         }
-        if (!stream->read(chunk.data(), frames, error)) {
+        const std::size_t got = stream->read(chunk.data(), frames, error);
+        if (got == 0) {
             std::fprintf(stderr, "wave-in: %s; recording stopped\n", error.c_str());
             break;
         }
-        std::lock_guard<std::mutex> held(lock_);
+        std::unique_lock<std::mutex> held(lock_);
         if (closing_) break;
-        if (started_) recordLocked(chunk.data(), frames * blockAlign);  // else the sound is dropped, as by a real device
+        if (!started_) continue;  // the sound is dropped, as by a real device
+        recordLocked(chunk.data(), got * blockAlign);
+        // The buffers filled are handed back from this thread, as from a
+        // sound card's: handing them to the callback thread would wake it
+        // too for every read. While the callback thread delivers (a stop,
+        // a reset), it hands them back itself.
+        if (!delivering_) deliverDoneLocked(held);
     }
     stream.reset();  // closes the recording device
     std::lock_guard<std::mutex> held(lock_);
@@ -229,7 +248,7 @@ void WaveInDevice::recordLocked(const unsigned char* data, std::size_t bytes) {
     fillBuffersLocked();
 }
 
-void WaveInDevice::fillBuffersLocked() {
+bool WaveInDevice::fillBuffersLocked() {
     const DWORD blockAlign = format_.nBlockAlign;
     std::size_t offset = 0;
     bool filled = false;
@@ -248,7 +267,7 @@ void WaveInDevice::fillBuffersLocked() {
         positionBytes_ += count;
     }
     pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(offset));
-    if (filled) changed_.notify_all();
+    return filled;
 }
 
 MMRESULT WaveInDevice::position(MMTIME* time) {
@@ -266,8 +285,8 @@ MMRESULT WaveInDevice::position(MMTIME* time) {
 MMRESULT WaveInDevice::close() {
     std::unique_lock<std::mutex> held(lock_);
     if (closing_) return MMSYSERR_INVALHANDLE;
-    // The callback thread cannot wait for its own end.
-    if (onCallbackThreadLocked()) return MMSYSERR_ERROR;
+    // A callback cannot wait for the end of the thread it runs on.
+    if (onDeliveringThreadLocked()) return MMSYSERR_ERROR;
     if (!queue_.empty() || !done_.empty()) return WAVERR_STILLPLAYING;
     closing_ = true;
     started_ = false;

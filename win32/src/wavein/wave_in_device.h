@@ -1,18 +1,19 @@
 // One open wave-in device: the queue of the program's buffers and the two
-// threads that serve it.
-// - The callback thread calls the program with WIM_DATA for each buffer
-//   handed back. It also carries out waveInStop and waveInReset, between
-//   callbacks, so that it never hands back a buffer while a callback still
-//   runs. It never waits for the recording device. (WIM_OPEN and WIM_CLOSE
-//   come from waveInOpen and waveInClose themselves, on the calling thread,
-//   as Wine's winmm gives them too.)
-// - The recording thread reads the device (5 to 10 ms of sound a read) and
-//   copies what it records into the buffers at the head of the queue; sound
-//   that finds no buffer with room waits for the next one queued (up to
-//   40 ms of it, the oldest dropped beyond), as in a sound card's memory. It never calls the program, so a
-//   device that blocks or fails can hold up neither the callbacks nor a
-//   reset or a close.
-// The device lock is never held while the program's callback runs.
+// threads that serve it. Only one thread at a time hands buffers back, and
+// the device lock is never held while the program's callback runs.
+// - The recording thread reads the device (5 to 10 ms of sound a read, or
+//   what a live device has delivered) and copies what it records into the
+//   buffers at the head of the queue; sound that finds no buffer with room
+//   waits for the next one queued (up to half a second of it, the oldest
+//   dropped beyond), as in a sound card's memory. It hands the filled
+//   buffers back itself, calling the program with WIM_DATA, as a sound
+//   card's thread does: one wake-up a read.
+// - The callback thread carries out waveInStop and waveInReset, between
+//   callbacks, so that a device that blocks or fails can hold up neither a
+//   reset nor a close, and hands back what they return and what fills
+//   while the recording thread waits for the device. (WIM_OPEN and
+//   WIM_CLOSE come from waveInOpen and waveInClose themselves, on the
+//   calling thread, as Wine's winmm gives them too.)
 // The samples are those the stream makes: a 16-bit input of the rate and
 // channel count asked for arrives bit-exact; a conversion rounds each sample
 // to the nearest step of the width asked for (pcm_stream.h).
@@ -68,9 +69,14 @@ private:
     void recordLoop(std::shared_ptr<WaveInDevice> self, std::unique_ptr<PcmStream> stream);
     // Records `bytes` after the pending sound, then fills the queued buffers from it.
     void recordLocked(const unsigned char* data, std::size_t bytes);
-    void fillBuffersLocked();
+    // True when it filled a buffer, which waits in done_ to be handed back.
+    bool fillBuffersLocked();
     void notify(UINT message, DWORD_PTR param1);
-    bool onCallbackThreadLocked() const { return std::this_thread::get_id() == callbackThreadId_; }
+    // The program's callback runs on either thread.
+    bool onDeliveringThreadLocked() const {
+        const std::thread::id self = std::this_thread::get_id();
+        return self == callbackThreadId_ || self == recorderThreadId_;
+    }
 
     const WAVEFORMATEX format_;
     const WAVEINPROC callback_;  // null with CALLBACK_NULL: the flags alone tell
@@ -91,7 +97,9 @@ private:
     unsigned long long positionBytes_ = 0;  // recorded into buffers since open or the last reset
     std::vector<unsigned char> pending_;    // recorded, waiting for a buffer with room
     std::size_t pendingLimit_ = 0;
+    bool delivering_ = false;  // a thread is handing buffers back; only one at a time calls the program
     std::thread::id callbackThreadId_;
+    std::thread::id recorderThreadId_;
     std::thread callbackThread_;
     std::thread recorder_;
 };

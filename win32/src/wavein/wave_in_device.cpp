@@ -14,9 +14,8 @@ namespace {
 // A device that does not come back from a read within this time is left to
 // finish on its own, so that a hung sound server cannot hang waveInClose.
 constexpr auto kRecorderStopWait = std::chrono::seconds(2);
-// A read takes at least this part of the stream's largest read (10 ms of
-// sound), and sound waiting for a buffer is kept up to this many reads.
-constexpr std::size_t kReadsPerLargest = 1;
+// Sound waiting for a buffer is kept up to this many of the stream's
+// largest reads (10 ms of sound), and at least half a second.
 constexpr std::size_t kPendingReads = 4;
 }  // namespace
 
@@ -108,6 +107,7 @@ MMRESULT WaveInDevice::start() {
     std::lock_guard<std::mutex> held(lock_);
     if (closing_) return MMSYSERR_INVALHANDLE;
     started_ = true;
+    changed_.notify_all();  // the recording thread waits for the first start
     return MMSYSERR_NOERROR;
 }
 
@@ -198,25 +198,24 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
     // writer's backlog, read in one burst, reach the program whole.
     pendingLimit_ = std::max<std::size_t>(kPendingReads * largest, format_.nSamplesPerSec / 2) * blockAlign;
     {
-        std::lock_guard<std::mutex> held(lock_);
+        std::unique_lock<std::mutex> held(lock_);
         recorderThreadId_ = std::this_thread::get_id();
+        // Nothing is read before the first start: sound already waiting in
+        // the device (a FIFO's backlog) begins the recording instead of
+        // being dropped. After a stop the device is read, and its sound
+        // dropped, as a sound card keeps running.
+        changed_.wait(held, [this] { return started_ || closing_; });
     }
     std::string error;
     for (;;) {
-        std::size_t frames = largest;
         {
             std::lock_guard<std::mutex> held(lock_);
             if (closing_) break;
-            // Small buffers come back soon after their sound arrived, but a
-            // few at a time: each read is a wake-up of this thread and of
-            // the callback thread, and a 2 ms buffer read on its own would
-            // wake them 500 times a second.
-            if (started_ && queue_.head) {
-                const std::size_t room = (queue_.head->dwBufferLength - queue_.head->dwBytesRecorded) / blockAlign;
-                frames = std::clamp(room, std::max<std::size_t>(largest / kReadsPerLargest, 1), largest);
-            }
         }
-        const std::size_t got = stream->read(chunk.data(), frames, error);
+        // Small buffers come back a few at a time, 10 ms of sound (or what a
+        // live device delivered) a read: each read is a wake-up, and a 2 ms
+        // buffer read on its own would wake this thread 500 times a second.
+        const std::size_t got = stream->read(chunk.data(), largest, error);
         if (got == 0) {
             std::fprintf(stderr, "wave-in: %s; recording stopped\n", error.c_str());
             break;

@@ -6,10 +6,11 @@
 #
 #   bench/run.sh [SECONDS]    each CPU figure over SECONDS (default 20)
 #
-# CPU is the kernel's process accounting (utime + stime of the process, its
-# threads and waited-for children, /proc/PID/stat) over the measured
-# seconds, after a few seconds of start-up that are left out; wake-ups are
-# the context switches of the host's user-interface thread (and of all its
+# CPU is the kernel's scheduler accounting (the time on a CPU of every
+# thread of the process, /proc/PID/task/*/schedstat, in nanoseconds where
+# utime and stime count 10 ms ticks) over the measured seconds, after a
+# few seconds of start-up that are left out; wake-ups are the context
+# switches of the host's user-interface thread (and of all its
 # threads) from /proc/PID/task/*/status. The machine may be shared: the
 # load average is printed with the table, and a figure taken under load is
 # worth measuring again.
@@ -27,7 +28,6 @@ seconds=${1:-20}
 startup=3
 rest_seconds=10
 bin=$PWD/build/bench/bin
-clock_ticks=$(getconf CLK_TCK)
 scratch=$(mktemp -d)
 running=()
 
@@ -41,10 +41,8 @@ trap 'stop_all; rm -rf "$scratch"' EXIT
 
 # ---- what /proc says of a process ----
 
-cpu_ticks() {  # utime + stime + cutime + cstime; the command name may hold blanks
-    local fields
-    fields=$(sed 's/^.*) //' "/proc/$1/stat")
-    awk '{ print $12 + $13 + $14 + $15 }' <<<"$fields"
+cpu_ns() {  # time on a CPU of all the threads of process $1, ns (schedstat: finer than utime's ticks)
+    cat "/proc/$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%.0f\n", n }'
 }
 
 switches() {  # context switches of the thread $2 of process $1 ("all": every thread)
@@ -55,7 +53,7 @@ switches() {  # context switches of the thread $2 of process $1 ("all": every th
 
 peak_rss_mb() { awk '/VmHWM/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
 
-percent() { awk -v t="$1" -v hz="$clock_ticks" -v s="$seconds" 'BEGIN { printf "%.2f", 100 * t / hz / s }'; }
+percent() { awk -v t="$1" -v s="$seconds" 'BEGIN { printf "%.3f", 100 * t / 1e9 / s }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 per_second() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s }'; }
 
@@ -111,15 +109,15 @@ start_feed() {  # real-time paced 44.1 kHz stereo tone into the FIFOs named
     running+=("$!")
 }
 
-# cpu_of PID...: the CPU ticks of those processes over the measured
+# cpu_of PID...: the CPU time (ns) of those processes over the measured
 # seconds, one figure a line, once the start-up has passed.
 cpu_of() {
     sleep "$startup"
     local pid before=() index=0
-    for pid in "$@"; do before+=("$(cpu_ticks "$pid")"); done
+    for pid in "$@"; do before+=("$(cpu_ns "$pid")"); done
     sleep "$seconds"
     for pid in "$@"; do
-        echo $(($(cpu_ticks "$pid") - before[index]))
+        echo $(($(cpu_ns "$pid") - before[index]))
         index=$((index + 1))
     done
 }

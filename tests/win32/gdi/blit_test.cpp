@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 #include <vector>
 
@@ -94,6 +95,45 @@ TEST(GdiAlphaBlend, BlendsOnlyTheBlockAtItsPlace) {
     // (200 * 128 + 127) / 255 = 100.9; (100 * 128 + 127) / 255 = 50.7; (50 * 128 + 127) / 255 = 25.6.
     const std::map<char, COLORREF> legend = {{'.', RGB(0, 0, 0)}, {'m', RGB(100, 50, 25)}};
     EXPECT_EQ(dest.picture(legend), rows({"....", ".mm.", ".mm."}));
+}
+
+// Every source byte against every destination byte at every alpha (the
+// low byte of a 256x256 block takes each pair once; the other bytes mix
+// other pairs), each to the rounding of the formula.
+TEST(GdiAlphaBlend, EveryByteAtEveryAlphaFollowsTheFormulaExactly) {
+    constexpr int kSide = 256;
+    std::vector<uint32_t> sourceBits(kSide * kSide), destBits(kSide * kSide);
+    for (uint32_t j = 0; j < kSide; ++j)
+        for (uint32_t i = 0; i < kSide; ++i) {
+            sourceBits[j * kSide + i] = i | j << 8 | (i ^ j) << 16 | (255 - i) << 24;
+            destBits[j * kSide + i] = j | (255 - j) << 8 | i << 16 | (i ^ 0x5A) << 24;
+        }
+    HDC sourceDc = CreateCompatibleDC(nullptr), pristineDc = CreateCompatibleDC(nullptr);
+    HBITMAP sourceBitmap = CreateBitmap(kSide, kSide, 1, 32, sourceBits.data());
+    HBITMAP pristine = CreateBitmap(kSide, kSide, 1, 32, destBits.data());
+    HGDIOBJ keptSource = SelectObject(sourceDc, sourceBitmap), keptPristine = SelectObject(pristineDc, pristine);
+    Canvas dest(kSide, kSide);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint32_t> mixed(kSide * kSide);
+    for (uint32_t alpha = 0; alpha < 256; ++alpha) {
+        ASSERT_TRUE(BitBlt(dest.dc(), 0, 0, kSide, kSide, pristineDc, 0, 0, SRCCOPY));
+        const BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(alpha), 0};
+        ASSERT_TRUE(AlphaBlend(dest.dc(), 0, 0, kSide, kSide, sourceDc, 0, 0, kSide, kSide, blend));
+        ASSERT_EQ(GetDIBits(dest.dc(), dest.bitmap(), 0, kSide, mixed.data(), &info, DIB_RGB_COLORS), kSide);
+        for (std::size_t p = 0; p < mixed.size(); ++p)
+            for (int shift = 0; shift < 32; shift += 8) {
+                const uint32_t s = (sourceBits[p] >> shift) & 0xFF, d = (destBits[p] >> shift) & 0xFF;
+                ASSERT_EQ((mixed[p] >> shift) & 0xFF, (s * alpha + d * (255 - alpha) + 127) / 255)
+                    << "source " << s << " destination " << d << " alpha " << alpha;
+            }
+    }
+    SelectObject(sourceDc, keptSource);
+    SelectObject(pristineDc, keptPristine);
+    DeleteObject(sourceBitmap);
+    DeleteObject(pristine);
+    DeleteDC(sourceDc);
+    DeleteDC(pristineDc);
 }
 
 TEST(GdiAlphaBlend, RefusesBlocksOutsideTheSourceAndNegativeSizes) {

@@ -9,7 +9,8 @@
 // raised no error; VUMIRA_X11_NO_SHM set to anything but "" or "0" turns
 // it off. Each segment is marked for removal as soon as this process has
 // it mapped, so that the kernel frees it once this process and the server
-// have let go, even when the process is killed. A put asks for a
+// have let go, even when the process is killed; this process lets go only
+// once the server has attached it. A put asks for a
 // completion event; the picture is not written again before that event
 // came (or a round trip showed that none will come).
 #include <X11/Xlib.h>
@@ -68,6 +69,7 @@ bool makeSegment(Display* display, Visual* visual, int depth, SharedImage& share
     }
     shared.segment.shmaddr = image->data = static_cast<char*>(address);
     shared.segment.readOnly = True;  // the server only reads the pictures
+    shared.attachRequest = NextRequest(display);
     XShmAttach(display, &shared.segment);
     shared.image = image;
     shared.beingRead = false;
@@ -132,8 +134,13 @@ bool attachSharedImage(X11State& s, SharedImage& shared, int width, int height) 
 
 void releaseSharedImage(X11State& s, SharedImage& shared) {
     if (!shared.image) return;
-    // Behind any put still queued: the server finishes reading first.
-    if (shared.attached && usable(s)) XShmDetach(s.display, &shared.segment);
+    if (shared.attached && usable(s)) {
+        // Marked for removal, the segment is gone once nobody has it mapped:
+        // the server must have attached it before this process lets go.
+        if (LastKnownRequestProcessed(s.display) < shared.attachRequest) XSync(s.display, False);
+        // Behind any put still queued: the server finishes reading first.
+        XShmDetach(s.display, &shared.segment);
+    }
     unmapSegment(shared);
 }
 

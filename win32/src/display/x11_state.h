@@ -38,6 +38,7 @@ struct SharedImage {
     XImage* image = nullptr;  // over the segment; none while not shared
     bool beingRead = false;   // a put was sent and its completion not yet seen
     bool attached = false;    // the server has it (until it is detached or the connection closes)
+    unsigned long attachRequest = 0;  // serial of the XShmAttach
 };
 
 struct NativeWindow {

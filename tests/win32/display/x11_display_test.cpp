@@ -695,7 +695,8 @@ TEST_P(X11Pictures, PicturesLiveInSharedMemoryOnlyWhereItIsOn) {
     };
     using Sizes = std::multiset<size_t>;
     const Sizes both = shared() ? Sizes{40 * 20 * 4, 64 * 32 * 4} : Sizes{};
-    EXPECT_TRUE(pumpUntil([&] { return sizes() == both; })) << sizes().size() << " segments";
+    EXPECT_TRUE(pumpUntil([&] { return sizes() == both; }))
+        << sizes().size() << " segments (where none: does Xvfb offer MIT-SHM, and may this process make segments?)";
     for (const Segment& segment : segmentsOfThisProcess()) {
         EXPECT_EQ(segment.attached, 2) << "mapped by this process and the server";
         EXPECT_TRUE(segment.markedForRemoval);

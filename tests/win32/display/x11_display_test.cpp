@@ -172,9 +172,9 @@ std::string textOf(const RECT& r) {
 class X11Display : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string missing = server_.start();
+        std::string missing = server_.start(overTcp_);
         SKIP_OR_FAIL_WITHOUT(missing.empty(), missing);
-        ASSERT_EQ(Win32SubsetSetDisplay(("x11:" + server_.name()).c_str()), 0);
+        ASSERT_EQ(Win32SubsetSetDisplay(("x11:" + std::string(overTcp_ ? "localhost" : "") + server_.name()).c_str()), 0);
         ASSERT_STREQ(Win32SubsetDisplayName(), "x11");
         x_ = XOpenDisplay(server_.name().c_str());
         ASSERT_NE(x_, nullptr);
@@ -333,29 +333,40 @@ protected:
     }
 
     PrivateXServer server_;
+    bool overTcp_ = false;  // the subset connects over TCP, as to a remote server; the test itself does not
     Display* x_ = nullptr;
     ::Window root_ = 0;
 };
 
-// The same tests with the pictures in memory shared with the server and
-// with the plain path that VUMIRA_X11_NO_SHM=1 keeps.
-class X11Pictures : public X11Display, public ::testing::WithParamInterface<bool> {
+// The same tests with the pictures in memory shared with the server, with
+// the plain path that VUMIRA_X11_NO_SHM=1 keeps, and over TCP, where the
+// server cannot read this process's memory.
+enum class PicturePath { SharedMemory, Plain, OverTcp };
+
+class X11Pictures : public X11Display, public ::testing::WithParamInterface<PicturePath> {
 protected:
     void SetUp() override {
-        if (shared()) unsetenv("VUMIRA_X11_NO_SHM");
-        else setenv("VUMIRA_X11_NO_SHM", "1", 1);
+        if (GetParam() == PicturePath::Plain) setenv("VUMIRA_X11_NO_SHM", "1", 1);
+        else unsetenv("VUMIRA_X11_NO_SHM");
+        overTcp_ = GetParam() == PicturePath::OverTcp;
         X11Display::SetUp();
     }
     void TearDown() override {
         X11Display::TearDown();
         unsetenv("VUMIRA_X11_NO_SHM");
     }
-    static bool shared() { return GetParam(); }
+    static bool shared() { return GetParam() == PicturePath::SharedMemory; }
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, X11Pictures, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& path) {
-                             return path.param ? "SharedMemory" : "Plain";
+INSTANTIATE_TEST_SUITE_P(Paths, X11Pictures,
+                         ::testing::Values(PicturePath::SharedMemory, PicturePath::Plain, PicturePath::OverTcp),
+                         [](const ::testing::TestParamInfo<PicturePath>& path) {
+                             switch (path.param) {
+                             case PicturePath::SharedMemory: return "SharedMemory";
+                             case PicturePath::Plain: return "Plain";
+                             case PicturePath::OverTcp: return "OverTcp";
+                             }
+                             return "";
                          });
 
 // The System V segments that this process made, as the kernel lists them;

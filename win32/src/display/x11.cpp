@@ -26,12 +26,13 @@
 //  - The picture is the window's client pixels as last presented; a present
 //    sends only the rows that changed, with XShmPutImage from a segment
 //    shared with the server where it offers MIT-SHM on a local connection
-//    (VUMIRA_X11_NO_SHM=1 turns that off), else with XPutImage. A layered window's colour-key pixels are cut out of the
-//    window with a bounding shape, rebuilt at each present; its constant
-//    alpha goes to _NET_WM_WINDOW_OPACITY (alpha x 0xFFFFFFFF / 255, left out
-//    at 255), which a compositing manager applies; at alpha 0 the pointer
-//    passes through it (an empty input shape), as it does through key
-//    pixels. A layered window without attributes shows nothing.
+//    (VUMIRA_X11_NO_SHM=1 turns that off), else with XPutImage. A layered
+//    window's colour-key pixels are cut out of the window with a bounding
+//    shape, rebuilt at each present; its constant alpha goes to
+//    _NET_WM_WINDOW_OPACITY (alpha x 0xFFFFFFFF / 255, left out at 255),
+//    which a compositing manager applies; at alpha 0 the pointer passes
+//    through it (an empty input shape), as it does through key pixels. A
+//    layered window without attributes shows nothing.
 //  - Input: pointer moves, buttons 1-3 and the wheel (buttons 4 and 5, one
 //    WHEEL_DELTA a notch) at root coordinates, and keys (Alt_L and Alt_R as
 //    VK_MENU) go to the sink's deliverPointer / deliverKey. Alt, Shift and

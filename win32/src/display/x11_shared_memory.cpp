@@ -10,9 +10,9 @@
 // it off. Each segment is marked for removal as soon as this process has
 // it mapped, so that the kernel frees it once this process and the server
 // have let go, even when the process is killed; this process lets go only
-// once the server has attached it. A put asks for a
-// completion event; the picture is not written again before that event
-// came (or a round trip showed that none will come).
+// once the server has attached it. A put asks for a completion event; the
+// picture is not written again before that event came (or a round trip
+// showed that none will come).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>

@@ -35,8 +35,10 @@ class PrivateXServer {
 public:
     ~PrivateXServer() { stop(); }
 
-    // Returns what went wrong, or "" once the server accepts connections.
-    std::string start() {
+    // Returns what went wrong, or "" once the server accepts connections;
+    // over TCP too (as "localhost" + name()) when asked, for a client that
+    // must take it for a remote server.
+    std::string start(bool overTcp = false) {
         std::string program = findProgram("Xvfb");
         if (program.empty()) return "Xvfb (Debian package xvfb)";
         int ends[2];
@@ -50,8 +52,8 @@ public:
             dup2(quiet, 1);
             dup2(quiet, 2);
             std::string fd = std::to_string(ends[1]);
-            execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                  "-noreset", static_cast<char*>(nullptr));
+            execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24",
+                  overTcp ? "-listen" : "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(ends[1]);

@@ -12,21 +12,25 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -168,9 +172,9 @@ std::string textOf(const RECT& r) {
 class X11Display : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string missing = server_.start();
+        std::string missing = server_.start(overTcp_);
         SKIP_OR_FAIL_WITHOUT(missing.empty(), missing);
-        ASSERT_EQ(Win32SubsetSetDisplay(("x11:" + server_.name()).c_str()), 0);
+        ASSERT_EQ(Win32SubsetSetDisplay(("x11:" + std::string(overTcp_ ? "localhost" : "") + server_.name()).c_str()), 0);
         ASSERT_STREQ(Win32SubsetDisplayName(), "x11");
         x_ = XOpenDisplay(server_.name().c_str());
         ASSERT_NE(x_, nullptr);
@@ -329,9 +333,75 @@ protected:
     }
 
     PrivateXServer server_;
+    bool overTcp_ = false;  // the subset connects over TCP, as to a remote server; the test itself does not
     Display* x_ = nullptr;
     ::Window root_ = 0;
 };
+
+// The same tests with the pictures in memory shared with the server, with
+// the plain path that VUMIRA_X11_NO_SHM=1 keeps, and over TCP, where the
+// server cannot read this process's memory.
+enum class PicturePath { SharedMemory, Plain, OverTcp };
+
+class X11Pictures : public X11Display, public ::testing::WithParamInterface<PicturePath> {
+protected:
+    void SetUp() override {
+        if (GetParam() == PicturePath::Plain) setenv("VUMIRA_X11_NO_SHM", "1", 1);
+        else unsetenv("VUMIRA_X11_NO_SHM");
+        overTcp_ = GetParam() == PicturePath::OverTcp;
+        X11Display::SetUp();
+    }
+    void TearDown() override {
+        X11Display::TearDown();
+        unsetenv("VUMIRA_X11_NO_SHM");
+    }
+    static bool shared() { return GetParam() == PicturePath::SharedMemory; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, X11Pictures,
+                         ::testing::Values(PicturePath::SharedMemory, PicturePath::Plain, PicturePath::OverTcp),
+                         [](const ::testing::TestParamInfo<PicturePath>& path) {
+                             switch (path.param) {
+                             case PicturePath::SharedMemory: return "SharedMemory";
+                             case PicturePath::Plain: return "Plain";
+                             case PicturePath::OverTcp: return "OverTcp";
+                             }
+                             return "";
+                         });
+
+// The System V segments that this process made, as the kernel lists them;
+// `attached` is how many processes have it mapped (this one, the server).
+struct Segment {
+    size_t bytes = 0;
+    int attached = 0;
+    bool markedForRemoval = false;  // freed by the kernel once nobody has it mapped
+};
+std::vector<Segment> segmentsOfThisProcess() {
+    std::ifstream list("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(list, line);  // the column names
+    std::vector<Segment> segments;
+    while (std::getline(list, line)) {
+        std::istringstream fields(line);
+        long key = 0, id = 0, mode = 0, creator = 0, lastUser = 0;
+        Segment segment;
+        fields >> key >> id >> std::oct >> mode >> std::dec >> segment.bytes >> creator >> lastUser >> segment.attached;
+        segment.markedForRemoval = (mode & SHM_DEST) != 0;
+        if (fields && creator == getpid()) segments.push_back(segment);
+    }
+    return segments;
+}
+
+// The picture a list of fills gives a window of this size, 0xRRGGBB.
+std::vector<uint32_t> pictureOf(const std::vector<Fill>& fills, int width, int height) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(width * height), 0);
+    for (const Fill& fill : fills)
+        for (LONG y = std::max<LONG>(fill.rect.top, 0); y < std::min<LONG>(fill.rect.bottom, height); ++y)
+            for (LONG x = std::max<LONG>(fill.rect.left, 0); x < std::min<LONG>(fill.rect.right, width); ++x)
+                pixels[static_cast<size_t>(y * width + x)] =
+                    static_cast<uint32_t>((GetRValue(fill.color) << 16) | (GetGValue(fill.color) << 8) | GetBValue(fill.color));
+    return pixels;
+}
 
 RECT windowRect(HWND window) {
     RECT rect{};
@@ -455,7 +525,7 @@ TEST_F(X11Display, TopMostAndStackingFollowTheSubset) {
     EXPECT_TRUE(pumpUntil([&] { return !firstIsAbove(); }));
 }
 
-TEST_F(X11Display, ColourKeyPixelsAreCutOutOfTheShape) {
+TEST_P(X11Pictures, ColourKeyPixelsAreCutOutOfTheShape) {
     const COLORREF key = RGB(255, 0, 230);
     // An upside-down L on the key colour: a bar along the top and a stem.
     HWND window = makeWindow("keyed", WS_EX_LAYERED | WS_EX_TOOLWINDOW, {200, 200, 240, 220},
@@ -513,7 +583,7 @@ TEST_F(X11Display, TheOpacityPropertyCarriesTheConstantAlpha) {
     }
 }
 
-TEST_F(X11Display, PaintedPixelsAreWhatTheServerShows) {
+TEST_P(X11Pictures, PaintedPixelsAreWhatTheServerShows) {
     // Four quadrants and one odd pixel in the bottom-right corner.
     HWND window = makeWindow("pixels", 0, {500, 400, 564, 432},
                              {{{0, 0, 32, 16}, RGB(255, 0, 0)},
@@ -542,26 +612,28 @@ TEST_F(X11Display, PaintedPixelsAreWhatTheServerShows) {
         }
 }
 
-TEST_F(X11Display, EveryRepaintShowsWhatChangedAndKeepsTheRest) {
+TEST_P(X11Pictures, EveryRepaintShowsWhatChangedAndKeepsTheRest) {
     constexpr int kWidth = 48, kHeight = 24;
-    auto pictureOf = [](const std::vector<Fill>& fills) {
-        std::vector<uint32_t> pixels(kWidth * kHeight, 0);
-        for (const Fill& fill : fills)
-            for (LONG y = fill.rect.top; y < fill.rect.bottom; ++y)
-                for (LONG x = fill.rect.left; x < fill.rect.right; ++x)
-                    pixels[static_cast<size_t>(y * kWidth + x)] =
-                        rgb(GetRValue(fill.color), GetGValue(fill.color), GetBValue(fill.color));
-        return pixels;
-    };
     const Fill black{{0, 0, kWidth, kHeight}, RGB(0, 0, 0)};
+    // Rows of different colours, so that a row sent to the wrong place shows.
+    auto stripes = [&](int shift) {
+        std::vector<Fill> fills;
+        for (int y = 0; y < kHeight; ++y)
+            fills.push_back({{0, y, kWidth, y + 1}, RGB((y + shift) * 10 % 256, 255 - y * 7, shift * 40 % 256)});
+        return fills;
+    };
     // Frames as the plug-in paints them: the whole window each time, few
-    // pixels changed, some frames like the one before.
+    // pixels changed, some frames like the one before; then every row
+    // changed, as with motion blur.
     const std::vector<std::vector<Fill>> frames = {
         {black},
         {black, {{10, 12, 14, 24}, RGB(255, 0, 0)}, {{30, 4, 31, 5}, RGB(255, 255, 255)}},
         {black, {{10, 18, 14, 24}, RGB(255, 0, 0)}},
         {black, {{10, 18, 14, 24}, RGB(255, 0, 0)}},
         {black, {{0, 0, 1, 1}, RGB(0, 0, 255)}, {{47, 23, 48, 24}, RGB(0, 255, 0)}},
+        stripes(0),
+        stripes(3),
+        {{{0, 0, kWidth, kHeight}, RGB(10, 200, 30)}},
     };
     HWND window = makeWindow("frames", 0, {300, 300, 300 + kWidth, 300 + kHeight}, frames[0]);
     ::Window shown = waitForXWindow("frames");
@@ -571,14 +643,141 @@ TEST_F(X11Display, EveryRepaintShowsWhatChangedAndKeepsTheRest) {
         const int paintsBefore = testWindows()[window].paints;
         testWindows()[window].picture = frames[i];
         InvalidateRect(window, nullptr, FALSE);
-        const std::vector<uint32_t> wanted = pictureOf(frames[i]);
+        const std::vector<uint32_t> wanted = pictureOf(frames[i], kWidth, kHeight);
         EXPECT_TRUE(pumpUntil([&] {
             return testWindows()[window].paints > paintsBefore && pixelsOf(shown, kWidth, kHeight) == wanted;
         }));
     }
+
+    // Frames one after the other with no events read in between: each
+    // present finds the server still busy with (or just done with) the last.
+    for (int shift = 0; shift < 30; ++shift) {
+        testWindows()[window].picture = stripes(shift);
+        if (shift % 3 == 0) testWindows()[window].picture.push_back({{5, 2, 9, 20}, RGB(255, 255, 0)});
+        InvalidateRect(window, nullptr, FALSE);
+        UpdateWindow(window);
+    }
+    EXPECT_EQ(pixelsOf(shown, kWidth, kHeight), pictureOf(testWindows()[window].picture, kWidth, kHeight));
 }
 
-TEST_F(X11Display, ACoveredWindowShowsItsPictureAgainWithoutPaintingTwice) {
+// A size change makes a new picture of the new size (in a new segment where
+// memory is shared): what shows is the window's paint at that size.
+TEST_P(X11Pictures, AResizedWindowShowsItsPictureAtTheNewSize) {
+    const std::vector<Fill> picture = {{{0, 0, 400, 400}, RGB(30, 60, 90)},
+                                       {{0, 0, 10, 10}, RGB(255, 0, 0)},
+                                       {{20, 15, 70, 16}, RGB(0, 255, 0)},
+                                       {{55, 5, 56, 45}, RGB(0, 0, 255)}};
+    HWND window = makeWindow("resized", 0, {200, 100, 260, 130}, picture);
+    ::Window shown = waitForXWindow("resized");
+    ASSERT_NE(shown, 0u);
+    ASSERT_TRUE(pumpUntil([&] { return pixelsOf(shown, 60, 30) == pictureOf(picture, 60, 30); }));
+    struct Step {
+        int width, height;
+    };
+    // Growing paints the new parts; shrinking keeps what the smaller window still shows.
+    for (Step step : {Step{100, 50}, Step{30, 20}, Step{120, 12}}) {
+        SCOPED_TRACE(std::to_string(step.width) + "x" + std::to_string(step.height));
+        SetWindowPos(window, nullptr, 200, 100, step.width, step.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_TRUE(waitForPlace(shown, XPlace{200, 100, step.width, step.height, true, false}));
+        const std::vector<uint32_t> wanted = pictureOf(picture, step.width, step.height);
+        EXPECT_TRUE(pumpUntil([&] { return pixelsOf(shown, step.width, step.height) == wanted; }));
+    }
+    // A change of a few rows at the last size.
+    std::vector<Fill> changed = picture;
+    changed.push_back({{100, 3, 110, 5}, RGB(250, 250, 250)});
+    testWindows()[window].picture = changed;
+    InvalidateRect(window, nullptr, FALSE);
+    const std::vector<uint32_t> wanted = pictureOf(changed, 120, 12);
+    EXPECT_TRUE(pumpUntil([&] { return pixelsOf(shown, 120, 12) == wanted; }));
+}
+
+// Each window's picture is one segment that both this process and the
+// server map, marked for removal from the start; the plain path makes none.
+TEST_P(X11Pictures, PicturesLiveInSharedMemoryOnlyWhereItIsOn) {
+    HWND small = makeWindow("small", 0, {10, 10, 50, 30}, {{{0, 0, 40, 20}, RGB(1, 2, 3)}});
+    HWND large = makeWindow("large", 0, {100, 10, 164, 42}, {{{0, 0, 64, 32}, RGB(4, 5, 6)}});
+    ASSERT_NE(waitForXWindow("small"), 0u);
+    ASSERT_NE(waitForXWindow("large"), 0u);
+    StderrCapture errors;
+    auto sizes = [] {
+        std::multiset<size_t> bytes;
+        for (const Segment& segment : segmentsOfThisProcess()) bytes.insert(segment.bytes);
+        return bytes;
+    };
+    using Sizes = std::multiset<size_t>;
+    const Sizes both = shared() ? Sizes{40 * 20 * 4, 64 * 32 * 4} : Sizes{};
+    EXPECT_TRUE(pumpUntil([&] { return sizes() == both; }))
+        << sizes().size() << " segments (where none: does Xvfb offer MIT-SHM, and may this process make segments?)";
+    for (const Segment& segment : segmentsOfThisProcess()) {
+        EXPECT_EQ(segment.attached, 2) << "mapped by this process and the server";
+        EXPECT_TRUE(segment.markedForRemoval);
+    }
+
+    // A new size, a new segment; the old one is gone once the server let go.
+    SetWindowPos(small, nullptr, 10, 10, 80, 40, SWP_NOZORDER | SWP_NOACTIVATE);
+    const Sizes resized = shared() ? Sizes{80 * 40 * 4, 64 * 32 * 4} : Sizes{};
+    EXPECT_TRUE(pumpUntil([&] { return sizes() == resized; })) << sizes().size() << " segments";
+
+    for (HWND window : {small, large}) {
+        DestroyWindow(window);
+        testWindows().erase(window);
+    }
+    EXPECT_TRUE(pumpUntil([&] { return segmentsOfThisProcess().empty(); }))
+        << segmentsOfThisProcess().size() << " segments left";
+    EXPECT_EQ(errors.peek(), "");
+}
+
+// Resources of this process's connection on the server, by type.
+std::map<std::string, int> serverResourcesOf(Display* x, ::Window anyOfTheClients) {
+    std::map<std::string, int> counts;
+    int typeCount = 0;
+    XResType* types = nullptr;
+    if (!XResQueryClientResources(x, anyOfTheClients, &typeCount, &types)) return counts;
+    for (int i = 0; i < typeCount; ++i) {
+        char* name = XGetAtomName(x, types[i].resource_type);
+        counts[name ? name : "?"] = static_cast<int>(types[i].count);
+        if (name) XFree(name);
+    }
+    if (types) XFree(types);
+    return counts;
+}
+
+TEST_P(X11Pictures, AThousandWindowsLeaveNoSegmentAndNoServerResourceBehind) {
+    int event = 0, error = 0;
+    SKIP_OR_FAIL_WITHOUT(XResQueryExtension(x_, &event, &error), "the X-Resource extension on Xvfb");
+    // A window that stays, to name the subset's connection to the server.
+    HWND anchor = makeWindow("anchor", 0, {0, 0, 20, 10}, {{{0, 0, 20, 10}, RGB(9, 9, 9)}});
+    ::Window anchorShown = waitForXWindow("anchor");
+    ASSERT_NE(anchorShown, 0u);
+    ASSERT_TRUE(pumpUntil([&] { return testWindows()[anchor].paints > 0; }));
+    const size_t segmentsBefore = segmentsOfThisProcess().size();
+    EXPECT_EQ(segmentsBefore, shared() ? 1u : 0u);
+    const std::map<std::string, int> before = serverResourcesOf(x_, anchorShown);
+    ASSERT_FALSE(before.empty());
+    StderrCapture errors;  // an X error, such as a segment gone before the server attached it
+
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        HWND window = makeWindow("cycle", 0, {30 + cycle % 50, 30, 70 + cycle % 50, 50},
+                                 {{{0, 0, 40, 20}, RGB(cycle % 256, 0, 0)}});
+        UpdateWindow(window);  // one present
+        if (cycle % 7 == 0) SetWindowPos(window, nullptr, 0, 0, 50, 25, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        DestroyWindow(window);
+        testWindows().erase(window);
+        if (cycle % 50 == 0) pumpUntil([] { return true; });
+    }
+    EXPECT_TRUE(pumpUntil([&] {
+        return segmentsOfThisProcess().size() == segmentsBefore && serverResourcesOf(x_, anchorShown) == before;
+    }));
+    EXPECT_EQ(segmentsOfThisProcess().size(), segmentsBefore);
+    const std::map<std::string, int> after = serverResourcesOf(x_, anchorShown);
+    for (const auto& [type, count] : after) {
+        auto found = before.find(type);
+        EXPECT_EQ(count, found == before.end() ? 0 : found->second) << type;
+    }
+    EXPECT_EQ(errors.peek(), "");
+}
+
+TEST_P(X11Pictures, ACoveredWindowShowsItsPictureAgainWithoutPaintingTwice) {
     HWND window = makeWindow("covered", 0, {300, 300, 340, 320}, {{{0, 0, 40, 20}, RGB(200, 100, 50)}});
     ::Window shown = waitForXWindow("covered");
     ASSERT_NE(shown, 0u);

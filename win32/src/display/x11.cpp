@@ -5,7 +5,8 @@
 // "x11[:DISPLAY]" (DISPLAY as Xlib reads it, ":1" or "host:1.0"; a bare
 // number N means ":N"; none means $DISPLAY). The table's calls live by
 // concern: the connection (x11_connection.cpp), the windows and their
-// properties (x11_windows.cpp), what they show (x11_presentation.cpp), the
+// properties (x11_windows.cpp), what they show (x11_presentation.cpp, in
+// shared memory: x11_shared_memory.cpp), the
 // events (x11_events.cpp), the input grab (x11_grab.cpp) and the watcher
 // thread (x11_watcher.cpp).
 //
@@ -22,13 +23,16 @@
 //    XMoveResizeWindow; when something else (a window manager) gives the X
 //    window another place or size, the subset's window is moved there with
 //    the sink's windowPlaced, so its procedure hears of it as of any move.
-//  - The picture is the window's client pixels as last presented, sent with
-//    XPutImage. A layered window's colour-key pixels are cut out of the
-//    window with a bounding shape, rebuilt at each present; its constant
-//    alpha goes to _NET_WM_WINDOW_OPACITY (alpha x 0xFFFFFFFF / 255, left out
-//    at 255), which a compositing manager applies; at alpha 0 the pointer
-//    passes through it (an empty input shape), as it does through key
-//    pixels. A layered window without attributes shows nothing.
+//  - The picture is the window's client pixels as last presented; a present
+//    sends only the rows that changed, with XShmPutImage from a segment
+//    shared with the server where it offers MIT-SHM on a local connection
+//    (VUMIRA_X11_NO_SHM=1 turns that off), else with XPutImage. A layered
+//    window's colour-key pixels are cut out of the window with a bounding
+//    shape, rebuilt at each present; its constant alpha goes to
+//    _NET_WM_WINDOW_OPACITY (alpha x 0xFFFFFFFF / 255, left out at 255),
+//    which a compositing manager applies; at alpha 0 the pointer passes
+//    through it (an empty input shape), as it does through key pixels. A
+//    layered window without attributes shows nothing.
 //  - Input: pointer moves, buttons 1-3 and the wheel (buttons 4 and 5, one
 //    WHEEL_DELTA a notch) at root coordinates, and keys (Alt_L and Alt_R as
 //    VK_MENU) go to the sink's deliverPointer / deliverKey. Alt, Shift and

@@ -139,6 +139,9 @@ bool openX11(const char* options, bool chosen, const Sink& sink) {
     s.depth = DefaultDepth(display, screen);
     s.gc = XCreateGC(display, s.root, 0, nullptr);
     s.directPixels = looksDirect(display, visual, s.depth);
+    // Shared pictures hold the words as they lie, so only for direct pixels.
+    s.sharedMemory = s.directPixels && sharedMemoryWorks(display, visual, s.depth);
+    s.sharedCompletion = s.sharedMemory ? XShmGetEventBase(display) + ShmCompletion : 0;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     s.shapes = XShapeQueryExtension(display, &eventBase, &errorBase) && XShapeQueryVersion(display, &major, &minor);
     s.inputShapes = s.shapes && (major > 1 || (major == 1 && minor >= 1));
@@ -188,7 +191,11 @@ void closeX11() {
         s.display = nullptr;
     }
     // A display whose connection broke is left as it is: Xlib cannot close it.
-    for (auto& [id, window] : s.windows) window->alive = false;
+    // Either way the server has let go of every segment.
+    for (auto& [id, window] : s.windows) {
+        window->alive = false;
+        window->shared.attached = window->shared.beingRead = false;
+    }
     s.windows.clear();
     s.stacking.clear();
     if (s.display) s.lost = true;

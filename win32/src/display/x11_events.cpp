@@ -113,6 +113,7 @@ void translateEvent(X11State& s, XEvent& event, std::vector<Action>& actions) {
         XRefreshKeyboardMapping(&event.xmapping);
         return;
     }
+    if (takeSharedCompletion(s, event)) return;
     auto found = s.windows.find(event.xany.window);
     if (found == s.windows.end()) return;
     NativeWindow& w = *found->second;

@@ -2,13 +2,16 @@
 // bounding shape of a layered window.
 //
 // Provides (inside the subset): subset::display::x11::presentX11Window,
-// resizePicture, putPicture, applyShape.
+// resizePicture, releasePicture, putPicture, applyShape.
 //
 // Promises: a present copies the changed part of the client pixels into the
 // window's picture (where the client area lies inside the window) and sends
 // the pixels that differ from the picture before (in runs of changed rows;
-// all of it for the first present) with XPutImage, straight from the picture when the server's pixels are
-// 0x00RRGGBB words, else converted pixel by pixel to the visual's masks. A
+// all of it for the first present). Where the server reads shared memory
+// the picture lives in a segment and goes with XShmPutImage, written again
+// only once the server has finished reading it; else with XPutImage,
+// straight from the picture when the server's pixels are 0x00RRGGBB words,
+// else converted pixel by pixel to the visual's masks. A
 // layered window shows nothing (an empty bounding shape) until its
 // attributes are set; with a colour key, its shape holds the pixels of the
 // last picture that differ from the key (none before the first present),
@@ -98,23 +101,46 @@ void applyShape(X11State& s, NativeWindow& w) {
     w.shape = std::move(wanted);
 }
 
-void resizePicture(NativeWindow& w, int width, int height) {
+void resizePicture(X11State& s, NativeWindow& w, int width, int height) {
     if (width == w.width && height == w.height) return;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    SharedImage shared;
+    std::vector<uint32_t> own;
+    uint32_t* pixels = nullptr;
+    if (s.sharedMemory && usable(s, w) && attachSharedImage(s, shared, width, height)) {
+        pixels = reinterpret_cast<uint32_t*>(shared.image->data);  // a new segment reads as zeros
+    } else {
+        own.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+        pixels = own.data();
+    }
     for (int y = 0; y < std::min(height, w.height); ++y)
         std::copy_n(&w.pixels[static_cast<size_t>(y) * static_cast<size_t>(w.width)], std::min(width, w.width),
                     &pixels[static_cast<size_t>(y) * static_cast<size_t>(width)]);
-    w.pixels.swap(pixels);
+    releasePicture(s, w);
+    w.shared = shared;
+    w.ownPixels.swap(own);
+    w.pixels = pixels;
     w.width = width;
     w.height = height;
+}
+
+void releasePicture(X11State& s, NativeWindow& w) {
+    releaseSharedImage(s, w.shared);
+    w.ownPixels.clear();
+    w.ownPixels.shrink_to_fit();
+    w.pixels = nullptr;
+    w.width = w.height = 0;
 }
 
 void putPicture(X11State& s, NativeWindow& w, const RECT& area) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return;
+    if (w.shared.image) {
+        putSharedImage(s, w, area);
+        return;
+    }
     if (s.directPixels) {
         XImage* image = XCreateImage(s.display, s.visual, static_cast<unsigned>(s.depth), ZPixmap, 0,
-                                     reinterpret_cast<char*>(w.pixels.data()), static_cast<unsigned>(w.width),
+                                     reinterpret_cast<char*>(w.pixels), static_cast<unsigned>(w.width),
                                      static_cast<unsigned>(w.height), 32, w.width * 4);
         if (!image) return;
         XPutImage(s.display, w.id, s.gc, image, area.left, area.top, area.left, area.top,
@@ -186,13 +212,14 @@ std::vector<RECT> copyChangedParts(NativeWindow& w, const Surface& surface, cons
 void presentX11Window(void* native, const Surface& surface, const RECT& dirty, POINT client) {
     X11State& s = x11();
     auto* w = static_cast<NativeWindow*>(native);
-    std::lock_guard<std::mutex> lock(s.mutex);
+    std::unique_lock<std::mutex> lock(s.mutex);
     RECT area = dirty;
     RECT inSurface{0, 0, surface.width, surface.height};
     if (!intersectRects(area, inSurface, area)) return;
     area = offsetRect(area, client.x, client.y);
     RECT inWindow{0, 0, w->width, w->height};
     if (!intersectRects(area, inWindow, area)) return;
+    awaitSharedImage(s, *w);
     auto pixelsLock = lockPixels();  // another thread may be drawing on the surface
     std::vector<RECT> changed = copyChangedParts(*w, surface, area, client);
     pixelsLock.unlock();
@@ -204,6 +231,11 @@ void presentX11Window(void* native, const Surface& surface, const RECT& dirty, P
     if (w->layered) applyShape(s, *w);  // first, so that newly shown parts get the picture below
     for (const RECT& part : changed) putPicture(s, *w, part);
     XFlush(s.display);
+    // Waiting for a completion may have read other events into Xlib's queue.
+    const bool waiting = eventsWaitingLocked(s);
+    const Sink* sink = s.sink;
+    lock.unlock();
+    wakeIf(sink, waiting);
 }
 
 }  // namespace subset::display::x11

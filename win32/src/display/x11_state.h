@@ -4,6 +4,7 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +31,16 @@ inline Geometry geometryOf(const RECT& rect) {
                     std::max<int>(rect.bottom - rect.top, 1)};
 }
 
+// A picture's store in a segment of memory shared with the server, which
+// reads it after XShmPutImage returns (x11_shared_memory.cpp).
+struct SharedImage {
+    XShmSegmentInfo segment{};
+    XImage* image = nullptr;  // over the segment; none while not shared
+    bool beingRead = false;   // a put was sent and its completion not yet seen
+    bool attached = false;    // the server has it (until it is detached or the connection closes)
+    unsigned long attachRequest = 0;  // serial of the XShmAttach
+};
+
 struct NativeWindow {
     HWND window = nullptr;
     ::Window id = 0;
@@ -53,9 +64,12 @@ struct NativeWindow {
     BYTE alpha = 255;
     DWORD flags = 0;
 
-    // The picture as last presented, window-sized, 0x00RRGGBB.
+    // The picture as last presented, window-sized, 0x00RRGGBB: width x
+    // height words in the shared image, or else in ownPixels.
     int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
+    uint32_t* pixels = nullptr;
+    std::vector<uint32_t> ownPixels;
+    SharedImage shared;
     bool presented = false;
     RECT exposed{};  // gathered from a run of Expose events
     bool exposedPending = false;
@@ -114,6 +128,8 @@ struct X11State {
     bool directPixels = false;  // 0x00RRGGBB words are the server's pixel values as they lie
     bool shapes = false;        // the Shape extension is there
     bool inputShapes = false;   // ... at version 1.1 or later
+    bool sharedMemory = false;  // pictures live in segments the server reads (MIT-SHM)
+    int sharedCompletion = 0;   // the event type of a finished shared-memory put
     Atom atoms[kAtomCount] = {};
     std::unordered_map<::Window, NativeWindow*> windows;
     std::vector<NativeWindow*> stacking;  // top first, as last applied
@@ -166,12 +182,36 @@ void stickX11Window(void* native, bool sticky);
 // What the windows show (x11_presentation.cpp); lock held for all but
 // presentX11Window.
 void presentX11Window(void* native, const Surface& surface, const RECT& dirty, POINT clientOrigin);
-// Keeps the picture window-sized, its shared part kept, new pixels black.
-void resizePicture(NativeWindow& w, int width, int height);
+// Keeps the picture window-sized, its shared part kept, new pixels black;
+// in a shared-memory segment where the server takes one. Lock held.
+void resizePicture(X11State& s, NativeWindow& w, int width, int height);
+// Frees the picture's store. Lock held.
+void releasePicture(X11State& s, NativeWindow& w);
 // Sends `area` (window coordinates) of the last picture to the server.
 void putPicture(X11State& s, NativeWindow& w, const RECT& area);
 // Brings the bounding shape in line with the layered attributes and picture.
 void applyShape(X11State& s, NativeWindow& w);
+
+// Pictures in memory shared with the server (x11_shared_memory.cpp); lock
+// held for all but sharedMemoryWorks, which runs before the state has the
+// connection.
+// Whether the server can read this process's segments: the extension is
+// there, the connection is local, attaching works, and it is not turned off.
+bool sharedMemoryWorks(Display* display, Visual* visual, int depth);
+// Makes a width x height image in a new segment that the server has
+// attached; false when none could be made.
+bool attachSharedImage(X11State& s, SharedImage& shared, int width, int height);
+// Detaches the segment from the server (where it still has it) and from
+// this process; the segment is gone once both have let go.
+void releaseSharedImage(X11State& s, SharedImage& shared);
+// Sends `area` (window coordinates) of the shared picture, asking for a
+// completion event.
+void putSharedImage(X11State& s, NativeWindow& w, const RECT& area);
+// Returns once the server has finished reading the picture, so that it may
+// be written without tearing a frame on its way to the screen.
+void awaitSharedImage(X11State& s, NativeWindow& w);
+// Takes a completion event for one of the windows; false for other events.
+bool takeSharedCompletion(X11State& s, const XEvent& event);
 
 // The input grab for pop-ups (x11_grab.cpp).
 void grabX11Input(void* native, bool grab);

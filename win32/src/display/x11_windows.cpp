@@ -146,7 +146,7 @@ void* createX11Window(HWND window, const RECT& rect, DWORD, DWORD exStyle) {
                               CWBackPixmap | CWBorderPixel | CWBitGravity | CWEventMask, &attributes);
         w->alive = w->id != 0;
         w->asked = geometry;
-        resizePicture(*w, geometry.width, geometry.height);
+        resizePicture(s, *w, geometry.width, geometry.height);
         if (w->alive) {
             // Placed where the subset says, the window's own corner at x, y.
             XSizeHints* size = XAllocSizeHints();
@@ -202,10 +202,9 @@ void destroyX11Window(void* native) {
         s.stacking.erase(std::remove(s.stacking.begin(), s.stacking.end(), w), s.stacking.end());
         auto found = s.windows.find(w->id);
         if (found != s.windows.end() && found->second == w) s.windows.erase(found);
-        if (usable(s, *w)) {
-            XDestroyWindow(s.display, w->id);
-            XFlush(s.display);
-        }
+        releasePicture(s, *w);
+        if (usable(s, *w)) XDestroyWindow(s.display, w->id);
+        if (usable(s)) XFlush(s.display);
     }
     delete w;
 }
@@ -220,7 +219,7 @@ void placeX11Window(void* native, const RECT& rect) {
         sink = s.sink;
         w->rect = rect;
         Geometry geometry = geometryOf(rect);
-        resizePicture(*w, geometry.width, geometry.height);
+        resizePicture(s, *w, geometry.width, geometry.height);
         if (!usable(s, *w)) return;
         if (!(geometry == w->asked)) {
             w->asked = geometry;

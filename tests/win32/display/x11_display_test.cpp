@@ -613,7 +613,10 @@ TEST_P(X11Pictures, PaintedPixelsAreWhatTheServerShows) {
 }
 
 TEST_P(X11Pictures, EveryRepaintShowsWhatChangedAndKeepsTheRest) {
-    constexpr int kWidth = 48, kHeight = 24;
+    // Large enough that a frame changing every row goes through shared
+    // memory where it is on, while a few changed pixels go over the
+    // connection: both ways, one after the other, on the same picture.
+    constexpr int kWidth = 512, kHeight = 160;
     const Fill black{{0, 0, kWidth, kHeight}, RGB(0, 0, 0)};
     // Rows of different colours, so that a row sent to the wrong place shows.
     auto stripes = [&](int shift) {

@@ -8,8 +8,9 @@
 // window's picture (where the client area lies inside the window) and sends
 // the pixels that differ from the picture before (in runs of changed rows;
 // all of it for the first present). Where the server reads shared memory
-// the picture lives in a segment and goes with XShmPutImage, written again
-// only once the server has finished reading it; else with XPutImage,
+// the picture lives in a segment, and a part of 65536 pixels or more goes
+// with XShmPutImage, the picture written again only once the server has
+// finished reading it; a smaller part, or any part elsewhere, with XPutImage,
 // straight from the picture when the server's pixels are 0x00RRGGBB words,
 // else converted pixel by pixel to the visual's masks. A
 // layered window shows nothing (an empty bounding shape) until its
@@ -153,7 +154,12 @@ void releasePicture(X11State& s, NativeWindow& w) {
 void putPicture(X11State& s, NativeWindow& w, const RECT& area) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return;
-    if (w.shared.image) {
+    // A shared put brings a completion event back, a wake-up of this
+    // process each time: it pays only where it saves sending a large part
+    // through the connection. A small part goes with XPutImage, straight
+    // from the same memory.
+    constexpr long kLeastSharedPixels = 65536;
+    if (w.shared.image && long(width) * height >= kLeastSharedPixels) {
         putSharedImage(s, w, area);
         return;
     }

@@ -10,7 +10,7 @@
 //   WAVERR_BADFORMAT, a device that cannot open MMSYSERR_NODRIVER, and a
 //   device text that names no device MMSYSERR_BADDEVICEID;
 // - CALLBACK_FUNCTION and CALLBACK_NULL; WIM_DATA comes on the device's own
-//   thread, WIM_OPEN from inside waveInOpen and WIM_CLOSE from inside
+//   threads, one at a time, WIM_OPEN from inside waveInOpen and WIM_CLOSE from inside
 //   waveInClose (on the calling thread, as Wine's winmm gives them); a
 //   callback may queue buffers, stop and reset, but not close;
 // - waveInReset, called from any thread, returns once every buffer that was

@@ -122,8 +122,18 @@ esac
 # runner would wait for them): the program's output goes through files.
 output=$(mktemp -d)
 trap 'rm -rf "$output"' EXIT
-status=0
-"$wine_program" "$program" "$@" </dev/null >"$output/stdout" 2>"$output/stderr" || status=$?
+run_once() {
+    status=0
+    "$wine_program" "$program" "$@" </dev/null >"$output/stdout" 2>"$output/stderr" || status=$?
+}
+run_once "$@"
+# A failure with not a byte of output from Wine or the program (seen now and
+# then as one wineserver hands over to the next) means the program never
+# ran: it gets one more start, said so; a program that fails again counts.
+if [ $status -ne 0 ] && [ ! -s "$output/stdout" ] && [ ! -s "$output/stderr" ]; then
+    echo "wine-run.sh: $program ended with status $status before any output; starting it once more" >&2
+    run_once "$@"
+fi
 cat "$output/stdout"
 cat "$output/stderr" >&2
 exit $status

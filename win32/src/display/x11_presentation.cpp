@@ -62,6 +62,23 @@ bool holdsKey(const uint32_t* row, int width, uint32_t key) {
     return found != 0;
 }
 
+// The runs of a row's pixels that differ from the key, left to right.
+void appendShownRuns(const uint32_t* row, int width, uint32_t key, std::vector<std::pair<int, int>>& runs) {
+    if (!holdsKey(row, width, key)) {
+        if (width > 0) runs.emplace_back(0, width);  // all of the row shows
+        return;
+    }
+    for (int x = 0; x < width;) {
+        if (row[x] == key) {
+            ++x;
+            continue;
+        }
+        const int start = x;
+        while (x < width && row[x] != key) ++x;
+        runs.emplace_back(start, x);
+    }
+}
+
 // The rectangles of pixels that differ from the key, in bands of rows that
 // share the same runs (so the list is in YX-banded order).
 std::vector<XRectangle> shownRectangles(const NativeWindow& w, uint32_t key) {
@@ -71,16 +88,7 @@ std::vector<XRectangle> shownRectangles(const NativeWindow& w, uint32_t key) {
     for (int y = 0; y < w.height; ++y) {
         runs.clear();
         const uint32_t* row = &w.pixels[static_cast<size_t>(y) * static_cast<size_t>(w.width)];
-        if (!holdsKey(row, w.width, key) && w.width > 0) runs.emplace_back(0, w.width);
-        else for (int x = 0; x < w.width;) {
-            if (row[x] == key) {
-                ++x;
-                continue;
-            }
-            int start = x;
-            while (x < w.width && row[x] != key) ++x;
-            runs.emplace_back(start, x);
-        }
+        appendShownRuns(row, w.width, key, runs);
         if (y > 0 && runs == previousRuns) {
             for (size_t i = bandStart; i < rectangles.size(); ++i) ++rectangles[i].height;
             continue;

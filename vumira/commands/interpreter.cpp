@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/bands.h"
 #include "audio/capture.h"
 #include "commands/menu.h"
 #include "config/plugin_state.h"
@@ -74,22 +75,15 @@ void restartCapture() {
 }
 
 // A new end of the band range changes the number of bands.
-void recountBands() { plugin.bandCount = plugin.freqMax.load() - plugin.freqMin.load(); }
+void recountBands() { plugin.bandCount = bandCountOf({plugin.freqMin.load(), plugin.freqMax.load()}); }
 
 // A new buffer size takes the band range with it; only the size is written,
 // not the range it adjusted.
 void fitBandsToBuffer() {
-    const int size = plugin.bufferSize;
-    int freqMin = plugin.freqMin.load();
-    int freqMax = plugin.freqMax.load();
-    if (size - 1 < freqMax) freqMax = size - 1;
-    if (freqMin > freqMax) {
-        freqMin = 0;
-        freqMax = size - 1;
-    }
-    plugin.freqMin.store(freqMin);
-    plugin.freqMax.store(freqMax);
-    plugin.bandCount = freqMax - freqMin;
+    const BandRange range = fitBandRangeToBuffer({plugin.freqMin.load(), plugin.freqMax.load()}, plugin.bufferSize);
+    plugin.freqMin.store(range.freqMin);
+    plugin.freqMax.store(range.freqMax);
+    plugin.bandCount = bandCountOf(range);
 }
 
 // The editor's argument text is split into words as a command line is, so

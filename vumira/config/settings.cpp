@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "audio/bands.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
 
@@ -89,19 +90,12 @@ void readRow(const Setting& row) {
 // The band range must lie inside the recorded buffer, and its two ends
 // depend on each other, so they are fixed up together after every row.
 void fitBandRange() {
-    const int bufferSize = plugin.bufferSize;
-    // A stored lowest band below 0 or beyond the buffer is first brought to
-    // the nearest band.
-    int freqMin = keepInBounds(setting(SettingId::FreqMin), plugin.freqMin.load(std::memory_order_relaxed));
-    int freqMax = plugin.freqMax.load(std::memory_order_relaxed);
-    if (freqMax < freqMin) {
-        freqMin = 0;
-        freqMax = bufferSize - 1;
-    }
-    if (freqMax > bufferSize - 1) freqMax = bufferSize - 1;
-    plugin.freqMin.store(freqMin, std::memory_order_relaxed);
-    plugin.freqMax.store(freqMax, std::memory_order_relaxed);
-    plugin.bandCount = freqMax - freqMin;
+    const BandRange range = fitLoadedBandRange(
+        {plugin.freqMin.load(std::memory_order_relaxed), plugin.freqMax.load(std::memory_order_relaxed)},
+        plugin.bufferSize);
+    plugin.freqMin.store(range.freqMin, std::memory_order_relaxed);
+    plugin.freqMax.store(range.freqMax, std::memory_order_relaxed);
+    plugin.bandCount = bandCountOf(range);
 }
 
 }  // namespace

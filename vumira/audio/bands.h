@@ -85,6 +85,8 @@ struct LogBands {
 // sample rate: a low recording rate narrows the range.
 LogBands logBandsFor(const LogBandRequest& request);
 double bandLowEdgeHz(const LogBands& bands, int k);
+// The log bands as the paint walks them: band k in slot k.
+inline DisplayedBands logDisplayedBands(const LogBands& bands) { return {0, bands.count, bands.count}; }
 double bandCentreHz(const LogBands& bands, int k);  // the geometric centre
 
 }  // namespace vumira

@@ -5,6 +5,7 @@
 #include "audio/bands.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
+#include "config/spectrum_settings.h"
 
 namespace vumira {
 namespace {
@@ -104,6 +105,7 @@ void loadSettings() {
     locateRcFile();
     for (const Setting& row : kSettings) readRow(row);
     fitBandRange();
+    loadSpectrumSettings();
 }
 
 void writeSetting(const Setting& row, int number) {

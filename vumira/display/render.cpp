@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "audio/bands.h"
+#include "audio/log_spectrum.h"
 #include "config/plugin_state.h"
 
 namespace vumira {
@@ -64,13 +65,21 @@ struct Frame {
     HDC dc;
     Axis axis;
     DisplayedBands bands;
+    bool logBands;  // bars and peaks of the log-band spectrum
     bool markers;
     bool dotMarkers;   // exactly "dot"
     bool startsLine;   // exactly "line": the connected line starts at the first band's edge
 };
 
-unsigned barAt(int band) { return plugin.bars[band].load(std::memory_order_relaxed); }
-double peakAt(int band) { return static_cast<double>(plugin.peaks[band].load(std::memory_order_relaxed)); }
+unsigned barAt(const Frame& f, int band) {
+    if (f.logBands) return plugin.logSpectrum.bars[band].load(std::memory_order_relaxed);
+    return plugin.bars[band].load(std::memory_order_relaxed);
+}
+double peakAt(const Frame& f, int band) {
+    const float peak = f.logBands ? plugin.logSpectrum.peaks[band].load(std::memory_order_relaxed)
+                                  : plugin.peaks[band].load(std::memory_order_relaxed);
+    return static_cast<double>(peak);
+}
 
 // The band size: the span's quotient by the band count, rounded once to
 // single precision (both operands are exact in a float).
@@ -81,7 +90,7 @@ void paintBands(const Frame& f, HBRUSH barBrush) {
     const Axis& axis = f.axis;
     const double size = bandSize(axis.bandSpan, f.bands.count);
     if (f.startsLine && slotInArrays(f.bands.firstSlot)) {
-        const POINT start = axis.at(axis.bandStart, axis.markerLevel(peakAt(f.bands.firstSlot)));
+        const POINT start = axis.at(axis.bandStart, axis.markerLevel(peakAt(f, f.bands.firstSlot)));
         MoveToEx(f.dc, start.x, start.y, nullptr);
     }
     const auto [first, end] = slotsInArrays(f.bands);
@@ -89,10 +98,10 @@ void paintBands(const Frame& f, HBRUSH barBrush) {
         const int k = band - f.bands.firstSlot;
         const int from = axis.bandStart + truncToPixel(k * size);
         const int to = axis.bandStart + truncToPixel((k + 1) * size);
-        const RECT bar = axis.bar(from, to, barAt(band));
+        const RECT bar = axis.bar(from, to, barAt(f, band));
         FillRect(f.dc, &bar, barBrush);
         if (!f.markers) continue;
-        const int level = axis.markerLevel(peakAt(band));
+        const int level = axis.markerLevel(peakAt(f, band));
         const POINT markerEnd = axis.at(to, level);
         if (f.dotMarkers) {
             const POINT markerStart = axis.at(from, level);
@@ -212,12 +221,14 @@ void paintSpectrum() {
 
     char scopeType[kScopeTypeSize];
     plugin.scopeType.get(scopeType);
+    const bool logBands = plugin.spectrum.logScale.load(std::memory_order_relaxed) != 0;
     const BandRange range{plugin.freqMin.load(std::memory_order_relaxed), plugin.freqMax.load(std::memory_order_relaxed)};
     const Frame frame{dc,
                       axisFor(scopeType, client, plugin.bevelWidth + plugin.borderWidth,
                               plugin.width.load(std::memory_order_relaxed),
                               plugin.height.load(std::memory_order_relaxed)),
-                      exactDisplayedBands(range, plugin.bandCount),
+                      logBands ? logDisplayedBands(currentLogBands()) : exactDisplayedBands(range, plugin.bandCount),
+                      logBands,
                       plugin.peakMarkers.load(std::memory_order_relaxed),
                       std::strcmp(plugin.peakType, "dot") == 0,
                       std::strcmp(plugin.peakType, "line") == 0};

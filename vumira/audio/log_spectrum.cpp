@@ -134,11 +134,14 @@ void analyseFrame(LogSpectrumState& s) {
     const double along = std::clamp(extentAlong(), 0, 65535);
     const bool markers = plugin.peakMarkers.load(std::memory_order_relaxed);
     const float drop = plugin.peakDropSpeed.load(std::memory_order_relaxed);
+    double loudestShown = kNoSoundDb;
     for (int k = 0; k < count; ++k) {
         const double shown = levels[k] < kSilenceDb ? kNoSoundDb : levels[k] + s.gainDb;
+        loudestShown = std::max(loudestShown, shown);
         const double share = std::clamp((shown - floorDb) / -floorDb, 0.0, 1.0);
         updateBar(s, k, static_cast<unsigned>(share * along), markers, drop);
     }
+    s.loudestShownDb.store(static_cast<float>(loudestShown), std::memory_order_relaxed);
     s.bandCount.store(count, std::memory_order_relaxed);
     s.frames.fetch_add(1, std::memory_order_relaxed);
 

@@ -66,6 +66,7 @@ struct LogSpectrumState {
     std::atomic<float> peaks[kBandSlots] = {};
     std::atomic<float> levelsDb[kBandSlots] = {};  // each band's level, weighted, before the gain
     std::atomic<float> shownGainDb{0};
+    std::atomic<float> loudestShownDb{static_cast<float>(kNoSoundDb)};  // the loudest band after the gain
     std::atomic<unsigned> frames{0};  // frames analysed since the capture started
 };
 

@@ -139,7 +139,7 @@ void analyseFrame(LogSpectrumState& s) {
         const double shown = levels[k] < kSilenceDb ? kNoSoundDb : levels[k] + s.gainDb;
         loudestShown = std::max(loudestShown, shown);
         const double share = std::clamp((shown - floorDb) / -floorDb, 0.0, 1.0);
-        updateBar(s, k, static_cast<unsigned>(share * along), markers, drop);
+        updateBar(s, k, static_cast<unsigned>(std::lround(share * along)), markers, drop);
     }
     s.loudestShownDb.store(static_cast<float>(loudestShown), std::memory_order_relaxed);
     s.bandCount.store(count, std::memory_order_relaxed);

@@ -76,7 +76,9 @@ bool runSpectrumCommand(const char* subCommand) {
         if (!startsWithIgnoringCase(subCommand, row.command, length)) continue;
         const char after = subCommand[length];
         if (after != ' ' && after != '\0') continue;
-        runRow(row, subCommand + length);
+        const char* value = subCommand + length;
+        while (*value == ' ') ++value;
+        runRow(row, value);
         return true;
     }
     return false;

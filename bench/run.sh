@@ -80,15 +80,16 @@ start_host() {
     running+=("$host_pid")
 }
 
-# start_cava NAME METHOD SOURCE: cava at 25 frames a second, 32 bars, raw
-# output to a file; sets cava_pid.
+# start_cava NAME METHOD SOURCE: cava at $cava_framerate frames a second
+# (25 unless set), $cava_bars bars (32 unless set), raw output to a file;
+# sets cava_pid.
 start_cava() {
     local folder=$scratch/$1
     mkdir -p "$folder"
     cat >"$folder/cava.conf" <<EOF
 [general]
-framerate = 25
-bars = 32
+framerate = ${cava_framerate:-25}
+bars = ${cava_bars:-32}
 [input]
 method = $2
 source = $3
@@ -165,6 +166,21 @@ fifo_run "FIFO, Xvfb, 100x25" x11
 rss_x11="$last_host_rss / $last_cava_rss"
 fifo_run "FIFO, Xvfb, 1920x200" x11 "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: 1920" \
     "Vumira.plugin.height: 200"
+
+# The log-band spectrum (4096 points, 60 frames a second, 64 bands: one a
+# 4 pixels of a 256-pixel window) beside cava at its default 60 frames a
+# second, with as many bars.
+declare -a log_rows=()
+log_keys=("Vumira.plugin.spectrum.scale: log" "Vumira.plugin.spectrum.points: 4096" "Vumira.plugin.wave.fps: 60"
+    "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: 256" "Vumira.plugin.height: 64")
+exact_rows=("${rows[@]}")
+rows=()
+cava_framerate=60 cava_bars=64
+fifo_run "log bands, FIFO, headless" headless "${log_keys[@]}"
+fifo_run "log bands, FIFO, Xvfb, 256x64" x11 "${log_keys[@]}"
+unset cava_framerate cava_bars
+log_rows=("${rows[@]}")
+rows=("${exact_rows[@]}")
 
 # ---- CPU recording from a private PulseAudio, the server counted with each ----
 
@@ -272,6 +288,9 @@ make_plugin_folder latency
 latency_steps=50
 latency_figures=$("$bin/plugin_frames" latency x11 "$latency_steps" "$scratch/latency/module/vumira.so" \
     2>>"$scratch/frames.log" || echo "- | - | 0")
+make_plugin_folder latency_log "${log_keys[@]}"
+latency_log_figures=$("$bin/plugin_frames" latency x11 "$latency_steps" "$scratch/latency_log/module/vumira.so" \
+    2>>"$scratch/frames.log" || echo "- | - | 0")
 
 kill "$xvfb_pid" 2>/dev/null || true
 wait "$xvfb_pid" 2>/dev/null || true
@@ -305,6 +324,13 @@ printf '%s\n' "${rows[@]}"
 echo
 echo "($pulse_note)"
 echo
+echo "The log-band spectrum, 4096 points at 48 kHz, 60 frames a second, 64 bands, beside cava at 60 frames a second"
+echo "and 64 bars, CPU as above:"
+echo
+echo "| input and display | host + Vumira | cava | host / cava |"
+echo "|---|---|---|---|"
+printf '%s\n' "${log_rows[@]}"
+echo
 echo "Wake-ups of the host, context switches a second over $rest_seconds s, Xvfb:"
 echo
 echo "| state | user-interface thread | all threads |"
@@ -323,6 +349,12 @@ echo
 echo "| median | largest | steps |"
 echo "|---|---|---|"
 echo "| $latency_figures |"
+echo
+echo "The same in the log-band spectrum (4096 points at 48 kHz, 60 frames a second, 256x64):"
+echo
+echo "| median | largest | steps |"
+echo "|---|---|---|"
+echo "| $latency_log_figures |"
 echo
 echo "Peak resident memory (VmHWM), MB, host / cava: headless $rss_headless; Xvfb 100x25 $rss_x11"
 echo

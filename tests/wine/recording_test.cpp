@@ -149,7 +149,7 @@ TEST(WineWaveIn, LogBandsShowTheToneInItsBand) {
     p.spectrum.bandsPerOctave = 1;
 
     ASSERT_EQ(vumira::startCapture(), 0);
-    ASSERT_TRUE(p.logSpectrum.recording);
+    ASSERT_TRUE(p.logSpectrum.recording.load());
     const bool framesCame = waitUntil([&] { return p.logSpectrum.frames.load() > 20; }, kDataDeadlineMs);
     std::vector<float> levels(static_cast<std::size_t>(p.logSpectrum.bandCount.load()));
     for (std::size_t k = 0; k < levels.size(); ++k) levels[k] = p.logSpectrum.levelsDb[k].load();

@@ -114,7 +114,7 @@ int startCapture() {
     // buffer (see log_spectrum.h); the exact analysis's rate, width and
     // buffer size stay as they are for when it is chosen again.
     const bool logBands = plugin.spectrum.logScale.load(std::memory_order_relaxed) != 0 && prepareLogSpectrum();
-    if (!logBands) plugin.logSpectrum.recording = false;
+    if (!logBands) plugin.logSpectrum.recording.store(false, std::memory_order_relaxed);
     const WAVEFORMATEX format = logBands ? logRecordingFormat() : recordingFormat();
     HWAVEIN device = nullptr;
     if (waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&captureCallback), 0,
@@ -217,7 +217,7 @@ void CALLBACK captureCallback(HWAVEIN, UINT message, DWORD_PTR, DWORD_PTR param1
 
     // Never more than the buffer holds, nor more than the analysis takes.
     const auto* bytes = reinterpret_cast<const unsigned char*>(header->lpData);
-    if (plugin.logSpectrum.recording) {
+    if (plugin.logSpectrum.recording.load(std::memory_order_acquire)) {
         const DWORD recorded = std::min(header->dwBytesRecorded, header->dwBufferLength);
         if (recorded != 0) analyseLogBuffer(bytes, recorded);
     } else {

@@ -166,7 +166,7 @@ WAVEFORMATEX logRecordingFormat() {
 
 bool prepareLogSpectrum() {
     LogSpectrumState& s = state();
-    s.recording = false;
+    s.recording.store(false, std::memory_order_relaxed);
     const unsigned n = static_cast<unsigned>(setting(plugin.spectrum.points));
     try {
         if (!prepareRealTransform(s.transform, n)) return false;
@@ -194,13 +194,13 @@ bool prepareLogSpectrum() {
     s.bandsFor = {};
     s.bands = {};
     s.frames.store(0, std::memory_order_relaxed);
-    s.recording = true;
+    s.recording.store(true, std::memory_order_release);
     return true;
 }
 
 void analyseLogBuffer(const unsigned char* bytes, unsigned count) {
     LogSpectrumState& s = state();
-    if (!s.recording || !bytes) return;
+    if (!s.recording.load(std::memory_order_acquire) || !bytes) return;
     const unsigned n = s.points;
     const unsigned samples = count / 2;
     for (unsigned i = 0; i < samples; ++i) {

@@ -42,7 +42,9 @@ inline constexpr double kNoSoundDb = -300.0;
 
 struct LogSpectrumState {
     // ---- made by prepareLogSpectrum while capture is stopped ----
-    bool recording = false;  // the running capture records for the log bands
+    // The running capture records for the log bands: set (release) once the
+    // tables are made, read (acquire) by the callback before it uses them.
+    std::atomic<bool> recording{false};
     unsigned points = 0;
     RealTransform transform;
     std::vector<double> window;    // Hann

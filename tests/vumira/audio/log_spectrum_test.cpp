@@ -67,7 +67,7 @@ protected:
     void record(const std::string& path, int frames, const std::function<bool(int)>& onFrame) {
         ASSERT_EQ(Win32SubsetSetWaveIn(("file:" + path).c_str()), 0);
         ASSERT_EQ(vumira::startCapture(), 0);
-        ASSERT_TRUE(plugin.logSpectrum.recording) << "the capture records for the log bands";
+        ASSERT_TRUE(plugin.logSpectrum.recording.load()) << "the capture records for the log bands";
         const auto points = static_cast<unsigned>(plugin.spectrum.points.load());
         const unsigned filling = points * 1000 / kRate / kFrameMs + 2;
         unsigned seen = 0;

@@ -36,7 +36,7 @@ inline void resetPluginState() {
     plugin.lastRepaintTick.store(0);
     // The log-band spectrum's settings at their defaults (the exact analysis), its bars empty.
     for (const vumira::SpectrumSetting& row : vumira::kSpectrumSettings) (plugin.spectrum.*row.value).store(row.defaultValue);
-    plugin.logSpectrum.recording = false;
+    plugin.logSpectrum.recording.store(false);
     for (auto& bar : plugin.logSpectrum.bars) bar.store(0);
     for (auto& peak : plugin.logSpectrum.peaks) peak.store(0.0f);
 }

@@ -250,7 +250,7 @@ constexpr bool commandsFitTheirSettings() {
 static_assert(commandsFitTheirSettings());
 
 // The log-band spectrum's commands are tried after the table: none of the
-// table's rows may take one of them, with any value after the name.
+// table's rules (whole name, start, part of the text) may take their names.
 constexpr bool spectrumCommandsStayApart() {
     for (const SpectrumSetting& spectrum : kSpectrumSettings) {
         for (const CommandRow& row : kCommands) {

@@ -49,9 +49,9 @@ std::string variable(const char* name) {
     return value ? value : "";
 }
 
-std::string explainDisplay(const std::string& chosen) {
+std::string explainDisplay(const Choice& chosen) {
     const std::string name = Win32SubsetDisplayName();
-    if (!chosen.empty()) return "display " + name + " (--display " + chosen + ")";
+    if (const std::string origin = chosen.originText(); !origin.empty()) return "display " + name + " (" + origin + ")";
     if (const std::string named = variable("VUMIRA_DISPLAY"); !named.empty())
         return "display " + name + " (VUMIRA_DISPLAY=" + named + ")";
     const std::string x = variable("DISPLAY");
@@ -68,12 +68,12 @@ bool recordsAnInput(const std::string& device) {
     return device.find("MONITOR") == std::string::npos && device.find("monitor") == std::string::npos;
 }
 
-std::string explainRecording(const std::string& chosen) {
+std::string explainRecording(const Choice& chosen, std::string& playingHint) {
     char device[512] = {};
     std::string why;
     switch (Win32SubsetWaveInChoice(device, sizeof device)) {
     case WIN32SUBSET_CHOSEN_BY_PROGRAM:
-        why = "recording from " + std::string(device) + " (--wave-in " + chosen + ")";
+        why = "recording from " + std::string(device) + " (" + chosen.originText() + ")";
         break;
     case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
         why = "recording from " + std::string(device) + " (VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + ")";
@@ -90,15 +90,21 @@ std::string explainRecording(const std::string& chosen) {
         break;
     default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
     }
-    if (recordsAnInput(device)) why += "; to record what is playing: --wave-in pulse:@DEFAULT_MONITOR@";
+    if (recordsAnInput(device) && firstPlayingHint()) {
+        playingHint = "recording from " + std::string(device) + ", a microphone or line input; " + kPlayingHint;
+        why += std::string("; ") + kPlayingHint;
+    }
     return why;
 }
 
 }  // namespace
 
-bool selectBackEnds(const std::string& display, const std::string& waveIn) {
-    if (Win32SubsetSetDisplay(display.c_str()) != 0 || Win32SubsetSetWaveIn(waveIn.c_str()) != 0) return false;
-    const std::string line = explainDisplay(display) + "; " + explainRecording(waveIn);
+bool selectBackEnds(const HostChoices& choices, std::string& playingHint) {
+    if (Win32SubsetSetDisplay(choices.display.forBackEnd().c_str()) != 0 ||
+        Win32SubsetSetWaveIn(choices.waveIn.forBackEnd().c_str()) != 0)
+        return false;
+    std::string line = explainDisplay(choices.display) + "; " + explainRecording(choices.waveIn, playingHint);
+    if (const std::string style = describeStyleChoice(choices.style); !style.empty()) line += "; " + style;
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
     return true;
 }

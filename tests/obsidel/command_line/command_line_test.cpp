@@ -42,7 +42,7 @@ std::vector<std::string> briefHost(std::vector<std::string> more) {
 const std::vector<std::string> kNoSound{"PULSE_SERVER=unix:{dir}/no-sound-server", "ALSA_CONFIG_PATH={dir}/empty.conf"};
 
 const std::string kUsageStart = "usage: obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]";
-const std::string kPlayingHint = "; to record what is playing: --wave-in pulse:@DEFAULT_MONITOR@";
+const std::string kPlayingHint = "; to show what is playing: obsidel --wave-in playing --save";
 
 const Case kCases[] = {
     {"help", {"--help"}, {}, 0, {}, {}, ""},
@@ -173,7 +173,7 @@ TEST(CommandLineHelp, NamesEveryOptionEnvironmentVariableAndFile) {
                              "--exit-after MS", "--snapshot FILE", "MODULE", "--exec", "--reconfigure", "--menu",
                              "--pick PATH[=VALUE]", "--help", "--version", "VUMIRA_DISPLAY", "VUMIRA_WAVE_IN",
                              "VUMIRA_OS_VERSION", "VISUAL, EDITOR", "Vumira.rc", "Vumirarc", "share/obsidel/styles",
-                             "pulse:@DEFAULT_MONITOR@", "SIGHUP", "SIGUSR1"})
+                             "pulse:@DEFAULT_MONITOR@", "playing", "--save", "obsidel.rc", "SIGHUP", "SIGUSR1"})
         EXPECT_NE(help.out.find(name), std::string::npos) << name;
 }
 

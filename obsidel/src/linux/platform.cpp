@@ -71,26 +71,44 @@ bool recordsAnInput(const std::string& device) {
 std::string explainRecording(const Choice& chosen, std::string& playingHint) {
     char device[512] = {};
     std::string why;
-    switch (Win32SubsetWaveInChoice(device, sizeof device)) {
+    const std::string origin = chosen.origin == ChoiceOrigin::Environment
+                                   ? "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN")
+                                   : chosen.originText();
+    // A first run on a machine without sound still shows the analyser at work.
+    auto useDemo = [&] {
+        Win32SubsetSetWaveIn("demo");
+        std::snprintf(device, sizeof device, "demo");
+    };
+    const int chosenBy = Win32SubsetWaveInChoice(device, sizeof device);
+    switch (chosenBy) {
     case WIN32SUBSET_CHOSEN_BY_PROGRAM:
-        why = "recording from " + std::string(device) + " (" + chosen.originText() + ")";
-        break;
     case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
-        why = "recording from " + std::string(device) + " (VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + ")";
+        why = std::string(device) == "playing" ? "recording what is playing on the sound server's default output"
+                                               : "recording from " + std::string(device);
+        why += " (" + origin + ")";
         break;
     case WIN32SUBSET_CHOSEN_BY_DEFAULT:
         why = std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
                                              : "no sound server: recording from ALSA's default device (alsa)";
         break;
+    case WIN32SUBSET_FALLS_BACK:
+        why = "the sound server has no output to record what is playing from (" + origin + "): ";
+        if (std::string(device) == "none") {
+            useDemo();
+            why += "using the demo signal";
+        } else {
+            why += std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
+                                                  : "recording from ALSA's default device (alsa)";
+        }
+        break;
     case WIN32SUBSET_NOTHING_ANSWERS:
-        // A first run on a machine without sound still shows the analyser at work.
-        Win32SubsetSetWaveIn("demo");
-        std::snprintf(device, sizeof device, "demo");
+        useDemo();
         why = "no sound server and no ALSA device answered: using the demo signal (choose a source with --wave-in)";
         break;
     default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
     }
-    if (recordsAnInput(device) && firstPlayingHint()) {
+    // Asking for what is playing again would not help where the server has no output.
+    if (chosenBy != WIN32SUBSET_FALLS_BACK && recordsAnInput(device) && firstPlayingHint()) {
         playingHint = "recording from " + std::string(device) + ", a microphone or line input; " + kPlayingHint;
         why += std::string("; ") + kPlayingHint;
     }

@@ -107,6 +107,11 @@ const Case kCases[] = {
      briefHost({"--display", "headless", "--wave-in", "pulse"}), kNoSound, 0,
      {"obsidel: display headless (--display headless); recording from pulse (--wave-in pulse)" + kPlayingHint}, {},
      ""},
+    {"what is playing, without a sound server: said, and the demo signal",
+     briefHost({"--display", "headless", "--wave-in", "playing"}), kNoSound, 0,
+     {"obsidel: display headless (--display headless); the sound server has no output to record what is playing "
+      "from (--wave-in playing): using the demo signal"},
+     {}, ""},
     {"the sound server's monitor needs no hint",
      briefHost({"--display", "headless", "--wave-in", "pulse:@DEFAULT_MONITOR@"}), kNoSound, 0,
      {"obsidel: display headless (--display headless); recording from pulse:@DEFAULT_MONITOR@ (--wave-in "

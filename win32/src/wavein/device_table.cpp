@@ -18,6 +18,7 @@ namespace {
 constexpr DeviceKind kDevices[] = {
     {"pulse", "pulse[:SOURCE]", &pulseSource, true},
     {"alsa", "alsa[:PCM]", &alsaSource, true},
+    {"playing", "playing", &playingSource, false, defaultOutputAnswers},
     {"file", "file:PATH", &fileSource, false},
     {"raw", "raw:PATH[,RATE[,CHANNELS]] or raw:-", &rawSource, false},
     {"tone", "tone:HZ[+HZ...]", &toneSource, false},
@@ -136,15 +137,25 @@ extern "C" int Win32SubsetWaveInChoice(char* device, int size) {
         if (device && size > 0) std::snprintf(device, std::size_t(size), "%s", text.c_str());
         return chosenBy;
     };
+    auto fallBack = [&] {
+        const char* answering = firstAnsweringDefaultDevice();
+        return give(answering ? answering : "none", WIN32SUBSET_FALLS_BACK);
+    };
+    DeviceChoice chosen;
     {
         std::lock_guard<std::mutex> guard(choiceLock);
-        if (programChose) return give(programChoice.text(), WIN32SUBSET_CHOSEN_BY_PROGRAM);
+        if (programChose) chosen = programChoice;
+    }
+    if (chosen.kind) {
+        if (chosen.kind->ownSourceAnswers && !chosen.kind->ownSourceAnswers()) return fallBack();
+        return give(chosen.text(), WIN32SUBSET_CHOSEN_BY_PROGRAM);
     }
     const char* variable = std::getenv("VUMIRA_WAVE_IN");
     if (variable && *variable) {
         DeviceChoice choice;
         std::string error;
         if (!parseDeviceText(variable, choice, error)) return give(variable, WIN32SUBSET_CHOICE_INVALID);
+        if (choice.kind->ownSourceAnswers && !choice.kind->ownSourceAnswers()) return fallBack();
         return give(choice.text(), WIN32SUBSET_CHOSEN_BY_ENVIRONMENT);
     }
     const char* answering = firstAnsweringDefaultDevice();

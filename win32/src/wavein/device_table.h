@@ -13,6 +13,10 @@ struct DeviceKind {
     const char* usage;  // the forms it takes, for messages
     const SourceOps* ops;
     bool triedByDefault;  // in table order, when nothing was chosen
+    // For a device that records from the default device when its own source
+    // is missing: whether its own answers now (asked quietly). Null: it
+    // never falls back.
+    bool (*ownSourceAnswers)() = nullptr;
 };
 
 struct DeviceChoice {

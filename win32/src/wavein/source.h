@@ -41,5 +41,10 @@ extern const SourceOps rawSource;
 extern const SourceOps toneSource;
 extern const SourceOps demoSource;
 extern const SourceOps noneSource;
+extern const SourceOps playingSource;
+
+// Whether the sound server has a default output whose monitor records now;
+// asks quietly.
+bool defaultOutputAnswers();
 
 }  // namespace subset::wavein

@@ -9,6 +9,9 @@ VUMIRA_RUN_PACKAGES="pulseaudio-utils"
 # scripts/package.sh and the package test: dpkg-shlibdeps finds the
 # Debian package's dependencies, `file` lets CPack tell programs apart.
 VUMIRA_PACKAGE_PACKAGES="dpkg-dev file"
+# scripts/package.sh win64|win32 and the Wine stage's installer check:
+# makensis builds the Windows installer.
+VUMIRA_INSTALLER_PACKAGES="nsis"
 # scripts/fuzz.sh: clang with libFuzzer's runtime (the normal builds need no clang).
 VUMIRA_FUZZ_PACKAGES="clang libclang-rt-dev"
 VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev libxres-dev pulseaudio pulseaudio-utils sox

@@ -284,6 +284,8 @@ for arch in "${architectures[@]}"; do
     run_architecture "$arch"
 done
 
+[[ " ${architectures[*]} " == *" x86_64 "* ]] && { scripts/wine-installer-test.sh --arch x86_64 --prefix "$(prefix_of x86_64)" || problem "the Windows installer (scripts/wine-installer-test.sh)"; }
+
 # ---- the closing line: both architectures ----
 report=""
 for arch in "${architectures[@]}"; do

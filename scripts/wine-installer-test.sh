@@ -122,9 +122,9 @@ if [ -z "$saved" ]; then
     problem "the installed host did not say where it saved the style: $(cat "$scratch/err")"
 else
     run 30 winepath -u "$saved"
-    settings=$(cat "$scratch/out")
+    settings=$(realpath -m "$(cat "$scratch/out")")
     grep -qxF "style: $paper" "$settings" 2>/dev/null || problem "obsidel.rc ($saved) does not hold the style"
-    case $settings in "$installed"/*) problem "obsidel.rc went into the installation: $saved" ;; esac
+    case $settings in "$(realpath -m "$installed")"/*) problem "obsidel.rc went into the installation: $saved" ;; esac
 fi
 # A plug-in change where the module's folder can be written, as Wine allows.
 printf 'Vumira.plugin.wave.fps: 30\n' >"$installed/bin/Vumira.rc"

@@ -79,10 +79,12 @@ for kind in "${kinds[@]}"; do
             install_missing_packages $VUMIRA_BUILD_PACKAGES $VUMIRA_PACKAGE_PACKAGES
             package deb DEB ;;
         win64)
+            # shellcheck disable=SC2086
             install_missing_packages g++-mingw-w64-x86-64 $VUMIRA_INSTALLER_PACKAGES
             package win64 ZIP -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
             installer win64 ;;
         win32)
+            # shellcheck disable=SC2086
             install_missing_packages g++-mingw-w64-i686 $VUMIRA_INSTALLER_PACKAGES
             package win32 ZIP -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
             installer win32 ;;

@@ -47,7 +47,6 @@ else
     # A 32-bit program's Program Files on 64-bit Windows (the prefixes are 64-bit).
     program_files="Program Files (x86)"
 fi
-wineserver=${VUMIRA_WINESERVER:-/usr/lib/wine/wineserver}
 [ -x "$wine" ] || fail "Wine's loader for $arch ($wine) is not installed"
 [ -n "$prefix" ] || prefix=build/wine-installer-$arch/prefix
 scripts/wine-run.sh --prefix "$prefix" --setup
@@ -108,8 +107,22 @@ grep -qF "uninstall.exe" "$scratch/out" ||
 
 say "running the installed host"
 run 60 "$installed_dos\\bin\\obsidel.exe" --version
-[ "$status" -eq 0 ] && [ "$(cat "$scratch/out")" = "obsidel $version" ] ||
+if [ "$status" -ne 0 ] || [ "$(cat "$scratch/out")" != "obsidel $version" ]; then
     problem "obsidel.exe --version: status $status, said \"$(cat "$scratch/out" "$scratch/err")\""
+fi
+
+# The prefix's user keeps the obsidel.rc of this run only: one that was
+# there before comes back at the end, as it was.
+run 30 cmd /c echo %APPDATA%
+run 30 winepath -u "$(tr -d '\r\n' <"$scratch/out")\\Obsidel\\obsidel.rc"
+user_settings=$(realpath -m "$(cat "$scratch/out")")
+[ -n "$user_settings" ] || fail "cannot tell where the prefix's user keeps obsidel.rc"
+had_settings=0
+[ -f "$user_settings" ] && { cp -p "$user_settings" "$scratch/obsidel.rc.before"; had_settings=1; }
+restore_settings() {
+    if [ $had_settings -eq 1 ]; then cp -p "$scratch/obsidel.rc.before" "$user_settings"; else rm -f "$user_settings"; fi
+}
+trap 'restore_settings; rm -rf "$scratch"' EXIT
 
 paper="$installed_dos\\share\\obsidel\\styles\\paper.style"
 run 120 "$installed_dos\\bin\\obsidel.exe" --style "$paper" --save --exit-after 1500
@@ -123,6 +136,7 @@ if [ -z "$saved" ]; then
 else
     run 30 winepath -u "$saved"
     settings=$(realpath -m "$(cat "$scratch/out")")
+    [ "$settings" = "$user_settings" ] || problem "obsidel.rc went to $saved, not to the user's application data"
     grep -qxF "style: $paper" "$settings" 2>/dev/null || problem "obsidel.rc ($saved) does not hold the style"
     case $settings in "$(realpath -m "$installed")"/*) problem "obsidel.rc went into the installation: $saved" ;; esac
 fi

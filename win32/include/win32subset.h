@@ -43,6 +43,12 @@ int Win32SubsetSetWaveIn(const char* choice);
 #define WIN32SUBSET_FALLS_BACK 5
 int Win32SubsetWaveInChoice(char* device, int size);
 
+/* Whether the device that the next waveInOpen uses records what is playing
+ * (1: a sound server's monitor of an output), an input such as a microphone
+ * (0), or neither (-1: a file, a test signal, no device). Asks the sound
+ * server quietly where it must. */
+int Win32SubsetWaveInRecordsWhatPlays(void);
+
 /* The screen as the top-level windows compose it, written as PNG.
  * Returns 0, or -1 with a message on standard error. */
 int Win32SubsetWriteScreenPng(const char* path);

@@ -61,13 +61,6 @@ std::string explainDisplay(const Choice& chosen) {
     return noX + " and no terminal: windows in memory only (headless)";
 }
 
-// Sources that record a microphone or line input rather than what plays.
-bool recordsAnInput(const std::string& device) {
-    if (device.rfind("alsa", 0) == 0) return true;
-    if (device.rfind("pulse", 0) != 0) return false;
-    return device.find("MONITOR") == std::string::npos && device.find("monitor") == std::string::npos;
-}
-
 std::string explainRecording(const Choice& chosen, std::string& playingHint) {
     char device[512] = {};
     std::string why;
@@ -79,8 +72,7 @@ std::string explainRecording(const Choice& chosen, std::string& playingHint) {
         Win32SubsetSetWaveIn("demo");
         std::snprintf(device, sizeof device, "demo");
     };
-    const int chosenBy = Win32SubsetWaveInChoice(device, sizeof device);
-    switch (chosenBy) {
+    switch (Win32SubsetWaveInChoice(device, sizeof device)) {
     case WIN32SUBSET_CHOSEN_BY_PROGRAM:
     case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
         why = std::string(device) == "playing" ? "recording what is playing on the sound server's default output"
@@ -107,8 +99,8 @@ std::string explainRecording(const Choice& chosen, std::string& playingHint) {
         break;
     default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
     }
-    // Asking for what is playing again would not help where the server has no output.
-    if (chosenBy != WIN32SUBSET_FALLS_BACK && recordsAnInput(device) && firstPlayingHint()) {
+    // Said for a microphone or line input, not for what plays, a file or a test signal.
+    if (Win32SubsetWaveInRecordsWhatPlays() == 0 && firstPlayingHint()) {
         playingHint = "recording from " + std::string(device) + ", a microphone or line input; " + kPlayingHint;
         why += std::string("; ") + kPlayingHint;
     }

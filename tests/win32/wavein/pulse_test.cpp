@@ -393,6 +393,44 @@ TEST_F(WaveInPulse, PlayingRecordsTheDefaultOutputAndFollowsIt) {
     Win32SubsetSetWaveIn(nullptr);
 }
 
+// Whether a source records what is playing or a microphone, as the host
+// asks before it suggests recording what is playing: the server is asked,
+// whatever the source's name.
+TEST_F(WaveInPulse, TheServerTellsWhetherASourceRecordsWhatPlays) {
+    const std::string server = "--server=" + server_.socket();
+    ASSERT_EQ(std::system(("pactl " + server + " load-module module-null-source source_name=vumira_mic >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system(("pactl " + server + " load-module module-null-source source_name=looks_like.monitor "
+                           ">/dev/null").c_str()), 0);
+    struct Row {
+        const char* defaultSource;
+        const char* device;  // nullptr: the default
+        int recordsWhatPlays;
+    };
+    const std::string monitor = std::string(kSink) + ".monitor";
+    const std::string monitorDevice = "pulse:" + monitor;
+    const Row rows[] = {
+        {"vumira_mic", nullptr, 0},
+        {"vumira_mic", "pulse", 0},
+        {monitor.c_str(), nullptr, 1},
+        {monitor.c_str(), "pulse", 1},
+        {"vumira_mic", "pulse:@DEFAULT_MONITOR@", 1},
+        {"vumira_mic", "playing", 1},
+        {"vumira_mic", monitorDevice.c_str(), 1},
+        {"vumira_mic", "pulse:looks_like.monitor", 0},  // an input, whatever its name says
+        {"vumira_mic", "pulse:vumira_mic", 0},
+        {"vumira_mic", "alsa", 0},
+        {"vumira_mic", "tone:440", -1},
+        {"vumira_mic", "demo", -1},
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ(std::system(("pactl " + server + " set-default-source " + row.defaultSource).c_str()), 0);
+        ASSERT_EQ(Win32SubsetSetWaveIn(row.device), 0);
+        EXPECT_EQ(Win32SubsetWaveInRecordsWhatPlays(), row.recordsWhatPlays)
+            << (row.device ? row.device : "the default") << " with the default source " << row.defaultSource;
+    }
+    Win32SubsetSetWaveIn(nullptr);
+}
+
 // A server with a microphone but no output: "playing" says why it cannot
 // record what is playing, and records the default source instead.
 TEST_F(WaveInPulse, PlayingWithoutAnOutputSaysSoAndRecordsTheDefaultSource) {

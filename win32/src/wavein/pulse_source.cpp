@@ -18,6 +18,7 @@
 // the server dies, so that the failure is never reported.
 #include <pulse/error.h>
 #include <pulse/introspect.h>
+#include <pulse/mainloop.h>
 #include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/stream.h>
@@ -346,7 +347,44 @@ std::size_t read(void* source, float* out, std::size_t most, std::string&) {
 
 void close(void* source) { closeInput(static_cast<PulseInput*>(source)); }
 
+void sourceInfoArrived(pa_context*, const pa_source_info* info, int last, void* data) {
+    if (!last && info) *static_cast<int*>(data) = info->monitor_of_sink != PA_INVALID_INDEX ? 1 : 0;
+}
+
+// 1 when the server's source `name` is the monitor of an output, 0 when it
+// is an input; -1 when the server does not answer or has no such source.
+int askWhetherMonitor(const std::string& name) {
+    int answer = -1;
+    pa_mainloop* loop = pa_mainloop_new();
+    if (!loop) return answer;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), program_invocation_short_name);
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        pa_context_state_t state;
+        while ((state = pa_context_get_state(context)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state))
+            pa_mainloop_iterate(loop, 1, nullptr);
+        if (state == PA_CONTEXT_READY) {
+            pa_operation* query = pa_context_get_source_info_by_name(context, name.c_str(), sourceInfoArrived, &answer);
+            while (query && pa_operation_get_state(query) == PA_OPERATION_RUNNING) pa_mainloop_iterate(loop, 1, nullptr);
+            if (query) pa_operation_unref(query);
+        }
+        pa_context_disconnect(context);
+    }
+    if (context) pa_context_unref(context);
+    pa_mainloop_free(loop);
+    return answer;
+}
+
 }  // namespace
+
+int pulseRecordsWhatPlays(const std::string& argument) {
+    if (argument == kDefaultMonitor) return 1;
+    const int asked = askWhetherMonitor(argument.empty() ? "@DEFAULT_SOURCE@" : argument);
+    if (asked >= 0) return asked;
+    // Without an answer, the name tells: outputs' monitors end in ".monitor";
+    // a server's default source is most often a microphone.
+    const std::string suffix = ".monitor";
+    return argument.size() > suffix.size() && argument.ends_with(suffix) ? 1 : 0;
+}
 
 const SourceOps pulseSource = {check, open, read, close};
 

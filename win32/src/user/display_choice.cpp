@@ -23,6 +23,7 @@
 #include <string>
 
 #include "display/backend.h"
+#include "subset_backends.h"
 #include "user/window_manager.h"
 
 namespace subset::user {
@@ -32,7 +33,14 @@ using display::Backend;
 
 // Priority order for the default: an X display when $DISPLAY answers, else
 // the terminal when standard output is one, else headless (always opens).
-const Backend* const kBackends[] = {&display::x11Backend, &display::termBackend, &display::headlessBackend};
+// A back end whose library this build lacks has no row.
+const Backend* const kBackends[] = {
+#if SUBSET_HAS_X11
+    &display::x11Backend,
+#endif
+    &display::termBackend,
+    &display::headlessBackend,
+};
 
 // The choice is made under the mutex; reading it needs none, so that the
 // window manager may ask for the screen size while it holds its own lock.

@@ -10,15 +10,24 @@
 
 #include <win32subset.h>
 
+#include "subset_backends.h"
+
 namespace subset::wavein {
 
 namespace {
 
-// The default is the first device, in this order, that is tried by default and opens.
+// The default is the first device, in this order, that is tried by default
+// and opens. A device whose library this build lacks has no row.
 constexpr DeviceKind kDevices[] = {
+#if SUBSET_HAS_PULSE
     {"pulse", "pulse[:SOURCE]", &pulseSource, true},
+#endif
+#if SUBSET_HAS_ALSA
     {"alsa", "alsa[:PCM]", &alsaSource, true},
+#endif
+#if SUBSET_HAS_FILE
     {"file", "file:PATH", &fileSource, false},
+#endif
     {"raw", "raw:PATH[,RATE[,CHANNELS]] or raw:-", &rawSource, false},
     {"tone", "tone:HZ[+HZ...]", &toneSource, false},
     {"demo", "demo", &demoSource, false},

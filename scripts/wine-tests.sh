@@ -139,25 +139,25 @@ start_pulse
 
 # ---- exclusions ----
 # The native build's skip list, which its ctest listing above wrote from the
-# tests' registrations. Each entry: a test name, or a suite's pattern
-# "Suite.*", then its reason; "i686:" or "x86_64:" before the name limits it
-# to that architecture.
+# tests' registrations. Each entry: the architecture it applies to ("all",
+# "x86_64" or "i686"), a test name or a suite's pattern "Suite.*", and its
+# reason, separated by tabs (a name may hold spaces, and tabs of its own).
 exclusions=$native_build/wine-skip-list
 [ -n "$only" ] || [ -d "$exclusions" ] || fail "the native build in $native_build has no $exclusions (configure it again)"
 declare -a excluded_patterns=() excluded_arches=()
 while IFS= read -r line || [ -n "$line" ]; do
-    line=${line%%#*}
-    [[ $line =~ ^[[:space:]]*$ ]] && continue
-    read -r pattern reason <<<"$line"
-    arch=""
-    if [[ $pattern == *: ]]; then
-        arch=${pattern%:}
-        [[ $arch == x86_64 || $arch == i686 ]] || fail "$exclusions: '$pattern' is no architecture (x86_64: or i686:)"
-        read -r pattern reason <<<"$reason"
-    fi
+    [[ $line == *$'\t'*$'\t'* ]] || fail "$exclusions: '$line' is not ARCH<tab>NAME<tab>REASON"
+    arch=${line%%$'\t'*}
+    pattern=${line#*$'\t'}
+    reason=${pattern##*$'\t'}
+    pattern=${pattern%$'\t'*}
+    [[ $arch == all || $arch == x86_64 || $arch == i686 ]] || fail "$exclusions: '$arch' is no architecture (all, x86_64 or i686)"
+    [ "$arch" != all ] || arch=""
     [ -n "$reason" ] || fail "$exclusions: '$pattern' has no reason"
     [[ $pattern == \** || $pattern == *\** && $pattern != *.\* ]] &&
         fail "$exclusions: '$pattern': a pattern may only take a whole suite (Suite.*)"
+    # Matched as a pattern below: a name's own [, ], ? and \ stand for themselves.
+    pattern=${pattern//\\/\\\\}; pattern=${pattern//\[/\\[}; pattern=${pattern//\]/\\]}; pattern=${pattern//\?/\\?}
     excluded_patterns+=("$pattern")
     excluded_arches+=("$arch")
 done < <(cat "$exclusions"/*.txt 2>/dev/null)

@@ -22,6 +22,25 @@ int Win32SubsetSetDisplay(const char* choice);
 /* The name of the display back end in use ("headless", "x11", "term"). */
 const char* Win32SubsetDisplayName(void);
 
+/* What a display back end of this build is, so that a program need not
+ * know back ends by name: its kind of screen, what it needs, and the words
+ * that explain the default's choice here and now (they read the
+ * environment, $DISPLAY say). For `name` NULL, the back end in use (chosen
+ * by default when nothing was chosen yet). Returns 0, or -1 when the build
+ * has no back end of that name. */
+#define WIN32SUBSET_SCREEN_NONE 0       /* windows exist in memory only (headless) */
+#define WIN32SUBSET_SCREEN_PIXELS 1     /* windows are shown as pixels (x11) */
+#define WIN32SUBSET_SCREEN_TEXT_CELLS 2 /* the screen is character cells (term) */
+typedef struct Win32SubsetDisplayFacts {
+    const char* name;      /* "x11", "term", "headless" */
+    int screen;            /* WIN32SUBSET_SCREEN_* */
+    const char* needs;     /* what it needs to open: "an X server ($DISPLAY)" */
+    char inUse[256];       /* the display in use, in words: "the X display :0", "using the terminal" */
+    char passedOver[512];  /* why the default passed over each back end before it: "no X
+                            * display ($DISPLAY is unset) and no terminal"; "" for the first */
+} Win32SubsetDisplayFacts;
+int Win32SubsetDescribeDisplay(const char* name, Win32SubsetDisplayFacts* facts);
+
 /* Wave-in device for WAVE_MAPPER: "pulse[:SOURCE]", "alsa[:PCM]",
  * "file:PATH", "raw:PATH[,RATE[,CHANNELS]]", "raw:-", "tone:HZ[+HZ...]",
  * "demo", "none", or NULL/"" for the default (VUMIRA_WAVE_IN, else the
@@ -39,6 +58,26 @@ int Win32SubsetSetWaveIn(const char* choice);
 #define WIN32SUBSET_NOTHING_ANSWERS 3       /* the default, and no device answers: "none" */
 #define WIN32SUBSET_CHOICE_INVALID 4        /* VUMIRA_WAVE_IN names no device (written as given) */
 int Win32SubsetWaveInChoice(char* device, int size);
+
+/* What a wave-in device of this build is, for a device text ("alsa",
+ * "pulse:@DEFAULT_MONITOR@", "tone:440"): what it records with that text,
+ * what it needs, and the words that explain the default's choice. Returns
+ * 0, or -1 when the text names no device of this build. */
+#define WIN32SUBSET_RECORDS_INPUT 0   /* a microphone or line input */
+#define WIN32SUBSET_RECORDS_PLAYING 1 /* what the machine is playing */
+#define WIN32SUBSET_RECORDS_OTHER 2   /* a file, a stream, a made-up signal, or nothing */
+typedef struct Win32SubsetWaveInFacts {
+    const char* name;        /* "pulse", the text before the colon */
+    const char* usage;       /* the forms it takes: "pulse[:SOURCE]" */
+    const char* needs;       /* what it needs to record: "a PulseAudio or PipeWire sound server" */
+    const char* inUse;       /* as the default's choice, in words: "the sound server's default source" */
+    int records;             /* WIN32SUBSET_RECORDS_*, for the text given */
+    const char* recordsPlayingWith; /* a device text of this build that records what is playing
+                                     * ("pulse:@DEFAULT_MONITOR@"), or "" when none does */
+    char passedOver[512];    /* the devices that the default tries before this one, each as it
+                              * fails: "no sound server and no ALSA device"; "" for the first */
+} Win32SubsetWaveInFacts;
+int Win32SubsetDescribeWaveIn(const char* device, Win32SubsetWaveInFacts* facts);
 
 /* The screen as the top-level windows compose it, written as PNG.
  * Returns 0, or -1 with a message on standard error. */

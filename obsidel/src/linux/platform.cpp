@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -54,18 +53,10 @@ std::string explainDisplay(const std::string& chosen) {
     if (!chosen.empty()) return "display " + name + " (--display " + chosen + ")";
     if (const std::string named = variable("VUMIRA_DISPLAY"); !named.empty())
         return "display " + name + " (VUMIRA_DISPLAY=" + named + ")";
-    const std::string x = variable("DISPLAY");
-    const std::string noX = x.empty() ? "no X display ($DISPLAY is unset)" : "the X display " + x + " did not answer";
-    if (name == "x11") return "the X display " + x;
-    if (name == "term") return noX + ": using the terminal";
-    return noX + " and no terminal: windows in memory only (headless)";
-}
-
-// Sources that record a microphone or line input rather than what plays.
-bool recordsAnInput(const std::string& device) {
-    if (device.rfind("alsa", 0) == 0) return true;
-    if (device.rfind("pulse", 0) != 0) return false;
-    return device.find("MONITOR") == std::string::npos && device.find("monitor") == std::string::npos;
+    // The default: why it passed over the back ends before the one in use.
+    Win32SubsetDisplayFacts facts{};
+    Win32SubsetDescribeDisplay(nullptr, &facts);
+    return *facts.passedOver ? std::string(facts.passedOver) + ": " + facts.inUse : std::string(facts.inUse);
 }
 
 std::string explainRecording(const std::string& chosen) {
@@ -78,19 +69,30 @@ std::string explainRecording(const std::string& chosen) {
     case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
         why = "recording from " + std::string(device) + " (VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + ")";
         break;
-    case WIN32SUBSET_CHOSEN_BY_DEFAULT:
-        why = std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
-                                             : "no sound server: recording from ALSA's default device (alsa)";
+    case WIN32SUBSET_CHOSEN_BY_DEFAULT: {
+        Win32SubsetWaveInFacts facts{};
+        Win32SubsetDescribeWaveIn(device, &facts);
+        why = std::string(facts.passedOver) + (*facts.passedOver ? ": " : "") + "recording from " + facts.inUse +
+              " (" + device + ")";
         break;
-    case WIN32SUBSET_NOTHING_ANSWERS:
+    }
+    case WIN32SUBSET_NOTHING_ANSWERS: {
+        Win32SubsetWaveInFacts facts{};
+        Win32SubsetDescribeWaveIn(device, &facts);
         // A first run on a machine without sound still shows the analyser at work.
         Win32SubsetSetWaveIn("demo");
         std::snprintf(device, sizeof device, "demo");
-        why = "no sound server and no ALSA device answered: using the demo signal (choose a source with --wave-in)";
+        why = std::string(*facts.passedOver ? facts.passedOver : "no recording device") +
+              " answered: using the demo signal (choose a source with --wave-in)";
         break;
+    }
     default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
     }
-    if (recordsAnInput(device)) why += "; to record what is playing: --wave-in pulse:@DEFAULT_MONITOR@";
+    // A microphone or line input: say how to record what is playing instead.
+    Win32SubsetWaveInFacts facts{};
+    if (Win32SubsetDescribeWaveIn(device, &facts) == 0 && facts.records == WIN32SUBSET_RECORDS_INPUT &&
+        *facts.recordsPlayingWith)
+        why += std::string("; to record what is playing: --wave-in ") + facts.recordsPlayingWith;
     return why;
 }
 
@@ -103,7 +105,10 @@ bool selectBackEnds(const std::string& display, const std::string& waveIn) {
     return true;
 }
 
-bool displayShowsWindows() { return std::strcmp(Win32SubsetDisplayName(), "headless") != 0; }
+bool displayShowsWindows() {
+    Win32SubsetDisplayFacts facts{};
+    return Win32SubsetDescribeDisplay(nullptr, &facts) == 0 && facts.screen != WIN32SUBSET_SCREEN_NONE;
+}
 
 bool writeScreenSnapshot(const std::string& path) { return Win32SubsetWriteScreenPng(path.c_str()) == 0; }
 

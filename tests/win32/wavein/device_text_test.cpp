@@ -130,8 +130,50 @@ TEST(WaveInDeviceText, TheDefaultTriesTheSoundServerThenAlsaThenGivesUp) {
     EXPECT_NE(alsa, std::string::npos) << said;
     EXPECT_NE(none, std::string::npos) << said;
     EXPECT_TRUE(pulse < alsa && alsa < none) << "tried in the order sound server, ALSA, none: " << said;
+    EXPECT_NE(said.find("no recording device answered (tried the sound server and ALSA's default); choose one"),
+              std::string::npos)
+        << said;
     unsetenv("PULSE_SERVER");
     unsetenv("ALSA_CONFIG_PATH");
+}
+
+// What the host asks instead of reading device names: what a text records,
+// and the words that explain the default's choice, from the device table.
+TEST(WaveInDeviceText, EachDeviceDescribesItselfForTheHost) {
+    const struct {
+        const char* text;
+        const char* name;
+        int records;
+        const char* inUse;
+        const char* passedOver;
+    } cases[] = {
+        {"pulse", "pulse", WIN32SUBSET_RECORDS_INPUT, "the sound server's default source", ""},
+        {"pulse:@DEFAULT_MONITOR@", "pulse", WIN32SUBSET_RECORDS_PLAYING, "the sound server's default source", ""},
+        {"pulse:sink.monitor", "pulse", WIN32SUBSET_RECORDS_PLAYING, "the sound server's default source", ""},
+        {"pulse:mic", "pulse", WIN32SUBSET_RECORDS_INPUT, "the sound server's default source", ""},
+        {"alsa", "alsa", WIN32SUBSET_RECORDS_INPUT, "ALSA's default device", "no sound server"},
+        {"alsa:hw:0,0", "alsa", WIN32SUBSET_RECORDS_INPUT, "ALSA's default device", "no sound server"},
+        {"file:song.flac", "file", WIN32SUBSET_RECORDS_OTHER, "file", ""},
+        {"raw:-", "raw", WIN32SUBSET_RECORDS_OTHER, "raw", ""},
+        {"tone:440", "tone", WIN32SUBSET_RECORDS_OTHER, "tone", ""},
+        {"demo", "demo", WIN32SUBSET_RECORDS_OTHER, "demo", ""},
+        {"none", "none", WIN32SUBSET_RECORDS_OTHER, "no device (silence)", "no sound server and no ALSA device"},
+    };
+    for (const auto& row : cases) {
+        Win32SubsetWaveInFacts facts{};
+        ASSERT_EQ(Win32SubsetDescribeWaveIn(row.text, &facts), 0) << row.text;
+        EXPECT_STREQ(facts.name, row.name) << row.text;
+        EXPECT_EQ(facts.records, row.records) << row.text;
+        EXPECT_STREQ(facts.inUse, row.inUse) << row.text;
+        EXPECT_STREQ(facts.passedOver, row.passedOver) << row.text;
+        EXPECT_TRUE(facts.usage && *facts.usage && facts.needs && *facts.needs) << row.text;
+        // The text offered for recording what plays does so itself.
+        EXPECT_STREQ(facts.recordsPlayingWith, "pulse:@DEFAULT_MONITOR@") << row.text;
+    }
+    Win32SubsetWaveInFacts facts{};
+    for (const char* text : {"microphone", "file:", "tone:0", ""})
+        EXPECT_EQ(Win32SubsetDescribeWaveIn(text, &facts), -1) << text;
+    EXPECT_EQ(Win32SubsetDescribeWaveIn(nullptr, &facts), -1);
 }
 
 TEST(WaveInDeviceText, ADeviceThatCannotOpenSaysWhichAndWhy) {

@@ -1,7 +1,8 @@
 // Choosing the display back end.
 //
-// Provides: Win32SubsetSetDisplay, Win32SubsetDisplayName; and, inside the
-// subset, subset::user::displayBackend.
+// Provides: Win32SubsetSetDisplay, Win32SubsetDisplayName,
+// Win32SubsetDescribeDisplay; and, inside the subset,
+// subset::user::displayBackend, chosenDisplayBackend.
 //
 // Promises: the choice "name[:options]" names a back end of the table below;
 // NULL or "" takes VUMIRA_DISPLAY when set, else the first back end of the
@@ -93,6 +94,8 @@ const char* environmentChoice() {
 
 }  // namespace
 
+const Backend* chosenDisplayBackend() { return active.load(); }
+
 const Backend& displayBackend() {
     if (const Backend* chosen = active.load()) return *chosen;
     std::lock_guard<std::mutex> lock(choiceMutex);
@@ -122,5 +125,25 @@ int Win32SubsetSetDisplay(const char* choice) {
 }
 
 const char* Win32SubsetDisplayName(void) { return displayBackend().name; }
+
+int Win32SubsetDescribeDisplay(const char* name, Win32SubsetDisplayFacts* facts) {
+    const Backend* described = name ? nullptr : &displayBackend();
+    std::string passedOver;
+    for (const Backend* backend : kBackends) {
+        if (described ? backend == described : std::strcmp(backend->name, name) == 0) {
+            described = backend;
+            break;
+        }
+        // The default tries the table in order: each before this one failed.
+        passedOver += (passedOver.empty() ? "" : " and ") + backend->unavailable();
+    }
+    if (!described || !facts) return -1;
+    facts->name = described->name;
+    facts->screen = described->screen;
+    facts->needs = described->needs;
+    std::snprintf(facts->inUse, sizeof facts->inUse, "%s", described->inUse().c_str());
+    std::snprintf(facts->passedOver, sizeof facts->passedOver, "%s", passedOver.c_str());
+    return 0;
+}
 
 }  // extern "C"

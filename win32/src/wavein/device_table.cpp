@@ -16,27 +16,54 @@ namespace subset::wavein {
 
 namespace {
 
+int recordsAnInput(const std::string&) { return WIN32SUBSET_RECORDS_INPUT; }
+int recordsSomethingElse(const std::string&) { return WIN32SUBSET_RECORDS_OTHER; }
+// A monitor source ("@DEFAULT_MONITOR@", "NAME.monitor") hears what plays.
+int recordsWhatPulseNames(const std::string& source) {
+    const bool monitor = source.find("MONITOR") != std::string::npos || source.find("monitor") != std::string::npos;
+    return monitor ? WIN32SUBSET_RECORDS_PLAYING : WIN32SUBSET_RECORDS_INPUT;
+}
+
 // The default is the first device, in this order, that is tried by default
 // and opens. A device whose library this build lacks has no row.
 constexpr DeviceKind kDevices[] = {
 #if SUBSET_HAS_PULSE
-    {"pulse", "pulse[:SOURCE]", &pulseSource, true},
+    {"pulse", "pulse[:SOURCE]", &pulseSource, true, "a PulseAudio or PipeWire sound server", "the sound server",
+     "the sound server's default source", "no sound server", recordsWhatPulseNames, "pulse:@DEFAULT_MONITOR@"},
 #endif
 #if SUBSET_HAS_ALSA
-    {"alsa", "alsa[:PCM]", &alsaSource, true},
+    {"alsa", "alsa[:PCM]", &alsaSource, true, "an ALSA capture device", "ALSA's default", "ALSA's default device",
+     "no ALSA device", recordsAnInput, nullptr},
 #endif
 #if SUBSET_HAS_FILE
-    {"file", "file:PATH", &fileSource, false},
+    {"file", "file:PATH", &fileSource, false, "a sound file that libsndfile reads", nullptr, nullptr, nullptr,
+     recordsSomethingElse, nullptr},
 #endif
-    {"raw", "raw:PATH[,RATE[,CHANNELS]] or raw:-", &rawSource, false},
-    {"tone", "tone:HZ[+HZ...]", &toneSource, false},
-    {"demo", "demo", &demoSource, false},
-    {"none", "none", &noneSource, true},
+    {"raw", "raw:PATH[,RATE[,CHANNELS]] or raw:-", &rawSource, false, "a file, FIFO or standard input of raw samples",
+     nullptr, nullptr, nullptr, recordsSomethingElse, nullptr},
+    {"tone", "tone:HZ[+HZ...]", &toneSource, false, "nothing", nullptr, nullptr, nullptr, recordsSomethingElse,
+     nullptr},
+    {"demo", "demo", &demoSource, false, "nothing", nullptr, nullptr, nullptr, recordsSomethingElse, nullptr},
+    // Last of the default's: it always opens, and records silence.
+    {"none", "none", &noneSource, true, "nothing", nullptr, "no device (silence)", nullptr, recordsSomethingElse,
+     nullptr},
 };
 
 std::mutex choiceLock;
 bool programChose = false;
 DeviceChoice programChoice;
+
+// The devices that the default tries before `kind` (every one for null),
+// each as `phrase` words it, joined with " and ".
+std::string defaultTriesBefore(const DeviceKind* kind, const char* DeviceKind::*phrase) {
+    std::string text;
+    for (const auto& tried : kDevices) {
+        if (&tried == kind) break;
+        if (!tried.triedByDefault || !(tried.*phrase)) continue;
+        text += (text.empty() ? "" : " and ") + std::string(tried.*phrase);
+    }
+    return text;
+}
 
 std::string knownForms() {
     std::string forms;
@@ -100,8 +127,9 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
         }
         if (kind.ops != &noneSource) std::fprintf(stderr, "wave-in: default device: %s (trying the next device)\n", error.c_str());
     }
-    error = "no recording device answered (tried the sound server and ALSA's default); choose one with --wave-in or "
-            "VUMIRA_WAVE_IN (" + knownForms() + ")";
+    const std::string tried = defaultTriesBefore(nullptr, &DeviceKind::tried);
+    error = "no recording device answered" + (tried.empty() ? "" : " (tried " + tried + ")") +
+            "; choose one with --wave-in or VUMIRA_WAVE_IN (" + knownForms() + ")";
     return nullptr;
 }
 
@@ -136,6 +164,28 @@ extern "C" int Win32SubsetSetWaveIn(const char* deviceText) {
     std::lock_guard<std::mutex> guard(choiceLock);
     programChose = !useDefault;
     programChoice = choice;
+    return 0;
+}
+
+extern "C" int Win32SubsetDescribeWaveIn(const char* device, Win32SubsetWaveInFacts* facts) {
+    using namespace subset::wavein;
+    DeviceChoice choice;
+    std::string error;
+    if (!device || !facts || !parseDeviceText(device, choice, error)) return -1;
+    const DeviceKind& kind = *choice.kind;
+    facts->name = kind.name;
+    facts->usage = kind.usage;
+    facts->needs = kind.needs;
+    facts->inUse = kind.inUse ? kind.inUse : kind.name;
+    facts->records = kind.records(choice.argument);
+    facts->recordsPlayingWith = "";
+    for (const auto& other : kDevices)
+        if (other.playing) {
+            facts->recordsPlayingWith = other.playing;
+            break;
+        }
+    const std::string passedOver = kind.triedByDefault ? defaultTriesBefore(&kind, &DeviceKind::unavailable) : "";
+    std::snprintf(facts->passedOver, sizeof facts->passedOver, "%s", passedOver.c_str());
     return 0;
 }
 

@@ -13,6 +13,18 @@ struct DeviceKind {
     const char* usage;  // the forms it takes, for messages
     const SourceOps* ops;
     bool triedByDefault;  // in table order, when nothing was chosen
+    // What it is, for messages and Win32SubsetDescribeWaveIn: what it needs,
+    // what the default tried ("the sound server"), the default's choice in
+    // use ("the sound server's default source"), and how it fails as the
+    // default ("no sound server"); null where a device never is the default.
+    const char* needs;
+    const char* tried;
+    const char* inUse;
+    const char* unavailable;
+    // What it records with the text after the colon (WIN32SUBSET_RECORDS_*).
+    int (*records)(const std::string& argument);
+    // The text that records what is playing through this device, or null.
+    const char* playing;
 };
 
 struct DeviceChoice {

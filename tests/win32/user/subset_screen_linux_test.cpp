@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "subset_backends.h"
 #include "test_support.h"
 
 namespace {
@@ -216,6 +217,7 @@ TEST_F(SubsetScreen, EachDisplayDescribesItselfForTheHost) {
         const char* inUse;
         const char* passedOver;
     } cases[] = {
+#if SUBSET_HAS_X11
         {":7", "x11", WIN32SUBSET_SCREEN_PIXELS, "the X display :7", ""},
         {":7", "term", WIN32SUBSET_SCREEN_TEXT_CELLS, "using the terminal", "the X display :7 did not answer"},
         {nullptr, "term", WIN32SUBSET_SCREEN_TEXT_CELLS, "using the terminal", "no X display ($DISPLAY is unset)"},
@@ -224,6 +226,11 @@ TEST_F(SubsetScreen, EachDisplayDescribesItselfForTheHost) {
         // null: the display in use.
         {nullptr, nullptr, WIN32SUBSET_SCREEN_NONE, "windows in memory only (headless)",
          "no X display ($DISPLAY is unset) and no terminal"},
+#else
+        {":7", "term", WIN32SUBSET_SCREEN_TEXT_CELLS, "using the terminal", ""},
+        {nullptr, "headless", WIN32SUBSET_SCREEN_NONE, "windows in memory only (headless)", "no terminal"},
+        {nullptr, nullptr, WIN32SUBSET_SCREEN_NONE, "windows in memory only (headless)", "no terminal"},
+#endif
     };
     for (const auto& row : cases) {
         if (row.display)
@@ -244,6 +251,7 @@ TEST_F(SubsetScreen, EachDisplayDescribesItselfForTheHost) {
         setenv("DISPLAY", saved.c_str(), 1);
     Win32SubsetDisplayFacts facts{};
     EXPECT_EQ(Win32SubsetDescribeDisplay("wayland", &facts), -1);
+    EXPECT_EQ(Win32SubsetDescribeDisplay("x11", &facts), SUBSET_HAS_X11 ? 0 : -1);
     EXPECT_EQ(Win32SubsetDescribeDisplay("", &facts), -1);
     // Text over the picture needs a display of text cells.
     const Win32SubsetTextBlock block{0, 0, 4, 1, RGB(255, 255, 255), RGB(0, 0, 0), "menu"};

@@ -1,5 +1,5 @@
 /* Calls that only the Win32 subset for Linux offers: choosing the display
- * and wave-in back ends, writing the screen as PNG, keeping a window on
+ * and wave-in back ends and describing them, writing the screen as PNG, keeping a window on
  * every desktop, letting the program show message boxes, and reading back
  * the message boxes shown. Linux-only callers
  * (the host's Linux files, native tests) include this; Windows has none. */

@@ -32,6 +32,12 @@
 //  - A back end that draws the whole screen itself (rather than one native
 //    window per top-level window) takes the picture from the sink's
 //    composeScreen, on the user-interface thread.
+//  - The host knows a back end only by what its table says of it
+//    (Win32SubsetDescribeDisplay), never by its name.
+//
+// Adding a back end: its files here, its row in the table of
+// user/display_choice.cpp, and, when it needs a library of its own, its
+// subset_backend line in win32/CMakeLists.txt.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,8 @@
 // The wave-in devices behind WAVE_MAPPER: one table, the device text that
 // picks one ("tone:440", "pulse:@DEFAULT_MONITOR@"), and the default choice.
+// Adding a device: its source file, its row in the table of
+// device_table.cpp, and, when it needs a library of its own, its
+// subset_backend line in win32/CMakeLists.txt.
 #pragma once
 
 #include <string>

@@ -16,10 +16,11 @@ namespace subset::wavein {
 
 namespace {
 
-int recordsAnInput(const std::string&) { return WIN32SUBSET_RECORDS_INPUT; }
+// What a device records; a build without some devices leaves some unused.
+[[maybe_unused]] int recordsAnInput(const std::string&) { return WIN32SUBSET_RECORDS_INPUT; }
 int recordsSomethingElse(const std::string&) { return WIN32SUBSET_RECORDS_OTHER; }
 // A monitor source ("@DEFAULT_MONITOR@", "NAME.monitor") hears what plays.
-int recordsWhatPulseNames(const std::string& source) {
+[[maybe_unused]] int recordsWhatPulseNames(const std::string& source) {
     const bool monitor = source.find("MONITOR") != std::string::npos || source.find("monitor") != std::string::npos;
     return monitor ? WIN32SUBSET_RECORDS_PLAYING : WIN32SUBSET_RECORDS_INPUT;
 }

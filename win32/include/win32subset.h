@@ -42,7 +42,7 @@ typedef struct Win32SubsetDisplayFacts {
 int Win32SubsetDescribeDisplay(const char* name, Win32SubsetDisplayFacts* facts);
 
 /* Wave-in device for WAVE_MAPPER: "pulse[:SOURCE]", "alsa[:PCM]",
- * "file:PATH", "raw:PATH[,RATE[,CHANNELS]]", "raw:-", "tone:HZ[+HZ...]",
+ * "playing", "file:PATH", "raw:PATH[,RATE[,CHANNELS]]", "raw:-", "tone:HZ[+HZ...]",
  * "demo", "none", or NULL/"" for the default (VUMIRA_WAVE_IN, else the
  * first of pulse, alsa, none that answers). Takes effect at the next
  * waveInOpen. Returns 0, or -1 with a message when the text names no device. */
@@ -57,23 +57,29 @@ int Win32SubsetSetWaveIn(const char* choice);
 #define WIN32SUBSET_CHOSEN_BY_DEFAULT 2     /* the first default device that answers */
 #define WIN32SUBSET_NOTHING_ANSWERS 3       /* the default, and no device answers: "none" */
 #define WIN32SUBSET_CHOICE_INVALID 4        /* VUMIRA_WAVE_IN names no device (written as given) */
+/* The choice ("playing") finds no source of its own now and records from the
+ * first default device that answers, written in `device` ("none": none does). */
+#define WIN32SUBSET_FALLS_BACK 5
 int Win32SubsetWaveInChoice(char* device, int size);
 
+/* Whether the device that the next waveInOpen uses records what is playing
+ * (1: a sound server's monitor of an output), an input such as a microphone
+ * (0), or neither (-1: a file, a test signal, no device). Asks the sound
+ * server quietly where it must. */
+int Win32SubsetWaveInRecordsWhatPlays(void);
+
 /* What a wave-in device of this build is, for a device text ("alsa",
- * "pulse:@DEFAULT_MONITOR@", "tone:440"): what it records with that text,
- * what it needs, and the words that explain the default's choice. Returns
- * 0, or -1 when the text names no device of this build. */
-#define WIN32SUBSET_RECORDS_INPUT 0   /* a microphone or line input */
-#define WIN32SUBSET_RECORDS_PLAYING 1 /* what the machine is playing */
-#define WIN32SUBSET_RECORDS_OTHER 2   /* a file, a stream, a made-up signal, or nothing */
+ * "tone:440"): what it needs, and the words that explain the default's
+ * choice. (Whether the device in use records what is playing:
+ * Win32SubsetWaveInRecordsWhatPlays.) Returns 0, or -1 when the text names
+ * no device of this build. */
 typedef struct Win32SubsetWaveInFacts {
     const char* name;        /* "pulse", the text before the colon */
     const char* usage;       /* the forms it takes: "pulse[:SOURCE]" */
     const char* needs;       /* what it needs to record: "a PulseAudio or PipeWire sound server" */
     const char* inUse;       /* as the default's choice, in words: "the sound server's default source" */
-    int records;             /* WIN32SUBSET_RECORDS_*, for the text given */
-    const char* recordsPlayingWith; /* a device text of this build that records what is playing
-                                     * ("pulse:@DEFAULT_MONITOR@"), or "" when none does */
+    const char* chosenAs;    /* what a choice of it records, in words, or NULL to name it by its
+                              * text: "what is playing on the sound server's default output" */
     char passedOver[512];    /* the devices that the default tries before this one, each as it
                               * fails: "no sound server and no ALSA device"; "" for the first */
 } Win32SubsetWaveInFacts;

@@ -48,9 +48,9 @@ std::string variable(const char* name) {
     return value ? value : "";
 }
 
-std::string explainDisplay(const std::string& chosen) {
+std::string explainDisplay(const Choice& chosen) {
     const std::string name = Win32SubsetDisplayName();
-    if (!chosen.empty()) return "display " + name + " (--display " + chosen + ")";
+    if (const std::string origin = chosen.originText(); !origin.empty()) return "display " + name + " (" + origin + ")";
     if (const std::string named = variable("VUMIRA_DISPLAY"); !named.empty())
         return "display " + name + " (VUMIRA_DISPLAY=" + named + ")";
     // The default: why it passed over the back ends before the one in use.
@@ -59,48 +59,73 @@ std::string explainDisplay(const std::string& chosen) {
     return *facts.passedOver ? std::string(facts.passedOver) + ": " + facts.inUse : std::string(facts.inUse);
 }
 
-std::string explainRecording(const std::string& chosen) {
+// The default's choice of a device, in words, with the devices it passed over.
+std::string describeDefaultDevice(const char* device) {
+    Win32SubsetWaveInFacts facts{};
+    Win32SubsetDescribeWaveIn(device, &facts);
+    return std::string(facts.passedOver) + (*facts.passedOver ? ": " : "") + "recording from " + facts.inUse + " (" +
+           device + ")";
+}
+
+std::string explainRecording(const Choice& chosen, std::string& playingHint) {
     char device[512] = {};
     std::string why;
+    const std::string origin = chosen.origin == ChoiceOrigin::Environment
+                                   ? "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN")
+                                   : chosen.originText();
+    // A first run on a machine without sound still shows the analyser at work.
+    auto useDemo = [&] {
+        Win32SubsetSetWaveIn("demo");
+        std::snprintf(device, sizeof device, "demo");
+    };
     switch (Win32SubsetWaveInChoice(device, sizeof device)) {
     case WIN32SUBSET_CHOSEN_BY_PROGRAM:
-        why = "recording from " + std::string(device) + " (--wave-in " + chosen + ")";
-        break;
-    case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
-        why = "recording from " + std::string(device) + " (VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + ")";
-        break;
-    case WIN32SUBSET_CHOSEN_BY_DEFAULT: {
+    case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT: {
+        // A device that says in words what a choice of it records, else its text.
         Win32SubsetWaveInFacts facts{};
-        Win32SubsetDescribeWaveIn(device, &facts);
-        why = std::string(facts.passedOver) + (*facts.passedOver ? ": " : "") + "recording from " + facts.inUse +
-              " (" + device + ")";
+        const bool described = Win32SubsetDescribeWaveIn(device, &facts) == 0 && facts.chosenAs;
+        why = described ? "recording " + std::string(facts.chosenAs) : "recording from " + std::string(device);
+        why += " (" + origin + ")";
         break;
     }
+    case WIN32SUBSET_CHOSEN_BY_DEFAULT: why = describeDefaultDevice(device); break;
+    case WIN32SUBSET_FALLS_BACK:
+        why = "the sound server has no output to record what is playing from (" + origin + "): ";
+        if (std::string(device) == "none") {
+            useDemo();
+            why += "using the demo signal";
+        } else {
+            Win32SubsetWaveInFacts facts{};
+            Win32SubsetDescribeWaveIn(device, &facts);
+            why += "recording from " + std::string(facts.inUse) + " (" + device + ")";
+        }
+        break;
     case WIN32SUBSET_NOTHING_ANSWERS: {
         Win32SubsetWaveInFacts facts{};
         Win32SubsetDescribeWaveIn(device, &facts);
-        // A first run on a machine without sound still shows the analyser at work.
-        Win32SubsetSetWaveIn("demo");
-        std::snprintf(device, sizeof device, "demo");
+        useDemo();
         why = std::string(*facts.passedOver ? facts.passedOver : "no recording device") +
               " answered: using the demo signal (choose a source with --wave-in)";
         break;
     }
     default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
     }
-    // A microphone or line input: say how to record what is playing instead.
-    Win32SubsetWaveInFacts facts{};
-    if (Win32SubsetDescribeWaveIn(device, &facts) == 0 && facts.records == WIN32SUBSET_RECORDS_INPUT &&
-        *facts.recordsPlayingWith)
-        why += std::string("; to record what is playing: --wave-in ") + facts.recordsPlayingWith;
+    // Said for a microphone or line input, not for what plays, a file or a test signal.
+    if (Win32SubsetWaveInRecordsWhatPlays() == 0 && firstPlayingHint()) {
+        playingHint = "recording from " + std::string(device) + ", a microphone or line input; " + kPlayingHint;
+        why += std::string("; ") + kPlayingHint;
+    }
     return why;
 }
 
 }  // namespace
 
-bool selectBackEnds(const std::string& display, const std::string& waveIn) {
-    if (Win32SubsetSetDisplay(display.c_str()) != 0 || Win32SubsetSetWaveIn(waveIn.c_str()) != 0) return false;
-    const std::string line = explainDisplay(display) + "; " + explainRecording(waveIn);
+bool selectBackEnds(const HostChoices& choices, std::string& playingHint) {
+    if (Win32SubsetSetDisplay(choices.display.forBackEnd().c_str()) != 0 ||
+        Win32SubsetSetWaveIn(choices.waveIn.forBackEnd().c_str()) != 0)
+        return false;
+    std::string line = explainDisplay(choices.display) + "; " + explainRecording(choices.waveIn, playingHint);
+    if (const std::string style = describeStyleChoice(choices.style); !style.empty()) line += "; " + style;
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
     return true;
 }

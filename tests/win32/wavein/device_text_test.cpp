@@ -50,6 +50,8 @@ TEST(WaveInDeviceText, NamesADeviceOrSaysWhatIsWrong) {
         {"demo:fast", false},
         {"none", true},
         {"none:x", false},
+        {"playing", true},
+        {"playing:x", false},
         {"Tone:440", false},  // names are lower case
         {"microphone", false},
     };
@@ -137,41 +139,39 @@ TEST(WaveInDeviceText, TheDefaultTriesTheSoundServerThenAlsaThenGivesUp) {
     unsetenv("ALSA_CONFIG_PATH");
 }
 
-// What the host asks instead of reading device names: what a text records,
-// and the words that explain the default's choice, from the device table.
+// What the host asks instead of reading device names: the words that
+// explain the default's choice and a chosen device, from the device table.
 TEST(WaveInDeviceText, EachDeviceDescribesItselfForTheHost) {
+    const char* const kPlaying = "what is playing on the sound server's default output";
     const struct {
         const char* text;
         const char* name;
-        int records;
         const char* inUse;
         const char* passedOver;
+        const char* chosenAs;  // null: named by its text
     } cases[] = {
-        {"pulse", "pulse", WIN32SUBSET_RECORDS_INPUT, "the sound server's default source", ""},
-        {"pulse:@DEFAULT_MONITOR@", "pulse", WIN32SUBSET_RECORDS_PLAYING, "the sound server's default source", ""},
-        {"pulse:sink.monitor", "pulse", WIN32SUBSET_RECORDS_PLAYING, "the sound server's default source", ""},
-        {"pulse:mic", "pulse", WIN32SUBSET_RECORDS_INPUT, "the sound server's default source", ""},
-        {"alsa", "alsa", WIN32SUBSET_RECORDS_INPUT, "ALSA's default device", "no sound server"},
-        {"alsa:hw:0,0", "alsa", WIN32SUBSET_RECORDS_INPUT, "ALSA's default device", "no sound server"},
-        {"file:song.flac", "file", WIN32SUBSET_RECORDS_OTHER, "file", ""},
-        {"raw:-", "raw", WIN32SUBSET_RECORDS_OTHER, "raw", ""},
-        {"tone:440", "tone", WIN32SUBSET_RECORDS_OTHER, "tone", ""},
-        {"demo", "demo", WIN32SUBSET_RECORDS_OTHER, "demo", ""},
-        {"none", "none", WIN32SUBSET_RECORDS_OTHER, "no device (silence)", "no sound server and no ALSA device"},
+        {"pulse", "pulse", "the sound server's default source", "", nullptr},
+        {"pulse:@DEFAULT_MONITOR@", "pulse", "the sound server's default source", "", nullptr},
+        {"alsa", "alsa", "ALSA's default device", "no sound server", nullptr},
+        {"alsa:hw:0,0", "alsa", "ALSA's default device", "no sound server", nullptr},
+        {"playing", "playing", "playing", "", kPlaying},
+        {"file:song.flac", "file", "file", "", nullptr},
+        {"raw:-", "raw", "raw", "", nullptr},
+        {"tone:440", "tone", "tone", "", nullptr},
+        {"demo", "demo", "demo", "", nullptr},
+        {"none", "none", "no device (silence)", "no sound server and no ALSA device", nullptr},
     };
     for (const auto& row : cases) {
         Win32SubsetWaveInFacts facts{};
         ASSERT_EQ(Win32SubsetDescribeWaveIn(row.text, &facts), 0) << row.text;
         EXPECT_STREQ(facts.name, row.name) << row.text;
-        EXPECT_EQ(facts.records, row.records) << row.text;
         EXPECT_STREQ(facts.inUse, row.inUse) << row.text;
         EXPECT_STREQ(facts.passedOver, row.passedOver) << row.text;
+        EXPECT_STREQ(facts.chosenAs, row.chosenAs) << row.text;
         EXPECT_TRUE(facts.usage && *facts.usage && facts.needs && *facts.needs) << row.text;
-        // The text offered for recording what plays does so itself.
-        EXPECT_STREQ(facts.recordsPlayingWith, "pulse:@DEFAULT_MONITOR@") << row.text;
     }
     Win32SubsetWaveInFacts facts{};
-    for (const char* text : {"microphone", "file:", "tone:0", ""})
+    for (const char* text : {"microphone", "file:", "tone:0", "playing:x", ""})
         EXPECT_EQ(Win32SubsetDescribeWaveIn(text, &facts), -1) << text;
     EXPECT_EQ(Win32SubsetDescribeWaveIn(nullptr, &facts), -1);
 }

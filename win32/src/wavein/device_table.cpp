@@ -16,38 +16,41 @@ namespace subset::wavein {
 
 namespace {
 
-// What a device records; a build without some devices leaves some unused.
-[[maybe_unused]] int recordsAnInput(const std::string&) { return WIN32SUBSET_RECORDS_INPUT; }
-int recordsSomethingElse(const std::string&) { return WIN32SUBSET_RECORDS_OTHER; }
-// A monitor source ("@DEFAULT_MONITOR@", "NAME.monitor") hears what plays.
-[[maybe_unused]] int recordsWhatPulseNames(const std::string& source) {
-    const bool monitor = source.find("MONITOR") != std::string::npos || source.find("monitor") != std::string::npos;
-    return monitor ? WIN32SUBSET_RECORDS_PLAYING : WIN32SUBSET_RECORDS_INPUT;
-}
+// What a device records (Win32SubsetWaveInRecordsWhatPlays); a build
+// without ALSA or PulseAudio leaves these unused.
+[[maybe_unused]] int anInput(const std::string&) { return 0; }
+[[maybe_unused]] int whatPlays(const std::string&) { return 1; }
 
 // The default is the first device, in this order, that is tried by default
 // and opens. A device whose library this build lacks has no row.
 constexpr DeviceKind kDevices[] = {
 #if SUBSET_HAS_PULSE
-    {"pulse", "pulse[:SOURCE]", &pulseSource, true, "a PulseAudio or PipeWire sound server", "the sound server",
-     "the sound server's default source", "no sound server", recordsWhatPulseNames, "pulse:@DEFAULT_MONITOR@"},
+    {.name = "pulse", .usage = "pulse[:SOURCE]", .ops = &pulseSource, .triedByDefault = true,
+     .recordsWhatPlays = pulseRecordsWhatPlays, .needs = "a PulseAudio or PipeWire sound server",
+     .tried = "the sound server", .inUse = "the sound server's default source", .unavailable = "no sound server"},
 #endif
 #if SUBSET_HAS_ALSA
-    {"alsa", "alsa[:PCM]", &alsaSource, true, "an ALSA capture device", "ALSA's default", "ALSA's default device",
-     "no ALSA device", recordsAnInput, nullptr},
+    {.name = "alsa", .usage = "alsa[:PCM]", .ops = &alsaSource, .triedByDefault = true, .recordsWhatPlays = anInput,
+     .needs = "an ALSA capture device", .tried = "ALSA's default", .inUse = "ALSA's default device",
+     .unavailable = "no ALSA device"},
+#endif
+#if SUBSET_HAS_PULSE
+    {.name = "playing", .usage = "playing", .ops = &playingSource, .triedByDefault = false,
+     .ownSourceAnswers = defaultOutputAnswers, .recordsWhatPlays = whatPlays,
+     .needs = "a PulseAudio or PipeWire sound server with an output",
+     .chosenAs = "what is playing on the sound server's default output"},
 #endif
 #if SUBSET_HAS_FILE
-    {"file", "file:PATH", &fileSource, false, "a sound file that libsndfile reads", nullptr, nullptr, nullptr,
-     recordsSomethingElse, nullptr},
+    {.name = "file", .usage = "file:PATH", .ops = &fileSource, .triedByDefault = false,
+     .needs = "a sound file that libsndfile reads"},
 #endif
-    {"raw", "raw:PATH[,RATE[,CHANNELS]] or raw:-", &rawSource, false, "a file, FIFO or standard input of raw samples",
-     nullptr, nullptr, nullptr, recordsSomethingElse, nullptr},
-    {"tone", "tone:HZ[+HZ...]", &toneSource, false, "nothing", nullptr, nullptr, nullptr, recordsSomethingElse,
-     nullptr},
-    {"demo", "demo", &demoSource, false, "nothing", nullptr, nullptr, nullptr, recordsSomethingElse, nullptr},
+    {.name = "raw", .usage = "raw:PATH[,RATE[,CHANNELS]] or raw:-", .ops = &rawSource, .triedByDefault = false,
+     .needs = "a file, FIFO or standard input of raw samples"},
+    {.name = "tone", .usage = "tone:HZ[+HZ...]", .ops = &toneSource, .triedByDefault = false, .needs = "nothing"},
+    {.name = "demo", .usage = "demo", .ops = &demoSource, .triedByDefault = false, .needs = "nothing"},
     // Last of the default's: it always opens, and records silence.
-    {"none", "none", &noneSource, true, "nothing", nullptr, "no device (silence)", nullptr, recordsSomethingElse,
-     nullptr},
+    {.name = "none", .usage = "none", .ops = &noneSource, .triedByDefault = true, .needs = "nothing",
+     .inUse = "no device (silence)"},
 };
 
 std::mutex choiceLock;
@@ -134,7 +137,7 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
     return nullptr;
 }
 
-const char* firstAnsweringDefaultDevice() {
+const DeviceKind* firstAnsweringDefaultKind() {
     const PcmShape probe{44100, 1};
     for (const auto& kind : kDevices) {
         if (!kind.triedByDefault || kind.ops == &noneSource) continue;
@@ -143,10 +146,15 @@ const char* firstAnsweringDefaultDevice() {
         void* source = kind.ops->open("", probe, produced, error);
         if (source) {
             kind.ops->close(source);
-            return kind.name;
+            return &kind;
         }
     }
     return nullptr;
+}
+
+const char* firstAnsweringDefaultDevice() {
+    const DeviceKind* kind = firstAnsweringDefaultKind();
+    return kind ? kind->name : nullptr;
 }
 
 bool anyDefaultDeviceAnswers() { return firstAnsweringDefaultDevice() != nullptr; }
@@ -178,13 +186,7 @@ extern "C" int Win32SubsetDescribeWaveIn(const char* device, Win32SubsetWaveInFa
     facts->usage = kind.usage;
     facts->needs = kind.needs;
     facts->inUse = kind.inUse ? kind.inUse : kind.name;
-    facts->records = kind.records(choice.argument);
-    facts->recordsPlayingWith = "";
-    for (const auto& other : kDevices)
-        if (other.playing) {
-            facts->recordsPlayingWith = other.playing;
-            break;
-        }
+    facts->chosenAs = kind.chosenAs;
     const std::string passedOver = kind.triedByDefault ? defaultTriesBefore(&kind, &DeviceKind::unavailable) : "";
     std::snprintf(facts->passedOver, sizeof facts->passedOver, "%s", passedOver.c_str());
     return 0;
@@ -196,17 +198,37 @@ extern "C" int Win32SubsetWaveInChoice(char* device, int size) {
         if (device && size > 0) std::snprintf(device, std::size_t(size), "%s", text.c_str());
         return chosenBy;
     };
+    auto fallBack = [&] {
+        const char* answering = firstAnsweringDefaultDevice();
+        return give(answering ? answering : "none", WIN32SUBSET_FALLS_BACK);
+    };
+    DeviceChoice chosen;
     {
         std::lock_guard<std::mutex> guard(choiceLock);
-        if (programChose) return give(programChoice.text(), WIN32SUBSET_CHOSEN_BY_PROGRAM);
+        if (programChose) chosen = programChoice;
+    }
+    if (chosen.kind) {
+        if (chosen.kind->ownSourceAnswers && !chosen.kind->ownSourceAnswers()) return fallBack();
+        return give(chosen.text(), WIN32SUBSET_CHOSEN_BY_PROGRAM);
     }
     const char* variable = std::getenv("VUMIRA_WAVE_IN");
     if (variable && *variable) {
         DeviceChoice choice;
         std::string error;
         if (!parseDeviceText(variable, choice, error)) return give(variable, WIN32SUBSET_CHOICE_INVALID);
+        if (choice.kind->ownSourceAnswers && !choice.kind->ownSourceAnswers()) return fallBack();
         return give(choice.text(), WIN32SUBSET_CHOSEN_BY_ENVIRONMENT);
     }
     const char* answering = firstAnsweringDefaultDevice();
     return answering ? give(answering, WIN32SUBSET_CHOSEN_BY_DEFAULT) : give("none", WIN32SUBSET_NOTHING_ANSWERS);
+}
+
+extern "C" int Win32SubsetWaveInRecordsWhatPlays(void) {
+    using namespace subset::wavein;
+    DeviceChoice choice;
+    std::string error;
+    if (!currentDeviceChoice(choice, error)) return -1;
+    if (!choice.kind) choice.kind = firstAnsweringDefaultKind();
+    if (!choice.kind || !choice.kind->recordsWhatPlays) return -1;
+    return choice.kind->recordsWhatPlays(choice.argument);
 }

@@ -16,18 +16,25 @@ struct DeviceKind {
     const char* usage;  // the forms it takes, for messages
     const SourceOps* ops;
     bool triedByDefault;  // in table order, when nothing was chosen
+    // For a device that records from the default device when its own source
+    // is missing: whether its own answers now (asked quietly). Null: it
+    // never falls back.
+    bool (*ownSourceAnswers)() = nullptr;
+    // Whether it records what is playing (1) or an input such as a
+    // microphone (0), for the argument given. Null: neither (a file, a
+    // test signal).
+    int (*recordsWhatPlays)(const std::string& argument) = nullptr;
     // What it is, for messages and Win32SubsetDescribeWaveIn: what it needs,
     // what the default tried ("the sound server"), the default's choice in
     // use ("the sound server's default source"), and how it fails as the
     // default ("no sound server"); null where a device never is the default.
-    const char* needs;
-    const char* tried;
-    const char* inUse;
-    const char* unavailable;
-    // What it records with the text after the colon (WIN32SUBSET_RECORDS_*).
-    int (*records)(const std::string& argument);
-    // The text that records what is playing through this device, or null.
-    const char* playing;
+    const char* needs = nullptr;
+    const char* tried = nullptr;
+    const char* inUse = nullptr;
+    const char* unavailable = nullptr;
+    // What a choice of it records, in words ("what is playing on ..."), or
+    // null when its text says it.
+    const char* chosenAs = nullptr;
 };
 
 struct DeviceChoice {
@@ -53,8 +60,9 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
 // default) opens now; asks quietly and closes it again.
 bool anyDefaultDeviceAnswers();
 
-// The name of the first device that the default tries and that opens now
-// ("pulse", "alsa"), asked quietly; null when none does.
+// The first device that the default tries and that opens now ("pulse",
+// "alsa"), asked quietly; null when none does.
+const DeviceKind* firstAnsweringDefaultKind();
 const char* firstAnsweringDefaultDevice();
 
 }  // namespace subset::wavein

@@ -174,7 +174,7 @@ while IFS= read -r line || [ -n "$line" ]; do
     pattern=${pattern//\\/\\\\}; pattern=${pattern//\[/\\[}; pattern=${pattern//\]/\\]}; pattern=${pattern//\?/\\?}
     excluded_patterns+=("$pattern")
     excluded_arches+=("$arch")
-done < <(cat "$exclusions"/*.txt 2>/dev/null)
+done < <(cat "$exclusions"/*.txt 2>/dev/null | sort -u)  # a test of a split registration may come twice
 
 # matches_exclusion NAME ARCH
 matches_exclusion() {

@@ -80,6 +80,7 @@ typedef struct Win32SubsetWaveInFacts {
     const char* inUse;       /* as the default's choice, in words: "the sound server's default source" */
     const char* chosenAs;    /* what a choice of it records, in words, or NULL to name it by its
                               * text: "what is playing on the sound server's default output" */
+    int recordsNothing;      /* 1 for the device that only gives silence ("none") */
     char passedOver[512];    /* the devices that the default tries before this one, each as it
                               * fails: "no sound server and no ALSA device"; "" for the first */
 } Win32SubsetWaveInFacts;

@@ -89,17 +89,18 @@ std::string explainRecording(const Choice& chosen, std::string& playingHint) {
         break;
     }
     case WIN32SUBSET_CHOSEN_BY_DEFAULT: why = describeDefaultDevice(device); break;
-    case WIN32SUBSET_FALLS_BACK:
+    case WIN32SUBSET_FALLS_BACK: {
         why = "the sound server has no output to record what is playing from (" + origin + "): ";
-        if (std::string(device) == "none") {
+        Win32SubsetWaveInFacts facts{};
+        Win32SubsetDescribeWaveIn(device, &facts);
+        if (facts.recordsNothing) {
             useDemo();
             why += "using the demo signal";
         } else {
-            Win32SubsetWaveInFacts facts{};
-            Win32SubsetDescribeWaveIn(device, &facts);
             why += "recording from " + std::string(facts.inUse) + " (" + device + ")";
         }
         break;
+    }
     case WIN32SUBSET_NOTHING_ANSWERS: {
         Win32SubsetWaveInFacts facts{};
         Win32SubsetDescribeWaveIn(device, &facts);

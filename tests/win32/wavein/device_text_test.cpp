@@ -168,6 +168,7 @@ TEST(WaveInDeviceText, EachDeviceDescribesItselfForTheHost) {
         EXPECT_STREQ(facts.inUse, row.inUse) << row.text;
         EXPECT_STREQ(facts.passedOver, row.passedOver) << row.text;
         EXPECT_STREQ(facts.chosenAs, row.chosenAs) << row.text;
+        EXPECT_EQ(facts.recordsNothing, std::string(row.text) == "none" ? 1 : 0) << row.text;
         EXPECT_TRUE(facts.usage && *facts.usage && facts.needs && *facts.needs) << row.text;
     }
     Win32SubsetWaveInFacts facts{};

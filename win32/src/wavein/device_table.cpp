@@ -50,7 +50,7 @@ constexpr DeviceKind kDevices[] = {
     {.name = "demo", .usage = "demo", .ops = &demoSource, .triedByDefault = false, .needs = "nothing"},
     // Last of the default's: it always opens, and records silence.
     {.name = "none", .usage = "none", .ops = &noneSource, .triedByDefault = true, .needs = "nothing",
-     .inUse = "no device (silence)"},
+     .inUse = "no device (silence)", .recordsNothing = true},
 };
 
 std::mutex choiceLock;
@@ -187,6 +187,7 @@ extern "C" int Win32SubsetDescribeWaveIn(const char* device, Win32SubsetWaveInFa
     facts->needs = kind.needs;
     facts->inUse = kind.inUse ? kind.inUse : kind.name;
     facts->chosenAs = kind.chosenAs;
+    facts->recordsNothing = kind.recordsNothing ? 1 : 0;
     const std::string passedOver = kind.triedByDefault ? defaultTriesBefore(&kind, &DeviceKind::unavailable) : "";
     std::snprintf(facts->passedOver, sizeof facts->passedOver, "%s", passedOver.c_str());
     return 0;

@@ -35,6 +35,7 @@ struct DeviceKind {
     // What a choice of it records, in words ("what is playing on ..."), or
     // null when its text says it.
     const char* chosenAs = nullptr;
+    bool recordsNothing = false;  // it only gives silence
 };
 
 struct DeviceChoice {

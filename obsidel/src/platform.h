@@ -22,7 +22,10 @@ const char* defaultModuleName();
 // source in use and why, and how to record what is playing when the source
 // is a microphone. On Linux, when nothing was chosen and no recording
 // device answers, the demo signal is used, so a first run shows something.
-bool selectBackEnds(const std::string& display, const std::string& waveIn);
+// Returns 0, or the exit status after a message: 2 for a --wave-in text that
+// names no device (a mistake on the command line), 1 for a display that
+// cannot be had.
+int selectBackEnds(const std::string& display, const std::string& waveIn);
 // Whether the host's windows reach a screen a person sees (not headless).
 bool displayShowsWindows();
 // From here on, message boxes are the host's own windows where the display

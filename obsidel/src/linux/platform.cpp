@@ -96,11 +96,12 @@ std::string explainRecording(const std::string& chosen) {
 
 }  // namespace
 
-bool selectBackEnds(const std::string& display, const std::string& waveIn) {
-    if (Win32SubsetSetDisplay(display.c_str()) != 0 || Win32SubsetSetWaveIn(waveIn.c_str()) != 0) return false;
+int selectBackEnds(const std::string& display, const std::string& waveIn) {
+    if (Win32SubsetSetWaveIn(waveIn.c_str()) != 0) return 2;
+    if (Win32SubsetSetDisplay(display.c_str()) != 0) return 1;
     const std::string line = explainDisplay(display) + "; " + explainRecording(waveIn);
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
-    return true;
+    return 0;
 }
 
 bool displayShowsWindows() { return std::strcmp(Win32SubsetDisplayName(), "headless") != 0; }

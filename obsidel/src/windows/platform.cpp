@@ -35,13 +35,13 @@ void showMessageBoxesAsWindows() {}
 // record and nothing else changes.
 void keepOnEveryDesktop(HWND, bool) {}
 
-bool selectBackEnds(const std::string& display, const std::string& waveIn) {
+int selectBackEnds(const std::string& display, const std::string& waveIn) {
     if (!display.empty() || !waveIn.empty())
         std::fprintf(stderr, "obsidel: --display and --wave-in choose Linux back ends; Windows uses its own\n");
     std::fprintf(stderr,
                  "obsidel: the Windows desktop; recording from Windows' default recording device (to record what "
                  "is playing, make \"Stereo Mix\" the default in the Sound settings' Recording tab)\n");
-    return true;
+    return 0;
 }
 
 bool writeScreenSnapshot(const std::string& path) {

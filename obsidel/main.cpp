@@ -17,6 +17,7 @@
 #include "plugin_loader.h"
 #include "popup_menu.h"
 #include "popup_screen.h"
+#include "program_start.h"
 #include "slit.h"
 #include "style.h"
 
@@ -25,7 +26,7 @@ namespace {
 int runHost(const obsidel::Options& options) {
     if (!options.home.empty()) obsidel::setHomeFolder(options.home);
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
-    if (!obsidel::selectBackEnds(options.display, options.waveIn)) return 1;
+    if (const int status = obsidel::selectBackEnds(options.display, options.waveIn)) return status;
     obsidel::showMessageBoxesAsWindows();
     if (!obsidel::loadStartupStyle(options.style)) return 1;
 
@@ -38,6 +39,7 @@ int runHost(const obsidel::Options& options) {
         return 1;
     }
     obsidel::handleSignals(host);
+    obsidel::reportProgramsTo(obsidel::postStatusText);
     obsidel::setMenuPresenter(obsidel::menuPresenter());
 
     HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "live_reload.h"
 #include "platform.h"
@@ -18,6 +19,8 @@ namespace {
 
 constexpr UINT_PTR kExitTimer = 1;
 constexpr UINT_PTR kSettleTimer = 2;
+// Posted with a status text on the heap that the main window frees.
+constexpr UINT kPostedStatusText = WM_APP + 42;
 
 HWND mainWindow = nullptr;
 std::string snapshotOnExit;
@@ -77,6 +80,10 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (displayShowsWindows()) showStatusText(window, statusTextOwner(), text);
         }
         return 0;
+    case kPostedStatusText: {
+        std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+        return hostWindowProc(window, OBM_SETSTATUSBAR, 0, reinterpret_cast<LPARAM>(text->c_str()));
+    }
     case kFilesChanged:
         // Each notice starts the wait again: the files are compared once the writing has stopped.
         SetTimer(window, kSettleTimer, kSettleMs, nullptr);
@@ -110,6 +117,14 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 }  // namespace
+
+void postStatusText(const std::string& text) {
+    auto* posted = new std::string("obsidel -> " + text);
+    if (!mainWindow || !PostMessageA(mainWindow, kPostedStatusText, 0, reinterpret_cast<LPARAM>(posted))) {
+        std::fprintf(stderr, "obsidel: %s\n", text.c_str());
+        delete posted;
+    }
+}
 
 HWND createHostWindow(HINSTANCE instance) {
     WNDCLASSA windowClass{};

@@ -59,4 +59,35 @@ TEST(PopupMenuInTerminal, KeysAndTheMouseOpenAndPickFromTheMenuDrawnInCells) {
     }
 }
 
+// Resting the pointer on "Configuration" (no button held: the terminal
+// reports such moves once asked to, with mode 1003) opens its submenu; q
+// then closes the menu and leaves the host running, and only a q with no
+// menu open ends it.
+TEST(PopupMenuInTerminal, HoverOpensASubmenuAndQClosesTheMenuBeforeItQuits) {
+    HostInTerminal host;
+    ASSERT_TRUE(host.started());
+    ASSERT_TRUE(host.readUntil([&] { return host.rc().find("Vumira.plugin.x:") != std::string::npos; })) << host.sent;
+    EXPECT_NE(host.sent.find("\x1b[?1003h"), std::string::npos) << "moves without a button are not asked for";
+    host.send(rightClick(30, 9));
+    const auto& screen = host.screen();
+    ASSERT_TRUE(host.readUntil([&] { return screen.find("Configuration").first == 10; })) << screen.text();
+    EXPECT_LT(screen.find("Always On Top").first, 0);
+
+    host.send(testsupport::mouseReport(35, 32, 10, false));
+    EXPECT_TRUE(host.readUntil([&] { return screen.find("Always On Top").first >= 0; }))
+        << "resting on Configuration opened nothing:\n" << screen.text();
+
+    host.send("q");
+    EXPECT_TRUE(host.readUntil([&] {
+        return screen.find("Configuration").first < 0 && screen.find("Always On Top").first < 0;
+    })) << "q left the menu open:\n" << screen.text();
+    host.send("");
+    EXPECT_TRUE(host.takesRequests()) << "q with a menu open ended the host";
+    EXPECT_EQ(host.runClient({"--exec", "@VumiraInternal SetFPS 30"}), 0);
+
+    const size_t beforeQuit = host.sent.size();
+    host.send("q");
+    EXPECT_TRUE(host.drew("\x1b[?1049l", beforeQuit)) << "q with no menu open did not end the host";
+}
+
 }  // namespace

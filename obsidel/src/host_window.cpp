@@ -3,6 +3,7 @@
 #include <obsidel/api.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -23,6 +24,8 @@ constexpr UINT_PTR kSettleTimer = 2;
 constexpr UINT kPostedStatusText = WM_APP + 42;
 
 HWND mainWindow = nullptr;
+// The same window for threads that post status texts to it.
+std::atomic<HWND> statusTextWindow{nullptr};
 std::string snapshotOnExit;
 // The window handling a host message right now: a status text sent meanwhile is its.
 HWND messageRecipient = nullptr;
@@ -120,7 +123,8 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void postStatusText(const std::string& text) {
     auto* posted = new std::string("obsidel -> " + text);
-    if (!mainWindow || !PostMessageA(mainWindow, kPostedStatusText, 0, reinterpret_cast<LPARAM>(posted))) {
+    const HWND window = statusTextWindow.load();
+    if (!window || !PostMessageA(window, kPostedStatusText, 0, reinterpret_cast<LPARAM>(posted))) {
         std::fprintf(stderr, "obsidel: %s\n", text.c_str());
         delete posted;
     }
@@ -135,10 +139,12 @@ HWND createHostWindow(HINSTANCE instance) {
     // Never shown: it only carries the host's messages.
     mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kHostWindowClass, "Obsidel", WS_POPUP, 0, 0, 1, 1, nullptr,
                                  nullptr, instance, nullptr);
+    statusTextWindow.store(mainWindow);
     return mainWindow;
 }
 
 void destroyHostWindow() {
+    statusTextWindow.store(nullptr);
     if (mainWindow) DestroyWindow(mainWindow);
     mainWindow = nullptr;
     registrations.clear();

@@ -20,7 +20,7 @@ extern const char* const kHostWindowClass;
 constexpr UINT kFilesChanged = WM_APP + 40;
 constexpr UINT kReconfigureRequest = WM_APP + 41;
 
-// Shows and logs a status text as a plug-in's 10304 does; from any thread.
+// Shows and logs a status text as a plug-in's 10304 does ("obsidel -> TEXT"); from any thread.
 void postStatusText(const std::string& text);
 
 HWND createHostWindow(HINSTANCE instance);

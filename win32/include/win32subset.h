@@ -40,6 +40,13 @@ int Win32SubsetSetWaveIn(const char* choice);
 #define WIN32SUBSET_CHOICE_INVALID 4        /* VUMIRA_WAVE_IN names no device (written as given) */
 int Win32SubsetWaveInChoice(char* device, int size);
 
+/* What a recording device has to tell the person while it runs (a source
+ * the user named is gone, or back), beyond standard error where it is
+ * always printed: each such text, once, to `listener` (NULL: none), from
+ * the device's own thread. A program shows it where the person looks. */
+typedef void (*Win32SubsetNoticeListener)(const char* text);
+void Win32SubsetSetWaveInNoticeListener(Win32SubsetNoticeListener listener);
+
 /* The screen as the top-level windows compose it, written as PNG.
  * Returns 0, or -1 with a message on standard error. */
 int Win32SubsetWriteScreenPng(const char* path);

@@ -40,6 +40,7 @@ int runHost(const obsidel::Options& options) {
     }
     obsidel::handleSignals(host);
     obsidel::reportProgramsTo(obsidel::postStatusText);
+    obsidel::showDeviceNoticesAsStatusTexts();
     obsidel::setMenuPresenter(obsidel::menuPresenter());
 
     HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;

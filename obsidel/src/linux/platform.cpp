@@ -99,8 +99,6 @@ std::string explainRecording(const std::string& chosen) {
 int selectBackEnds(const std::string& display, const std::string& waveIn) {
     if (Win32SubsetSetWaveIn(waveIn.c_str()) != 0) return 2;
     if (Win32SubsetSetDisplay(display.c_str()) != 0) return 1;
-    // A source the person named that goes (or comes back) is said where they look.
-    Win32SubsetSetWaveInNoticeListener([](const char* text) { postStatusText(std::string("wave-in: ") + text); });
     const std::string line = explainDisplay(display) + "; " + explainRecording(waveIn);
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
     return 0;

@@ -3,11 +3,10 @@
 // text names the key and the size kept, and the rc file records that size.
 #include <gtest/gtest.h>
 
-#include <png.h>
-
 #include <string>
 #include <vector>
 
+#include "png_pixels.h"
 #include "running_host.h"
 
 namespace {
@@ -36,11 +35,6 @@ const Case kCases[] = {
      {"Vumira.plugin.height: 20000 is outside 16..200: 200 kept"}},
 };
 
-unsigned pixelAt(const std::vector<unsigned char>& rgb, unsigned width, int x, int y) {
-    const unsigned char* at = &rgb[(static_cast<size_t>(y) * width + static_cast<size_t>(x)) * 3];
-    return unsigned(at[0]) << 16 | unsigned(at[1]) << 8 | unsigned(at[2]);
-}
-
 class WindowSize : public testing::TestWithParam<Case> {};
 
 TEST_P(WindowSize, IsKeptWithinTheScreenAndShown) {
@@ -66,21 +60,17 @@ TEST_P(WindowSize, IsKeptWithinTheScreenAndShown) {
     EXPECT_NE(rc.find("Vumira.plugin.width: " + std::to_string(c.keptWidth) + "\n"), std::string::npos) << rc;
     EXPECT_NE(rc.find("Vumira.plugin.height: " + std::to_string(c.keptHeight) + "\n"), std::string::npos) << rc;
 
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, shot.c_str())) << shot;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    const testsupport::PngPixels screen = testsupport::readPngPixels(shot);
+    ASSERT_EQ(screen.width, unsigned(kScreenWidth)) << shot;
     // The window's corners are on the screen in the style's colour; just
     // outside a window smaller than the screen, the screen shows.
     for (auto [x, y] : {std::pair{0, 0}, std::pair{c.keptWidth - 1, c.keptHeight - 1}})
-        EXPECT_EQ(pixelAt(rgb, image.width, x, y), kStyleColour) << x << "," << y;
+        EXPECT_EQ(screen.at(x, y), kStyleColour) << x << "," << y;
     if (c.keptWidth < kScreenWidth) {
-        EXPECT_NE(pixelAt(rgb, image.width, c.keptWidth, 0), kStyleColour);
+        EXPECT_NE(screen.at(c.keptWidth, 0), kStyleColour);
     }
     if (c.keptHeight < kScreenHeight) {
-        EXPECT_NE(pixelAt(rgb, image.width, 0, c.keptHeight), kStyleColour);
+        EXPECT_NE(screen.at(0, c.keptHeight), kStyleColour);
     }
 }
 

@@ -14,13 +14,16 @@
 //     `noErrorMessages` is set, says why on standard error;
 //   - the editor that GetObsidelEditor gave is said in the status text when
 //     it starts and when it fails (cannot start, ends with an error); a
-//     terminal editor meant for the host's own terminal runs in the host's
-//     process group, so that it takes the terminal; when GetObsidelEditor had
+//     terminal editor meant for the host's own terminal runs in a process
+//     group of its own that is given the terminal until it ends (its Ctrl+C
+//     is then not the host's); when GetObsidelEditor had
 //     no editor to give (an empty program), a box names the file and how to
 //     choose an editor.
 #include <obsidel/api.h>
 #include <win32subset.h>
 
+#include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/stat.h>
@@ -165,9 +168,16 @@ extern "C" HINSTANCE OBExecute(HWND, LPCSTR, LPCSTR program, LPCSTR arguments, L
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_t actions;
     posix_spawnattr_init(&attributes);
-    // A terminal editor in the host's own terminal stays in the host's
-    // foreground group to take the terminal; anything else gets a session of its own.
-    if (!(isEditor && editor.inOwnTerminal)) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    // A terminal editor in the host's own terminal gets a process group of
+    // its own that is given the terminal (so that its Ctrl+C is not the
+    // host's); anything else gets a session of its own.
+    const bool takesTerminal = isEditor && editor.inOwnTerminal;
+    if (takesTerminal) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    } else {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    }
     posix_spawn_file_actions_init(&actions);
     if (directory && *directory) posix_spawn_file_actions_addchdir_np(&actions, directory);
     pid_t child = 0;
@@ -178,12 +188,24 @@ extern "C" HINSTANCE OBExecute(HWND, LPCSTR, LPCSTR program, LPCSTR arguments, L
         return fail(error == ENOENT ? kFileNotFound : kAccessDenied,
                     std::string(argv[0]) + ": " + std::strerror(error));
 
+    if (takesTerminal) {
+        tcsetpgrp(STDIN_FILENO, child);
+        kill(child, SIGCONT);  // it may have touched the terminal before it was its own, and been stopped
+    }
     if (isEditor) reportProgram("opening " + std::string(arguments ? arguments : "") + " with " + program);
     // Nobody else waits for it: reap it when it ends, so it leaves no zombie.
-    std::thread([child, isEditor, name = std::string(program)] {
+    std::thread([child, isEditor, takesTerminal, name = std::string(program)] {
         int status = 0;
         pid_t ended = 0;
         while ((ended = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (takesTerminal) {
+            // The terminal back to the host, which is no longer in front: allowed while SIGTTOU is blocked.
+            sigset_t blocked;
+            sigemptyset(&blocked);
+            sigaddset(&blocked, SIGTTOU);
+            pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+            tcsetpgrp(STDIN_FILENO, getpgrp());
         }
         const bool failed = ended == child && (WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status)));
         if (isEditor && failed)

@@ -2,6 +2,7 @@
 // runs the user-interface thread's message loop until it is told to stop.
 #include <windows.h>
 
+#include <obsidel/api.h>
 #include <vumira_version.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "command_channel.h"
 #include "command_line.h"
+#include "host_choices.h"
 #include "host_paths.h"
 #include "host_window.h"
 #include "live_reload.h"
@@ -26,9 +28,19 @@ namespace {
 int runHost(const obsidel::Options& options) {
     if (!options.home.empty()) obsidel::setHomeFolder(options.home);
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
-    if (const int status = obsidel::selectBackEnds(options.display, options.waveIn)) return status;
+    const obsidel::HostChoices choices = obsidel::resolveChoices(options);
+    std::string playingHint;
+    if (const int status = obsidel::selectBackEnds(choices, playingHint)) {
+        obsidel::pointAtSettingsFile(choices);
+        return status;
+    }
     obsidel::showMessageBoxesAsWindows();
-    if (!obsidel::loadStartupStyle(options.style)) return 1;
+    if (!obsidel::loadStartupStyle(choices.style.forBackEnd())) {
+        obsidel::pointAtSettingsFile(choices);
+        return 1;
+    }
+    // Only choices that work are kept.
+    if (options.save && !obsidel::saveChoices(options)) return 1;
 
     obsidel::watchFile(obsidel::currentStyle().path, obsidel::WatchedKind::Style);
 
@@ -64,6 +76,7 @@ int runHost(const obsidel::Options& options) {
     // Opened once the plug-ins have started: a script that waits for the
     // channel then finds them ready for its commands.
     obsidel::startCommandChannel(instance);
+    if (!playingHint.empty()) SendMessageA(host, OBM_SETSTATUSBAR, 0, reinterpret_cast<LPARAM>(playingHint.c_str()));
 
     if (options.exitAfterMs) obsidel::exitAfter(*options.exitAfterMs, options.snapshot);
     MSG message{};

@@ -9,10 +9,13 @@ VUMIRA_RUN_PACKAGES="pulseaudio-utils"
 # scripts/package.sh and the package test: dpkg-shlibdeps finds the
 # Debian package's dependencies, `file` lets CPack tell programs apart.
 VUMIRA_PACKAGE_PACKAGES="dpkg-dev file"
+# scripts/package.sh win64|win32 and the Wine stage's installer check:
+# makensis builds the Windows installer.
+VUMIRA_INSTALLER_PACKAGES="nsis"
 # scripts/fuzz.sh: clang with libFuzzer's runtime (the normal builds need no clang).
 VUMIRA_FUZZ_PACKAGES="clang libclang-rt-dev"
-VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev xvfb xauth libxtst-dev libxres-dev pulseaudio pulseaudio-utils sox
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386"
+VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev valgrind xvfb xauth libxtst-dev libxres-dev pulseaudio pulseaudio-utils sox
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 $VUMIRA_INSTALLER_PACKAGES"
 # bench/run.sh: cava to measure against, an X server, a sound server, and
 # strace to count the system calls of an rc write.
 VUMIRA_BENCH_PACKAGES="libbenchmark-dev cava xvfb xauth pulseaudio pulseaudio-utils strace"

@@ -8,7 +8,7 @@ namespace obsidel {
 
 const char* const kUsage =
     "usage: obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]\n"
-    "               [--slit] [--exit-after MS] [--snapshot FILE.png] [MODULE...]\n"
+    "               [--slit] [--exit-after MS] [--snapshot FILE.png] [--save] [MODULE...]\n"
     "       obsidel --exec \"TEXT\"      send a command to the running host\n"
     "       obsidel --reconfigure      make the running host re-read its settings and style\n"
     "       obsidel --menu             print the running plug-in's menu (as a right click shows it)\n"
@@ -16,19 +16,26 @@ const char* const kUsage =
     "       obsidel --help | --version\n"
     "\n"
     "  --home DIR          configuration folder (default: $XDG_CONFIG_HOME/obsidel,\n"
-    "                      else ~/.config/obsidel; on Windows %APPDATA%\\Obsidel)\n"
+    "                      else ~/.config/obsidel; on Windows %APPDATA%\\Obsidel), where\n"
+    "                      obsidel.rc lives\n"
     "  --style FILE        style file (default: default.style of the shipped styles)\n"
     "  --wave-in SPEC      recording device: pulse[:SOURCE], alsa[:PCM], file:PATH,\n"
     "                      raw:PATH[,RATE[,CHANNELS]], raw:-, tone:HZ[+HZ...], demo, none;\n"
-    "                      pulse:@DEFAULT_MONITOR@ records what is playing\n"
+    "                      playing (or pulse:@DEFAULT_MONITOR@) records what is playing on\n"
+    "                      the sound server's default output, following it when it changes\n"
     "  --display SPEC      x11[:DISPLAY], term or headless[:WIDTHxHEIGHT]\n"
     "  --slit              start with the slit, so plug-ins can dock in it\n"
     "  --exit-after MS     exit after MS milliseconds\n"
     "  --snapshot FILE     with --exit-after: write the screen as PNG before exiting\n"
+    "  --save              keep the --wave-in, --display and --style given in obsidel.rc,\n"
+    "                      then start with them\n"
     "  MODULE              plug-in modules to load (default: the Vumira module beside the\n"
     "                      host, else in ../lib/obsidel from the host's folder)\n"
     "  --help              print this text\n"
     "  --version           print the version\n"
+    "\n"
+    "Each of --wave-in, --display and --style: the command line, else the environment,\n"
+    "else obsidel.rc, else the default.\n"
     "\n"
     "Environment:\n"
     "  VUMIRA_DISPLAY      the display when --display is not given (same values)\n"
@@ -38,6 +45,9 @@ const char* const kUsage =
     "  VISUAL, EDITOR      the editor that the plug-in's \"Edit\" command starts\n"
     "\n"
     "Files:\n"
+    "  obsidel.rc          the host's settings in the configuration folder: lines such as\n"
+    "                      \"waveIn: playing\", \"display: x11\", \"style: FILE\" (a style\n"
+    "                      file named relative to the configuration folder)\n"
     "  Vumira.rc           the plug-in's settings (or Vumirarc): looked for beside the\n"
     "                      module, then in the configuration folder; when there is\n"
     "                      none, the first start writes the window's place to Vumira.rc\n"
@@ -85,6 +95,7 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv, std::
         else if (arg == "--slit") options.slit = true;
         else if (arg == "--reconfigure") options.reconfigure = true;
         else if (arg == "--menu") options.menu = true;
+        else if (arg == "--save") options.save = true;
         else if (arg == "--home") {
             if (!(text = value("--home"))) return std::nullopt;
             options.home = text;
@@ -125,6 +136,10 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv, std::
                          (options.pick ? 1 : 0);
     if (remoteRequests > 1) {
         error = "--exec, --reconfigure, --menu and --pick cannot be used together";
+        return std::nullopt;
+    }
+    if (options.save && options.waveIn.empty() && options.display.empty() && options.style.empty()) {
+        error = "--save keeps the --wave-in, --display or --style given with it, and none was given";
         return std::nullopt;
     }
     if (!options.snapshot.empty() && !options.exitAfterMs) {

@@ -1,6 +1,6 @@
 // The host's command line:
 //   obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]
-//           [--slit] [--exit-after MS] [--snapshot FILE.png] [MODULE...]
+//           [--slit] [--exit-after MS] [--snapshot FILE.png] [--save] [MODULE...]
 //   obsidel --exec "TEXT" | --reconfigure | --menu | --pick PATH[=VALUE]
 //                                              (to the running host)
 #pragma once
@@ -20,6 +20,7 @@ struct Options {
     std::optional<unsigned> exitAfterMs;
     std::string snapshot;
     std::vector<std::string> modules;
+    bool save = false;  // keep --wave-in, --display and --style in obsidel.rc
 
     // Talking to a running host instead of being one.
     std::optional<std::string> exec;

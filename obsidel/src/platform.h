@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "host_choices.h"
+
 namespace obsidel {
 
 // The host's configuration folder when no --home is given.
@@ -16,16 +18,17 @@ char pathSeparator();
 // The file name of the Vumira module that is built beside the host.
 const char* defaultModuleName();
 
-// Chooses the display and wave-in back ends (empty: the default). Only the
-// Linux subset has a choice; on Windows a choice is reported and ignored.
-// Then prints one line on standard error: the display and the recording
-// source in use and why, and how to record what is playing when the source
-// is a microphone. On Linux, when nothing was chosen and no recording
-// device answers, the demo signal is used, so a first run shows something.
-// Returns 0, or the exit status after a message: 2 for a --wave-in text that
-// names no device (a mistake on the command line), 1 for a display that
-// cannot be had.
-int selectBackEnds(const std::string& display, const std::string& waveIn);
+// Chooses the display and wave-in back ends. Only the Linux subset has a
+// choice; on Windows a choice is reported and ignored. Then prints one line
+// on standard error: the display, the recording source and the style in use
+// and where each choice came from, and, the first time a microphone-like
+// source records, how to record what is playing (then also left in
+// `playingHint`, for the status text). On Linux, when nothing was chosen and
+// no recording device answers, the demo signal is used, so a first run shows
+// something. Returns 0, or the exit status after a message: 2 for a
+// --wave-in text on the command line that names no device (a mistake on the
+// command line), 1 for any other choice that cannot be had.
+int selectBackEnds(const HostChoices& choices, std::string& playingHint);
 // Whether the host's windows reach a screen a person sees (not headless).
 bool displayShowsWindows();
 // From here on, message boxes are the host's own windows where the display

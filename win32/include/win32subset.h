@@ -23,7 +23,7 @@ int Win32SubsetSetDisplay(const char* choice);
 const char* Win32SubsetDisplayName(void);
 
 /* Wave-in device for WAVE_MAPPER: "pulse[:SOURCE]", "alsa[:PCM]",
- * "file:PATH", "raw:PATH[,RATE[,CHANNELS]]", "raw:-", "tone:HZ[+HZ...]",
+ * "playing", "file:PATH", "raw:PATH[,RATE[,CHANNELS]]", "raw:-", "tone:HZ[+HZ...]",
  * "demo", "none", or NULL/"" for the default (VUMIRA_WAVE_IN, else the
  * first of pulse, alsa, none that answers). Takes effect at the next
  * waveInOpen. Returns 0, or -1 with a message when the text names no device. */
@@ -38,6 +38,9 @@ int Win32SubsetSetWaveIn(const char* choice);
 #define WIN32SUBSET_CHOSEN_BY_DEFAULT 2     /* the first default device that answers */
 #define WIN32SUBSET_NOTHING_ANSWERS 3       /* the default, and no device answers: "none" */
 #define WIN32SUBSET_CHOICE_INVALID 4        /* VUMIRA_WAVE_IN names no device (written as given) */
+/* The choice ("playing") finds no source of its own now and records from the
+ * first default device that answers, written in `device` ("none": none does). */
+#define WIN32SUBSET_FALLS_BACK 5
 int Win32SubsetWaveInChoice(char* device, int size);
 
 /* What a recording device has to tell the person while it runs (a source
@@ -46,6 +49,12 @@ int Win32SubsetWaveInChoice(char* device, int size);
  * the device's own thread. A program shows it where the person looks. */
 typedef void (*Win32SubsetNoticeListener)(const char* text);
 void Win32SubsetSetWaveInNoticeListener(Win32SubsetNoticeListener listener);
+
+/* Whether the device that the next waveInOpen uses records what is playing
+ * (1: a sound server's monitor of an output), an input such as a microphone
+ * (0), or neither (-1: a file, a test signal, no device). Asks the sound
+ * server quietly where it must. */
+int Win32SubsetWaveInRecordsWhatPlays(void);
 
 /* The screen as the top-level windows compose it, written as PNG.
  * Returns 0, or -1 with a message on standard error. */

@@ -49,9 +49,9 @@ std::string variable(const char* name) {
     return value ? value : "";
 }
 
-std::string explainDisplay(const std::string& chosen) {
+std::string explainDisplay(const Choice& chosen) {
     const std::string name = Win32SubsetDisplayName();
-    if (!chosen.empty()) return "display " + name + " (--display " + chosen + ")";
+    if (const std::string origin = chosen.originText(); !origin.empty()) return "display " + name + " (" + origin + ")";
     if (const std::string named = variable("VUMIRA_DISPLAY"); !named.empty())
         return "display " + name + " (VUMIRA_DISPLAY=" + named + ")";
     const std::string x = variable("DISPLAY");
@@ -61,45 +61,63 @@ std::string explainDisplay(const std::string& chosen) {
     return noX + " and no terminal: windows in memory only (headless)";
 }
 
-// Sources that record a microphone or line input rather than what plays.
-bool recordsAnInput(const std::string& device) {
-    if (device.rfind("alsa", 0) == 0) return true;
-    if (device.rfind("pulse", 0) != 0) return false;
-    return device.find("MONITOR") == std::string::npos && device.find("monitor") == std::string::npos;
-}
-
-std::string explainRecording(const std::string& chosen) {
+std::string explainRecording(const Choice& chosen, std::string& playingHint) {
     char device[512] = {};
     std::string why;
+    const std::string origin = chosen.origin == ChoiceOrigin::Environment
+                                   ? "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN")
+                                   : chosen.originText();
+    // A first run on a machine without sound still shows the analyser at work.
+    auto useDemo = [&] {
+        Win32SubsetSetWaveIn("demo");
+        std::snprintf(device, sizeof device, "demo");
+    };
     switch (Win32SubsetWaveInChoice(device, sizeof device)) {
     case WIN32SUBSET_CHOSEN_BY_PROGRAM:
-        why = "recording from " + std::string(device) + " (--wave-in " + chosen + ")";
-        break;
     case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
-        why = "recording from " + std::string(device) + " (VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + ")";
+        why = std::string(device) == "playing" ? "recording what is playing on the sound server's default output"
+                                               : "recording from " + std::string(device);
+        why += " (" + origin + ")";
         break;
     case WIN32SUBSET_CHOSEN_BY_DEFAULT:
         why = std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
                                              : "no sound server: recording from ALSA's default device (alsa)";
         break;
+    case WIN32SUBSET_FALLS_BACK:
+        why = "the sound server has no output to record what is playing from (" + origin + "): ";
+        if (std::string(device) == "none") {
+            useDemo();
+            why += "using the demo signal";
+        } else {
+            why += std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
+                                                  : "recording from ALSA's default device (alsa)";
+        }
+        break;
     case WIN32SUBSET_NOTHING_ANSWERS:
-        // A first run on a machine without sound still shows the analyser at work.
-        Win32SubsetSetWaveIn("demo");
-        std::snprintf(device, sizeof device, "demo");
+        useDemo();
         why = "no sound server and no ALSA device answered: using the demo signal (choose a source with --wave-in)";
         break;
     default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
     }
-    if (recordsAnInput(device)) why += "; to record what is playing: --wave-in pulse:@DEFAULT_MONITOR@";
+    // Said for a microphone or line input, not for what plays, a file or a test signal.
+    if (Win32SubsetWaveInRecordsWhatPlays() == 0 && firstPlayingHint()) {
+        playingHint = "recording from " + std::string(device) + ", a microphone or line input; " + kPlayingHint;
+        why += std::string("; ") + kPlayingHint;
+    }
     return why;
 }
 
 }  // namespace
 
-int selectBackEnds(const std::string& display, const std::string& waveIn) {
-    if (Win32SubsetSetWaveIn(waveIn.c_str()) != 0) return 2;
-    if (Win32SubsetSetDisplay(display.c_str()) != 0) return 1;
-    const std::string line = explainDisplay(display) + "; " + explainRecording(waveIn);
+int selectBackEnds(const HostChoices& choices, std::string& playingHint) {
+    // A recording device that names nothing is a mistake on the command line
+    // when it was typed there; from the environment or obsidel.rc it is a
+    // setting that failed.
+    if (Win32SubsetSetWaveIn(choices.waveIn.forBackEnd().c_str()) != 0)
+        return choices.waveIn.origin == ChoiceOrigin::CommandLine ? 2 : 1;
+    if (Win32SubsetSetDisplay(choices.display.forBackEnd().c_str()) != 0) return 1;
+    std::string line = explainDisplay(choices.display) + "; " + explainRecording(choices.waveIn, playingHint);
+    if (const std::string style = describeStyleChoice(choices.style); !style.empty()) line += "; " + style;
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
     return 0;
 }

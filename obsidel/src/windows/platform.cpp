@@ -35,12 +35,16 @@ void showMessageBoxesAsWindows() {}
 // record and nothing else changes.
 void keepOnEveryDesktop(HWND, bool) {}
 
-int selectBackEnds(const std::string& display, const std::string& waveIn) {
-    if (!display.empty() || !waveIn.empty())
-        std::fprintf(stderr, "obsidel: --display and --wave-in choose Linux back ends; Windows uses its own\n");
-    std::fprintf(stderr,
-                 "obsidel: the Windows desktop; recording from Windows' default recording device (to record what "
-                 "is playing, make \"Stereo Mix\" the default in the Sound settings' Recording tab)\n");
+int selectBackEnds(const HostChoices& choices, std::string&) {
+    for (const Choice* choice : {&choices.display, &choices.waveIn}) {
+        if (const std::string origin = choice->originText(); !origin.empty())
+            std::fprintf(stderr, "obsidel: %s (%s) chooses a Linux back end; Windows uses its own\n",
+                         choice->value.c_str(), origin.c_str());
+    }
+    std::string line = "the Windows desktop; recording from Windows' default recording device (to record what is "
+                       "playing, make \"Stereo Mix\" the default in the Sound settings' Recording tab)";
+    if (const std::string style = describeStyleChoice(choices.style); !style.empty()) line += "; " + style;
+    std::fprintf(stderr, "obsidel: %s\n", line.c_str());
     return 0;
 }
 

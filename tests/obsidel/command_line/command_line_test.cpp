@@ -44,7 +44,7 @@ const std::vector<std::string> kNoSound{"PULSE_SERVER=unix:{dir}/no-sound-server
 const std::string kUsageStart = "usage: obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]";
 const std::string kStyleNotStarted =
     "the host does not start (name a style file that can be read, or leave out --style for the default style)";
-const std::string kPlayingHint = "; to record what is playing: --wave-in pulse:@DEFAULT_MONITOR@";
+const std::string kPlayingHint = "; to show what is playing: obsidel --wave-in playing --save";
 
 const Case kCases[] = {
     {"help", {"--help"}, {}, 0, {}, {}, ""},
@@ -113,6 +113,11 @@ const Case kCases[] = {
      briefHost({"--display", "headless", "--wave-in", "pulse"}), kNoSound, 0,
      {"obsidel: display headless (--display headless); recording from pulse (--wave-in pulse)" + kPlayingHint}, {},
      ""},
+    {"what is playing, without a sound server: said, and the demo signal",
+     briefHost({"--display", "headless", "--wave-in", "playing"}), kNoSound, 0,
+     {"obsidel: display headless (--display headless); the sound server has no output to record what is playing "
+      "from (--wave-in playing): using the demo signal"},
+     {}, ""},
     {"the sound server's monitor needs no hint",
      briefHost({"--display", "headless", "--wave-in", "pulse:@DEFAULT_MONITOR@"}), kNoSound, 0,
      {"obsidel: display headless (--display headless); recording from pulse:@DEFAULT_MONITOR@ (--wave-in "
@@ -179,7 +184,7 @@ TEST(CommandLineHelp, NamesEveryOptionEnvironmentVariableAndFile) {
                              "--exit-after MS", "--snapshot FILE", "MODULE", "--exec", "--reconfigure", "--menu",
                              "--pick PATH[=VALUE]", "--help", "--version", "VUMIRA_DISPLAY", "VUMIRA_WAVE_IN",
                              "VUMIRA_OS_VERSION", "VISUAL, EDITOR", "Vumira.rc", "Vumirarc", "share/obsidel/styles",
-                             "pulse:@DEFAULT_MONITOR@", "SIGHUP", "SIGUSR1"})
+                             "pulse:@DEFAULT_MONITOR@", "playing", "--save", "obsidel.rc", "SIGHUP", "SIGUSR1"})
         EXPECT_NE(help.out.find(name), std::string::npos) << name;
 }
 

@@ -65,7 +65,7 @@ TEST_F(Package, LaysOutTheProgramModuleStylesManualAndDesktopEntry) {
         EXPECT_TRUE(fs::is_regular_file(fs::path(root()) / file)) << file;
     const std::string manual = readFile(root() + "/usr/share/man/man1/obsidel.1");
     EXPECT_NE(manual.find(std::string("\"obsidel ") + VUMIRA_VERSION + "\""), std::string::npos);
-    EXPECT_NE(manual.find("obsidel \\-\\-wave\\-in pulse:@DEFAULT_MONITOR@\n"), std::string::npos);
+    EXPECT_NE(manual.find("obsidel \\-\\-wave\\-in playing \\-\\-save\n"), std::string::npos);
     EXPECT_NE(readFile(root() + "/usr/share/applications/obsidel.desktop").find("\nExec=obsidel\n"), std::string::npos);
 }
 

@@ -50,6 +50,8 @@ TEST(WaveInDeviceText, NamesADeviceOrSaysWhatIsWrong) {
         {"demo:fast", false},
         {"none", true},
         {"none:x", false},
+        {"playing", true},
+        {"playing:x", false},
         {"Tone:440", false},  // names are lower case
         {"microphone", false},
     };

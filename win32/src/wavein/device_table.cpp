@@ -14,10 +14,14 @@ namespace subset::wavein {
 
 namespace {
 
+int anInput(const std::string&) { return 0; }
+int whatPlays(const std::string&) { return 1; }
+
 // The default is the first device, in this order, that is tried by default and opens.
 constexpr DeviceKind kDevices[] = {
-    {"pulse", "pulse[:SOURCE]", &pulseSource, true},
-    {"alsa", "alsa[:PCM]", &alsaSource, true},
+    {"pulse", "pulse[:SOURCE]", &pulseSource, true, nullptr, pulseRecordsWhatPlays},
+    {"alsa", "alsa[:PCM]", &alsaSource, true, nullptr, anInput},
+    {"playing", "playing", &playingSource, false, defaultOutputAnswers, whatPlays},
     {"file", "file:PATH", &fileSource, false},
     {"raw", "raw:PATH[,RATE[,CHANNELS]] or raw:-", &rawSource, false},
     {"tone", "tone:HZ[+HZ...]", &toneSource, false},
@@ -96,7 +100,7 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
     return nullptr;
 }
 
-const char* firstAnsweringDefaultDevice() {
+const DeviceKind* firstAnsweringDefaultKind() {
     const PcmShape probe{44100, 1};
     for (const auto& kind : kDevices) {
         if (!kind.triedByDefault || kind.ops == &noneSource) continue;
@@ -105,10 +109,15 @@ const char* firstAnsweringDefaultDevice() {
         void* source = kind.ops->open("", probe, produced, error);
         if (source) {
             kind.ops->close(source);
-            return kind.name;
+            return &kind;
         }
     }
     return nullptr;
+}
+
+const char* firstAnsweringDefaultDevice() {
+    const DeviceKind* kind = firstAnsweringDefaultKind();
+    return kind ? kind->name : nullptr;
 }
 
 bool anyDefaultDeviceAnswers() { return firstAnsweringDefaultDevice() != nullptr; }
@@ -136,17 +145,37 @@ extern "C" int Win32SubsetWaveInChoice(char* device, int size) {
         if (device && size > 0) std::snprintf(device, std::size_t(size), "%s", text.c_str());
         return chosenBy;
     };
+    auto fallBack = [&] {
+        const char* answering = firstAnsweringDefaultDevice();
+        return give(answering ? answering : "none", WIN32SUBSET_FALLS_BACK);
+    };
+    DeviceChoice chosen;
     {
         std::lock_guard<std::mutex> guard(choiceLock);
-        if (programChose) return give(programChoice.text(), WIN32SUBSET_CHOSEN_BY_PROGRAM);
+        if (programChose) chosen = programChoice;
+    }
+    if (chosen.kind) {
+        if (chosen.kind->ownSourceAnswers && !chosen.kind->ownSourceAnswers()) return fallBack();
+        return give(chosen.text(), WIN32SUBSET_CHOSEN_BY_PROGRAM);
     }
     const char* variable = std::getenv("VUMIRA_WAVE_IN");
     if (variable && *variable) {
         DeviceChoice choice;
         std::string error;
         if (!parseDeviceText(variable, choice, error)) return give(variable, WIN32SUBSET_CHOICE_INVALID);
+        if (choice.kind->ownSourceAnswers && !choice.kind->ownSourceAnswers()) return fallBack();
         return give(choice.text(), WIN32SUBSET_CHOSEN_BY_ENVIRONMENT);
     }
     const char* answering = firstAnsweringDefaultDevice();
     return answering ? give(answering, WIN32SUBSET_CHOSEN_BY_DEFAULT) : give("none", WIN32SUBSET_NOTHING_ANSWERS);
+}
+
+extern "C" int Win32SubsetWaveInRecordsWhatPlays(void) {
+    using namespace subset::wavein;
+    DeviceChoice choice;
+    std::string error;
+    if (!currentDeviceChoice(choice, error)) return -1;
+    if (!choice.kind) choice.kind = firstAnsweringDefaultKind();
+    if (!choice.kind || !choice.kind->recordsWhatPlays) return -1;
+    return choice.kind->recordsWhatPlays(choice.argument);
 }

@@ -13,6 +13,14 @@ struct DeviceKind {
     const char* usage;  // the forms it takes, for messages
     const SourceOps* ops;
     bool triedByDefault;  // in table order, when nothing was chosen
+    // For a device that records from the default device when its own source
+    // is missing: whether its own answers now (asked quietly). Null: it
+    // never falls back.
+    bool (*ownSourceAnswers)() = nullptr;
+    // Whether it records what is playing (1) or an input such as a
+    // microphone (0), for the argument given. Null: neither (a file, a
+    // test signal).
+    int (*recordsWhatPlays)(const std::string& argument) = nullptr;
 };
 
 struct DeviceChoice {
@@ -38,8 +46,9 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
 // default) opens now; asks quietly and closes it again.
 bool anyDefaultDeviceAnswers();
 
-// The name of the first device that the default tries and that opens now
-// ("pulse", "alsa"), asked quietly; null when none does.
+// The first device that the default tries and that opens now ("pulse",
+// "alsa"), asked quietly; null when none does.
+const DeviceKind* firstAnsweringDefaultKind();
 const char* firstAnsweringDefaultDevice();
 
 }  // namespace subset::wavein

@@ -11,29 +11,65 @@ namespace {
 // One read covers at most 10 ms: short enough for small buffers to arrive
 // evenly, long enough to keep the device's thread mostly asleep.
 std::size_t framesIn10Ms(unsigned rate) { return std::max<std::size_t>(1, rate / 100); }
-// The resampler's transforms work on blocks of 2^7 samples: its output
-// follows its input closely instead of coming in bursts of a few reads.
+
+// What a device may produce: a sound file declares any rate and channel
+// count it likes, and every buffer below is sized from them.
+constexpr unsigned kLowestSourceRate = 1000;
+constexpr unsigned kHighestSourceRate = 768000;
+constexpr unsigned kMostSourceChannels = 64;
+
+bool checkShape(PcmShape produced, std::string& error) {
+    if (produced.rate < kLowestSourceRate || produced.rate > kHighestSourceRate) {
+        error = "its sound has " + std::to_string(produced.rate) + " samples a second; only " +
+                std::to_string(kLowestSourceRate) + " to " + std::to_string(kHighestSourceRate) + " can be recorded";
+        return false;
+    }
+    if (produced.channels < 1 || produced.channels > kMostSourceChannels) {
+        error = "its sound has " + std::to_string(produced.channels) + " channels; only 1 to " +
+                std::to_string(kMostSourceChannels) + " can be recorded";
+        return false;
+    }
+    return true;
+}
+
+// Minimum phase with small transform blocks: a sound reaches the program
+// about 7 ms after it was read instead of 24 ms (in bursts of up to 36 ms),
+// at the same CPU. The phase of the filter changes the shape of a waveform
+// but not its spectrum, and without pre-ringing a sound starts no earlier
+// than it did. libsoxr's design of that filter writes past its own blocks
+// when it raises the rate steeply (seen from about 40 times up), so the
+// fast settings serve the ratios that devices and files really ask for,
+// and a steeper one gets the library's plain linear-phase filter.
 constexpr unsigned kLog2TransformSize = 7;
+constexpr double kSteepestFastRise = 8;
+constexpr double kSteepestFastFall = 48;
+
+soxr_t createResampler(unsigned fromRate, unsigned toRate, unsigned channels, soxr_error_t& failure) {
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const double rise = double(toRate) / fromRate;
+    if (rise > kSteepestFastRise || rise < 1 / kSteepestFastFall) {
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ, 0);
+        const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+        return soxr_create(fromRate, toRate, channels, &failure, &io, &quality, &runtime);
+    }
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ | SOXR_MINIMUM_PHASE, 0);
+    soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    runtime.log2_min_dft_size = kLog2TransformSize;
+    runtime.log2_large_dft_size = kLog2TransformSize;
+    return soxr_create(fromRate, toRate, channels, &failure, &io, &quality, &runtime);
+}
 }  // namespace
 
 std::unique_ptr<PcmStream> PcmStream::create(const SourceOps& ops, void* source, PcmShape produced,
                                              WantedPcm wanted, std::string& error) {
+    if (!checkShape(produced, error)) {
+        ops.close(source);
+        return nullptr;
+    }
     std::unique_ptr<PcmStream> stream(new PcmStream(ops, source, produced, wanted));
     if (produced.rate != wanted.rate) {
         soxr_error_t failure = nullptr;
-        const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-        // 16-bit precision with minimum phase and small transform blocks:
-        // a sound reaches the program about 7 ms after it was read instead
-        // of 24 ms (in bursts of up to 36 ms), at the same CPU. The phase
-        // of the filter changes the shape of a waveform but not its
-        // spectrum, and without pre-ringing a sound starts no earlier
-        // than it did.
-        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ | SOXR_MINIMUM_PHASE, 0);
-        soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-        runtime.log2_min_dft_size = kLog2TransformSize;
-        runtime.log2_large_dft_size = kLog2TransformSize;
-        stream->resampler_ =
-            soxr_create(produced.rate, wanted.rate, wanted.channels, &failure, &io, &quality, &runtime);
+        stream->resampler_ = createResampler(produced.rate, wanted.rate, wanted.channels, failure);
         if (failure) {
             error = std::string("cannot convert ") + std::to_string(produced.rate) + " to " +
                     std::to_string(wanted.rate) + " samples a second: " + failure;

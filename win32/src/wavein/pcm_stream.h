@@ -34,7 +34,9 @@ struct WantedPcm {
 
 class PcmStream {
 public:
-    // Takes the opened device; closes it when the stream ends.
+    // Takes the opened device; closes it when the stream ends. A shape that
+    // no stream takes (a rate or a channel count out of bounds) is refused
+    // with a message, and the device closed.
     static std::unique_ptr<PcmStream> create(const SourceOps& ops, void* source, PcmShape produced,
                                              WantedPcm wanted, std::string& error);
     ~PcmStream();

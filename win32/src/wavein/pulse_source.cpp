@@ -8,13 +8,15 @@
 // standard error and keeps recording silence at the right pace, so that the
 // program recording sees no failure; it connects again after 100 ms, then
 // after twice as long each time up to 1 s, and records sound again once the
-// server answers. Without SOURCE it follows the server's default source: a
-// change of the default moves the recording to the new one. A SOURCE named
-// is kept to: the server may not move the recording elsewhere, and when the
-// source goes (a device unplugged, a module unloaded) while the server
-// stays, the person is told once (tellPerson: standard error and the
-// program's notice listener) and the device records silence, trying again
-// as above, until the source is back, which is told too.
+// server answers. Without SOURCE it follows the server's default source, and
+// with "@DEFAULT_MONITOR@" the monitor of the server's default output
+// (sink): a change of the default moves the recording to the new one. Any
+// other SOURCE named is kept to: the server may not move the recording
+// elsewhere, and when the source goes (a device unplugged, a module
+// unloaded) while the server stays, the person is told once (tellPerson:
+// standard error and the program's notice listener) and the device records
+// silence, trying again as above, until the source is back, which is told
+// too.
 //
 // Each delivery is copied out of the server's memory and released at once,
 // inside the client's own thread: a fragment held between reads (as the
@@ -22,6 +24,7 @@
 // the server dies, so that the failure is never reported.
 #include <pulse/error.h>
 #include <pulse/introspect.h>
+#include <pulse/mainloop.h>
 #include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/stream.h>
@@ -55,6 +58,9 @@ constexpr auto kLongestRetry = std::chrono::milliseconds(1000);
 
 using Clock = std::chrono::steady_clock;
 
+// The server's name for the monitor of its default output.
+constexpr const char* kDefaultMonitor = "@DEFAULT_MONITOR@";
+
 struct PulseInput {
     std::string argument;  // the source asked for; empty: the server's default
     std::string name;
@@ -79,6 +85,18 @@ struct PulseInput {
 };
 
 std::string deviceText(const std::string& argument) { return argument.empty() ? "pulse" : "pulse:" + argument; }
+
+bool followsTheDefault(const std::string& argument) { return argument.empty() || argument == kDefaultMonitor; }
+
+// The source now recorded is no longer the one the server names.
+void defaultChanged(PulseInput& input, const char* source) {
+    {
+        std::lock_guard<std::mutex> held(input.lock);
+        if (!source || input.recordingFrom.empty() || input.recordingFrom == source) return;
+        input.defaultMoved = true;
+    }
+    input.arrived.notify_all();
+}
 
 void fail(PulseInput& input, const std::string& why) {
     {
@@ -107,15 +125,22 @@ void streamChanged(pa_stream* stream, void* data) {
     pa_threaded_mainloop_signal(input.loop, 0);
 }
 
-void serverInfoArrived(pa_context*, const pa_server_info* info, void* data) {
+void defaultOutputArrived(pa_context*, const pa_sink_info* sink, int last, void* data) {
+    if (!last && sink) defaultChanged(*static_cast<PulseInput*>(data), sink->monitor_source_name);
+}
+
+void serverInfoArrived(pa_context* context, const pa_server_info* info, void* data) {
     auto& input = *static_cast<PulseInput*>(data);
-    if (!info || !info->default_source_name) return;
-    {
-        std::lock_guard<std::mutex> held(input.lock);
-        if (input.recordingFrom.empty() || input.recordingFrom == info->default_source_name) return;
-        input.defaultMoved = true;
+    if (!info) return;
+    if (input.argument.empty()) {
+        defaultChanged(input, info->default_source_name);
+        return;
     }
-    input.arrived.notify_all();
+    // The default output's monitor is named by the output; a server without
+    // outputs leaves the recording where it is.
+    if (!info->default_sink_name) return;
+    pa_operation* query = pa_context_get_sink_info_by_name(context, info->default_sink_name, defaultOutputArrived, data);
+    if (query) pa_operation_unref(query);
 }
 
 void serverChanged(pa_context* context, pa_subscription_event_type_t, uint32_t, void* data) {
@@ -230,13 +255,13 @@ bool connect(PulseInput* input, int& code) {
                 pa_stream_set_read_callback(input->stream, soundArrived, input);
                 // A source the user named is not swapped for another behind their back.
                 const auto flags = static_cast<pa_stream_flags_t>(
-                    PA_STREAM_ADJUST_LATENCY | (argument.empty() ? 0 : PA_STREAM_DONT_MOVE));
+                    PA_STREAM_ADJUST_LATENCY | (followsTheDefault(argument) ? 0 : PA_STREAM_DONT_MOVE));
                 ready = pa_stream_connect_record(input->stream, argument.empty() ? nullptr : argument.c_str(),
                                                  &buffering, flags) >= 0 &&
                         waitLocked(*input, [&] { return pa_stream_get_state(input->stream) == PA_STREAM_READY; });
             }
-            if (ready && argument.empty()) {
-                // Told of every change of the server, to follow its default source.
+            if (ready && followsTheDefault(argument)) {
+                // Told of every change of the server, to follow its default source or output.
                 if (const char* source = pa_stream_get_device_name(input->stream)) {
                     std::lock_guard<std::mutex> held(input->lock);
                     input->recordingFrom = source;
@@ -319,9 +344,9 @@ std::size_t read(void* source, float* out, std::size_t most, std::string&) {
     }
     const std::string failure = input.failure;
     held.unlock();
-    // A recording stream that failed while the server still answers lost its source.
+    // A recording of a named source that failed while the server still answers lost its source.
     input.sourceGone = false;
-    if (!failure.empty() && !input.argument.empty()) {
+    if (!failure.empty() && !followsTheDefault(input.argument)) {
         pa_threaded_mainloop_lock(input.loop);
         input.sourceGone = pa_context_get_state(input.context) == PA_CONTEXT_READY;
         pa_threaded_mainloop_unlock(input.loop);
@@ -330,8 +355,9 @@ std::size_t read(void* source, float* out, std::size_t most, std::string&) {
         tellPerson(input.name + ": the source " + input.argument +
                    " is gone; recording silence until it is back (`pactl list short sources` lists the sources)");
     } else if (failure.empty()) {
-        // The default source changed: record from the new one at once.
-        std::fprintf(stderr, "wave-in: %s: following the sound server's new default source\n", input.name.c_str());
+        // The default source or output changed: record from the new one at once.
+        std::fprintf(stderr, "wave-in: %s: following the sound server's new default %s\n", input.name.c_str(),
+                     input.argument.empty() ? "source" : "output");
     } else {
         // Said once a loss; the attempts that follow are quiet.
         std::fprintf(stderr, "wave-in: %s: the sound server went away (%s); recording silence and connecting again\n",
@@ -346,7 +372,44 @@ std::size_t read(void* source, float* out, std::size_t most, std::string&) {
 
 void close(void* source) { closeInput(static_cast<PulseInput*>(source)); }
 
+void sourceInfoArrived(pa_context*, const pa_source_info* info, int last, void* data) {
+    if (!last && info) *static_cast<int*>(data) = info->monitor_of_sink != PA_INVALID_INDEX ? 1 : 0;
+}
+
+// 1 when the server's source `name` is the monitor of an output, 0 when it
+// is an input; -1 when the server does not answer or has no such source.
+int askWhetherMonitor(const std::string& name) {
+    int answer = -1;
+    pa_mainloop* loop = pa_mainloop_new();
+    if (!loop) return answer;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), program_invocation_short_name);
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        pa_context_state_t state;
+        while ((state = pa_context_get_state(context)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state))
+            pa_mainloop_iterate(loop, 1, nullptr);
+        if (state == PA_CONTEXT_READY) {
+            pa_operation* query = pa_context_get_source_info_by_name(context, name.c_str(), sourceInfoArrived, &answer);
+            while (query && pa_operation_get_state(query) == PA_OPERATION_RUNNING) pa_mainloop_iterate(loop, 1, nullptr);
+            if (query) pa_operation_unref(query);
+        }
+        pa_context_disconnect(context);
+    }
+    if (context) pa_context_unref(context);
+    pa_mainloop_free(loop);
+    return answer;
+}
+
 }  // namespace
+
+int pulseRecordsWhatPlays(const std::string& argument) {
+    if (argument == kDefaultMonitor) return 1;
+    const int asked = askWhetherMonitor(argument.empty() ? "@DEFAULT_SOURCE@" : argument);
+    if (asked >= 0) return asked;
+    // Without an answer, the name tells: outputs' monitors end in ".monitor";
+    // a server's default source is most often a microphone.
+    const std::string suffix = ".monitor";
+    return argument.size() > suffix.size() && argument.ends_with(suffix) ? 1 : 0;
+}
 
 const SourceOps pulseSource = {check, open, read, close};
 

@@ -41,5 +41,15 @@ extern const SourceOps rawSource;
 extern const SourceOps toneSource;
 extern const SourceOps demoSource;
 extern const SourceOps noneSource;
+extern const SourceOps playingSource;
+
+// Whether the pulse device with this argument records what is playing (1:
+// the monitor of an output) or an input such as a microphone (0); asks the
+// server quietly, and goes by the name when it does not answer.
+int pulseRecordsWhatPlays(const std::string& argument);
+
+// Whether the sound server has a default output whose monitor records now;
+// asks quietly.
+bool defaultOutputAnswers();
 
 }  // namespace subset::wavein

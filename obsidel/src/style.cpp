@@ -237,8 +237,8 @@ std::string defaultStyleFile() {
 
 bool loadStartupStyle(const std::string& requested) {
     if (!requested.empty())
-        return loadStyleFile(requested, "the host does not start (name a style file that can be read, or leave "
-                                        "out --style for the default style)");
+        return loadStyleFile(requested, "the host does not start (name a style file that can be read; with none "
+                                        "named, the default style is used)");
     std::string shipped = defaultStyleFile();
     if (isReadableFile(shipped)) return loadStyleFile(shipped);
     useBuiltInStyle();

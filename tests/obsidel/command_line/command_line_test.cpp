@@ -43,7 +43,7 @@ const std::vector<std::string> kNoSound{"PULSE_SERVER=unix:{dir}/no-sound-server
 
 const std::string kUsageStart = "usage: obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]";
 const std::string kStyleNotStarted =
-    "the host does not start (name a style file that can be read, or leave out --style for the default style)";
+    "the host does not start (name a style file that can be read; with none named, the default style is used)";
 const std::string kPlayingHint = "; to show what is playing: obsidel --wave-in playing --save";
 
 const Case kCases[] = {

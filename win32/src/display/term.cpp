@@ -374,6 +374,10 @@ void pumpTermEvents() {
 
 const Backend termBackend = {
     "term",
+    WIN32SUBSET_SCREEN_TEXT_CELLS,
+    "a terminal on standard output",
+    [] { return std::string("using the terminal"); },
+    [] { return std::string("no terminal"); },
     openTerm,
     closeTerm,
     termScreenSize,
@@ -388,6 +392,7 @@ const Backend termBackend = {
     pumpTermEvents,
     nullptr,  // grabInput: every key and click in the terminal comes here anyway
     nullptr,  // setSticky: the terminal is one desktop
+    term::setTextOverlay,
 };
 
 }  // namespace subset::display

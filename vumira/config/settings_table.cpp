@@ -6,6 +6,14 @@
 #include "audio/bands.h"
 
 namespace vumira {
+namespace {
+
+// A screen smaller than the smallest window still takes the smallest window.
+int withinScreen(int number, int screenIndex) {
+    return std::clamp(number, kWindowSizeMin, std::max(kWindowSizeMin, GetSystemMetrics(screenIndex)));
+}
+
+}  // namespace
 
 int defaultNumber(const Setting& row) {
     return row.defaultValue.isComputed ? row.defaultValue.computed() : row.defaultValue.number;
@@ -16,6 +24,8 @@ int keepInBounds(const Setting& row, int number) {
     case Range::Any: return number;
     case Range::Fixed: return std::clamp(number, row.bounds.low, row.bounds.high);
     case Range::Bands: return bandInBuffer(number, plugin.bufferSize);
+    case Range::ScreenWidth: return withinScreen(number, SM_CXSCREEN);
+    case Range::ScreenHeight: return withinScreen(number, SM_CYSCREEN);
     }
     return number;
 }

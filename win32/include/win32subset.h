@@ -62,6 +62,13 @@ int Win32SubsetSetWaveIn(const char* choice);
 #define WIN32SUBSET_FALLS_BACK 5
 int Win32SubsetWaveInChoice(char* device, int size);
 
+/* What a recording device has to tell the person while it runs (a source
+ * the user named is gone, or back), beyond standard error where it is
+ * always printed: each such text, once, to `listener` (NULL: none), from
+ * the device's own thread. A program shows it where the person looks. */
+typedef void (*Win32SubsetNoticeListener)(const char* text);
+void Win32SubsetSetWaveInNoticeListener(Win32SubsetNoticeListener listener);
+
 /* Whether the device that the next waveInOpen uses records what is playing
  * (1: a sound server's monitor of an output), an input such as a microphone
  * (0), or neither (-1: a file, a test signal, no device). Asks the sound

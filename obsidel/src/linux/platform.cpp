@@ -121,14 +121,17 @@ std::string explainRecording(const Choice& chosen, std::string& playingHint) {
 
 }  // namespace
 
-bool selectBackEnds(const HostChoices& choices, std::string& playingHint) {
-    if (Win32SubsetSetDisplay(choices.display.forBackEnd().c_str()) != 0 ||
-        Win32SubsetSetWaveIn(choices.waveIn.forBackEnd().c_str()) != 0)
-        return false;
+int selectBackEnds(const HostChoices& choices, std::string& playingHint) {
+    // A recording device that names nothing is a mistake on the command line
+    // when it was typed there; from the environment or obsidel.rc it is a
+    // setting that failed.
+    if (Win32SubsetSetWaveIn(choices.waveIn.forBackEnd().c_str()) != 0)
+        return choices.waveIn.origin == ChoiceOrigin::CommandLine ? 2 : 1;
+    if (Win32SubsetSetDisplay(choices.display.forBackEnd().c_str()) != 0) return 1;
     std::string line = explainDisplay(choices.display) + "; " + explainRecording(choices.waveIn, playingHint);
     if (const std::string style = describeStyleChoice(choices.style); !style.empty()) line += "; " + style;
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
-    return true;
+    return 0;
 }
 
 bool displayShowsWindows() {

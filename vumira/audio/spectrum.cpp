@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "audio/bands.h"
-#include "config/limits.h"
+#include "base/limits.h"
 #include "config/plugin_state.h"
+#include "signal/bands.h"
 
 namespace vumira {
 namespace {

@@ -17,11 +17,12 @@
 
 #include "config/plugin_state.h"
 #include "display/render.h"
-#include "display/window.h"
+#include "display/window_state.h"
 #include "host_paths.h"
-#include "style.h"
 #include "pixel_canvas.h"
+#include "style.h"
 #include "test_support.h"
+#include "window/window.h"
 
 namespace displaytest {
 

@@ -1,9 +1,9 @@
-#include "audio/bands.h"
+#include "signal/bands.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "config/limits.h"
+#include "base/limits.h"
 
 namespace vumira {
 

@@ -22,6 +22,7 @@
 #include "pixel_canvas.h"
 #include "style.h"
 #include "test_support.h"
+#include "window_helpers.h"
 #include "window/window.h"
 
 namespace displaytest {
@@ -91,6 +92,8 @@ using testsupport::rows;
 
 class PluginWindowTest : public ::testing::Test {
 protected:
+    static RECT windowRect() { return testsupport::windowRect(plugin.pluginWindow.load()); }
+
     void SetUp() override {
         resetPluginState();
         hostMessages().clear();

@@ -8,6 +8,9 @@
 // band k in slot k.
 #pragma once
 
+#include <algorithm>
+#include <limits>
+
 namespace vumira {
 
 // ---- the exact analysis: a range of indices of the transformed buffer ----
@@ -17,8 +20,12 @@ struct BandRange {
     int freqMax;
 };
 
-// The number of bands of a range; 0 or less draws none.
-inline int bandCountOf(BandRange range) { return range.freqMax - range.freqMin; }
+// The number of bands of a range; 0 or less draws none. Counted wide: the
+// analysis asks with whatever ends the shared state holds at that moment.
+inline int bandCountOf(BandRange range) {
+    const long long count = static_cast<long long>(range.freqMax) - range.freqMin;
+    return static_cast<int>(std::clamp<long long>(count, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 // One end of the range kept inside a buffer of `bufferSize` bytes (an empty
 // buffer keeps it at 0).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "base/limits.h"
@@ -45,12 +46,21 @@ TEST(Bands, OnlyTheSlotsInsideTheArraysAreWalked) {
         BandRange range;
         int first, end;
     };
-    const std::vector<Case> cases = {{{0, 32}, 0, 32}, {{-3, 4}, 0, 4}, {{500, 600}, 500, slots}, {{9, 2}, 9, 2}};
+    const std::vector<Case> cases = {{{0, 32}, 0, 32},       {{-3, 4}, 0, 4},
+                                     {{500, 600}, 500, slots}, {{9, 2}, 9, 2},
+                                     {{-1073741825, 1442840575}, 0, slots}};
     for (const Case& c : cases) {
         const auto span = vumira::slotsInArrays(vumira::exactDisplayedBands(c.range, vumira::bandCountOf(c.range)));
         EXPECT_EQ(span.first, c.first) << c.range.freqMin;
         EXPECT_EQ(span.end, c.end) << c.range.freqMax;
     }
+}
+
+TEST(Bands, TheCountOfRangesWhoseEndsLieFarApartDoesNotOverflow) {
+    constexpr int lowest = std::numeric_limits<int>::min(), highest = std::numeric_limits<int>::max();
+    EXPECT_EQ(vumira::bandCountOf({-1073741825, 1442840575}), highest);
+    EXPECT_EQ(vumira::bandCountOf({highest, lowest}), lowest);
+    EXPECT_EQ(vumira::bandCountOf({-5, 27}), 32);
 }
 
 TEST(Bands, LogBandsFollowTheOctaveRuleAndStopAtHighHzOrNyquist) {

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "host_choices.h"
 #include "host_paths.h"
 #include "host_window.h"
 #include "menu_tree.h"
@@ -144,7 +145,11 @@ int main(int argc, char** argv) {
     // The host's folder beside the module, away from the user's.
     obsidel::setHomeFolder(module.substr(0, module.find_last_of('/') + 1) + "home");
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
-    if (!obsidel::selectBackEnds(display, latency ? "raw:" + fifo : "demo")) return 1;
+    obsidel::HostChoices choices;
+    choices.display = {display, obsidel::ChoiceOrigin::CommandLine, "--display"};
+    choices.waveIn = {latency ? "raw:" + fifo : "demo", obsidel::ChoiceOrigin::CommandLine, "--wave-in"};
+    std::string playingHint;
+    if (!obsidel::selectBackEnds(choices, playingHint)) return 1;
     if (!obsidel::loadStartupStyle("")) return 1;
     if (!obsidel::createHostWindow(GetModuleHandleA(nullptr))) return 1;
     if (!obsidel::loadPlugin(module, nullptr)) return 1;

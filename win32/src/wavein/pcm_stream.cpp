@@ -28,6 +28,7 @@ std::size_t framesIn1S(unsigned rate) { return std::max<std::size_t>(1, rate); }
 // The longest usual delivery of a live device (the sound server's are
 // 25 ms); a larger one is a backlog after a stall, handed on at once.
 std::size_t framesIn30Ms(unsigned rate) { return std::max<std::size_t>(1, rate * 30 / 1000); }
+constexpr auto kOverdue = std::chrono::milliseconds(30);
 
 // What a device may produce: a sound file declares any rate and channel
 // count it likes, and every buffer below is sized from them.
@@ -124,33 +125,49 @@ std::size_t PcmStream::read(unsigned char* out, std::size_t most, std::string& e
 }
 
 // Every 6 ms: what the device has delivered since, taken in without a wait,
-// handed on a step at a time. A little of each delivery is kept back for
-// the steps that come before the next one: as much as the largest delivery
-// of late less one step, so a device that delivers 10 ms at once keeps
-// 4 ms back, and one that delivers 25 ms keeps 19. What lies beyond that
-// (a backlog after a stall) is handed on at once. Only when nothing is
-// left does the read wait for the device, and the pace starts again from
-// what it gives.
+// handed on a step at a time. As much as the largest delivery of late is
+// kept back for the steps before the next delivery (the resampler gives
+// its output in blocks, and a writer a little late must not leave a step
+// with nothing): 10 ms for a writer that writes 10 ms at once, 25 ms for
+// the sound server's fragments. What lies beyond (a backlog after a stall)
+// is handed on at once. Only when nothing is left and the device's next
+// delivery is overdue does the read wait for it (a silent writer, a lost
+// server: the device then records silence), and the pace starts again
+// from what it gives.
 std::size_t PcmStream::readPaced(unsigned char* out, std::size_t most, std::string& error) {
     std::this_thread::sleep_until(nextStep_);
-    const std::size_t before = readyFrames_;
+    const unsigned long long before = sourceFramesTaken_;
     if (!takeInWhatArrived()) {
         paced_ = false;
         return read(out, most, error);
     }
-    std::size_t arrived = readyFrames_ - before;
+    // The resampler gives its output in blocks, so a step may find nothing
+    // ready while the device delivers in its rhythm: the next step comes.
+    while (readyFrames_ == 0 && !waitedForDevice_ && Clock::now() - lastArrival_ < kOverdue) {
+        nextStep_ += kStep;
+        std::this_thread::sleep_until(nextStep_);
+        if (!takeInWhatArrived()) break;
+    }
     if (readyFrames_ == 0) {
         while (readyFrames_ == 0) {
             if (!refill(most, error)) return 0;
         }
-        arrived = readyFrames_;
         nextStep_ = Clock::now();
+        // Until sound arrives again without a wait, the device keeps its
+        // own time (it records silence): what it gives is handed on whole.
+        waitedForDevice_ = true;
+    } else if (sourceFramesTaken_ != before) {
+        waitedForDevice_ = false;
     }
+    if (sourceFramesTaken_ != before) lastArrival_ = Clock::now();
+    // What the device delivered, counted as it came rather than as the
+    // resampler gives it out (in blocks of its own).
+    const auto arrived = std::size_t((sourceFramesTaken_ - before) * wanted_.rate / produced_.rate);
     // The largest usual delivery of late, fading by a 16th a step (about
     // 100 ms), so that a device that comes to deliver smaller parts soon
     // keeps less back.
     largestArrival_ = std::max(std::min(arrived, framesIn30Ms(wanted_.rate)), largestArrival_ - largestArrival_ / 16);
-    const std::size_t keptBack = largestArrival_ > step_ ? largestArrival_ - step_ : 0;
+    const std::size_t keptBack = waitedForDevice_ ? 0 : largestArrival_;
     const std::size_t surplus = readyFrames_ > keptBack ? readyFrames_ - keptBack : 0;
     const std::size_t frames = std::min({std::max(step_, surplus), readyFrames_, most});
     const Clock::time_point now = Clock::now();
@@ -170,6 +187,7 @@ bool PcmStream::takeInWhatArrived() {
         const std::size_t got = ops_.readNow(source_, fromSource_.data(), largestSourceRead_);
         if (got == kFillsEveryRead) return false;
         if (got == 0) break;
+        sourceFramesTaken_ += got;
         mapChannels(got);
         appendConverted(mapped_.data(), got);
         if (got < largestSourceRead_) break;
@@ -192,6 +210,7 @@ bool PcmStream::refill(std::size_t framesWanted, std::string& error) {
     count = std::clamp<std::size_t>(count, 1, largestSourceRead_);
     const std::size_t got = ops_.read(source_, fromSource_.data(), count, error);
     if (got == 0) return false;
+    sourceFramesTaken_ += got;
     mapChannels(got);
     appendConverted(mapped_.data(), got);
     return true;

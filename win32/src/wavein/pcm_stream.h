@@ -83,6 +83,9 @@ private:
     std::size_t step_;  // wanted frames handed on each time
     Clock::time_point nextStep_{};
     std::size_t largestArrival_ = 0;  // wanted frames, decaying
+    unsigned long long sourceFramesTaken_ = 0;
+    Clock::time_point lastArrival_{};
+    bool waitedForDevice_ = false;
 };
 
 }  // namespace subset::wavein

@@ -19,6 +19,7 @@
 #include "plugin_loader.h"
 #include "popup_menu.h"
 #include "popup_screen.h"
+#include "program_start.h"
 #include "slit.h"
 #include "style.h"
 
@@ -29,9 +30,9 @@ int runHost(const obsidel::Options& options) {
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
     const obsidel::HostChoices choices = obsidel::resolveChoices(options);
     std::string playingHint;
-    if (!obsidel::selectBackEnds(choices, playingHint)) {
+    if (const int status = obsidel::selectBackEnds(choices, playingHint)) {
         obsidel::pointAtSettingsFile(choices);
-        return 1;
+        return status;
     }
     obsidel::showMessageBoxesAsWindows();
     if (!obsidel::loadStartupStyle(choices.style.forBackEnd())) {
@@ -50,6 +51,8 @@ int runHost(const obsidel::Options& options) {
         return 1;
     }
     obsidel::handleSignals(host);
+    obsidel::reportProgramsTo(obsidel::postStatusText);
+    obsidel::showDeviceNoticesAsStatusTexts();
     obsidel::setMenuPresenter(obsidel::menuPresenter());
 
     HWND slit = options.slit ? obsidel::createSlit(instance) : nullptr;

@@ -4,8 +4,9 @@
 # and runs every test under Wine, a real and independent Win32: the x86_64
 # build on Wine's 64-bit half, the i686 build on its 32-bit half. Then it
 # holds each architecture's list of tests against the native one: a native
-# test that did not run under Wine must be listed, with its reason, in
-# tests/wine/excluded-tests.txt.
+# test that did not run under Wine must be declared native-only, with its
+# reason, where it is registered (NATIVE_ONLY in tests/CMakeLists.txt); the
+# native build writes those into its wine-skip-list/ folder.
 #
 #   scripts/wine-tests.sh [--native-build DIR]     (default: build/release)
 #   scripts/wine-tests.sh --only REGEX             (while working on some tests:
@@ -39,7 +40,6 @@ while [ $# -gt 0 ]; do
 done
 
 started=$SECONDS
-exclusions=tests/wine/excluded-tests.txt
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 build_of() { echo "build/mingw-$1"; }
 prefix_of() { echo "$root/build/mingw-$1/wine-prefix"; }
@@ -152,25 +152,29 @@ start_pulse() {
 start_pulse
 
 # ---- exclusions ----
-# Each entry: a test name, or a suite's pattern "Suite.*", then its reason;
-# "i686:" or "x86_64:" before the name limits it to that architecture.
+# The native build's skip list, which its ctest listing above wrote from the
+# tests' registrations. Each entry: the architecture it applies to ("all",
+# "x86_64" or "i686"), a test name or a suite's pattern "Suite.*", and its
+# reason, separated by tabs (a name may hold spaces, and tabs of its own).
+exclusions=$native_build/wine-skip-list
+[ -n "$only" ] || [ -d "$exclusions" ] || fail "the native build in $native_build has no $exclusions (configure it again)"
 declare -a excluded_patterns=() excluded_arches=()
 while IFS= read -r line || [ -n "$line" ]; do
-    line=${line%%#*}
-    [[ $line =~ ^[[:space:]]*$ ]] && continue
-    read -r pattern reason <<<"$line"
-    arch=""
-    if [[ $pattern == *: ]]; then
-        arch=${pattern%:}
-        [[ $arch == x86_64 || $arch == i686 ]] || fail "$exclusions: '$pattern' is no architecture (x86_64: or i686:)"
-        read -r pattern reason <<<"$reason"
-    fi
+    [[ $line == *$'\t'*$'\t'* ]] || fail "$exclusions: '$line' is not ARCH<tab>NAME<tab>REASON"
+    arch=${line%%$'\t'*}
+    pattern=${line#*$'\t'}
+    reason=${pattern##*$'\t'}
+    pattern=${pattern%$'\t'*}
+    [[ $arch == all || $arch == x86_64 || $arch == i686 ]] || fail "$exclusions: '$arch' is no architecture (all, x86_64 or i686)"
+    [ "$arch" != all ] || arch=""
     [ -n "$reason" ] || fail "$exclusions: '$pattern' has no reason"
     [[ $pattern == \** || $pattern == *\** && $pattern != *.\* ]] &&
         fail "$exclusions: '$pattern': a pattern may only take a whole suite (Suite.*)"
+    # Matched as a pattern below: a name's own [, ], ? and \ stand for themselves.
+    pattern=${pattern//\\/\\\\}; pattern=${pattern//\[/\\[}; pattern=${pattern//\]/\\]}; pattern=${pattern//\?/\\?}
     excluded_patterns+=("$pattern")
     excluded_arches+=("$arch")
-done <"$exclusions"
+done < <(cat "$exclusions"/*.txt 2>/dev/null | sort -u)  # a test of a split registration may come twice
 
 # matches_exclusion NAME ARCH
 matches_exclusion() {
@@ -269,7 +273,7 @@ run_architecture() {
     while IFS= read -r name; do
         [ -n "$name" ] || continue
         if ! grep -qxF -- "$name" <<<"$ran_names" && ! matches_exclusion "$name" "$arch"; then
-            problem "$name runs natively but not under Wine ($arch), and $exclusions does not say why"
+            problem "$name runs natively but not under Wine ($arch), and its registration does not declare it NATIVE_ONLY"
         fi
     done <<<"$native_tests"
 
@@ -283,7 +287,7 @@ run_architecture() {
             # shellcheck disable=SC2053
             [[ -n $name && $name == ${excluded_patterns[i]} ]] && { found=1; excluded_count=$((excluded_count + 1)); }
         done <<<"$known"
-        [ $found -eq 1 ] || problem "$exclusions names '${excluded_patterns[i]}' for $arch, which is no test there any more"
+        [ $found -eq 1 ] || problem "a registration declares '${excluded_patterns[i]}' native-only for $arch ($exclusions), which is no test there any more"
     done
 
     # What wine-run.sh let pass of Wine's own troubles, test by test.

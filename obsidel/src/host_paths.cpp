@@ -3,8 +3,8 @@
 #include <obsidel/api.h>
 
 #include <cstring>
-#include <fstream>
 
+#include "file_text.h"
 #include "platform.h"
 
 namespace obsidel {
@@ -34,7 +34,7 @@ std::string defaultModulePath() {
     const std::string beside = programFolder() + separator + defaultModuleName();
     const std::string installed = programFolder() + separator + ".." + separator + "lib" + separator + "obsidel" +
                                   separator + defaultModuleName();
-    if (std::ifstream(beside, std::ios::binary) || !std::ifstream(installed, std::ios::binary)) return beside;
+    if (isReadableFile(beside) || !isReadableFile(installed)) return beside;
     return installed;
 }
 

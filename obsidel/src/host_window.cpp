@@ -3,7 +3,9 @@
 #include <obsidel/api.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
 
 #include "live_reload.h"
 #include "platform.h"
@@ -18,8 +20,12 @@ namespace {
 
 constexpr UINT_PTR kExitTimer = 1;
 constexpr UINT_PTR kSettleTimer = 2;
+// Posted with a status text on the heap that the main window frees.
+constexpr UINT kPostedStatusText = WM_APP + 42;
 
 HWND mainWindow = nullptr;
+// The same window for threads that post status texts to it.
+std::atomic<HWND> statusTextWindow{nullptr};
 std::string snapshotOnExit;
 // The window handling a host message right now: a status text sent meanwhile is its.
 HWND messageRecipient = nullptr;
@@ -77,6 +83,10 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (displayShowsWindows()) showStatusText(window, statusTextOwner(), text);
         }
         return 0;
+    case kPostedStatusText: {
+        std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
+        return hostWindowProc(window, OBM_SETSTATUSBAR, 0, reinterpret_cast<LPARAM>(text->c_str()));
+    }
     case kFilesChanged:
         // Each notice starts the wait again: the files are compared once the writing has stopped.
         SetTimer(window, kSettleTimer, kSettleMs, nullptr);
@@ -111,6 +121,15 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
+void postStatusText(const std::string& text) {
+    auto* posted = new std::string("obsidel -> " + text);
+    const HWND window = statusTextWindow.load();
+    if (!window || !PostMessageA(window, kPostedStatusText, 0, reinterpret_cast<LPARAM>(posted))) {
+        std::fprintf(stderr, "obsidel: %s\n", text.c_str());
+        delete posted;
+    }
+}
+
 HWND createHostWindow(HINSTANCE instance) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = hostWindowProc;
@@ -120,10 +139,12 @@ HWND createHostWindow(HINSTANCE instance) {
     // Never shown: it only carries the host's messages.
     mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kHostWindowClass, "Obsidel", WS_POPUP, 0, 0, 1, 1, nullptr,
                                  nullptr, instance, nullptr);
+    statusTextWindow.store(mainWindow);
     return mainWindow;
 }
 
 void destroyHostWindow() {
+    statusTextWindow.store(nullptr);
     if (mainWindow) DestroyWindow(mainWindow);
     mainWindow = nullptr;
     registrations.clear();

@@ -20,6 +20,13 @@ extern const char* const kHostWindowClass;
 constexpr UINT kFilesChanged = WM_APP + 40;
 constexpr UINT kReconfigureRequest = WM_APP + 41;
 
+// Shows and logs a status text as a plug-in's 10304 does ("obsidel -> TEXT"); from any thread.
+void postStatusText(const std::string& text);
+// From here on, what a recording device tells the person while it runs (a
+// source they named is gone, or back) is shown as a status text too (Linux;
+// on Windows the system's devices tell nothing).
+void showDeviceNoticesAsStatusTexts();
+
 HWND createHostWindow(HINSTANCE instance);
 void destroyHostWindow();
 HWND hostWindow();

@@ -1,7 +1,6 @@
 #include "live_reload.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "file_change_notice.h"
+#include "file_text.h"
 #include "host_window.h"
 #include "style.h"
 
@@ -29,11 +29,7 @@ std::mutex watchLock;
 std::map<std::string, WatchedFile> watched;
 bool noticesRunning = false;
 
-std::optional<std::string> currentText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::optional<std::string> currentText(const std::string& path) { return readFileText(path).text; }
 
 std::string folderOf(const std::string& path) {
     const size_t cut = path.find_last_of("/\\");

@@ -1,5 +1,6 @@
 #include "own_windows.h"
 
+#include <atomic>
 #include <set>
 #include <string>
 
@@ -18,8 +19,15 @@ bool registerOwnClass(const char* name, WNDPROC procedure) {
     return true;
 }
 
+namespace {
+std::atomic<int> modalCount{0};
+}  // namespace
+
+int modalWindowsOpen() { return modalCount.load(); }
+
 void runModal(HWND window, const bool& done) {
     const HWND previous = GetForegroundWindow();
+    ++modalCount;
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
     SetFocus(window);
@@ -33,6 +41,7 @@ void runModal(HWND window, const bool& done) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    --modalCount;
     DestroyWindow(window);
     if (previous && IsWindow(previous) && IsWindowVisible(previous)) SetForegroundWindow(previous);
 }

@@ -18,4 +18,8 @@ bool registerOwnClass(const char* name, WNDPROC procedure);
 // that was in front before comes back to the front.
 void runModal(HWND window, const bool& done);
 
+// How many modal windows wait for a person now (nested ones counted); any
+// thread may ask.
+int modalWindowsOpen();
+
 }  // namespace obsidel

@@ -25,8 +25,10 @@ const char* defaultModuleName();
 // source records, how to record what is playing (then also left in
 // `playingHint`, for the status text). On Linux, when nothing was chosen and
 // no recording device answers, the demo signal is used, so a first run shows
-// something.
-bool selectBackEnds(const HostChoices& choices, std::string& playingHint);
+// something. Returns 0, or the exit status after a message: 2 for a
+// --wave-in text on the command line that names no device (a mistake on the
+// command line), 1 for any other choice that cannot be had.
+int selectBackEnds(const HostChoices& choices, std::string& playingHint);
 // Whether the host's windows reach a screen a person sees (not headless).
 bool displayShowsWindows();
 // From here on, message boxes are the host's own windows where the display

@@ -24,6 +24,10 @@ constexpr char kPopupClass[] = "ObsidelPopupMenu";
 constexpr UINT_PTR kRestTimer = 1;
 constexpr UINT kRestMs = 300;   // before a submenu opens under a resting pointer
 constexpr UINT kStripMs = 60;   // between rows while the pointer rests on an arrow strip
+// The screen's size is looked at this often while the menu is open: a
+// terminal can be resized under it, and no message says so.
+constexpr UINT_PTR kScreenTimer = 2;
+constexpr UINT kScreenMs = 250;
 
 struct OpenMenu {
     std::unique_ptr<PopupMenuModel> model;
@@ -347,6 +351,13 @@ LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     }
     case WM_TIMER:
+        if (wParam == kScreenTimer) {
+            const SIZE now{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+            if (now.cx != model.screen().cx || now.cy != model.screen().cy) {
+                model.screenResized(now);
+                syncWindows(open);
+            }
+        }
         if (wParam == kRestTimer) {
             const Outcome outcome = model.rested();
             restartRestTimer(kStripMs);
@@ -365,7 +376,14 @@ LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     }
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: act(model.key(static_cast<WORD>(wParam))); return 0;
+    case WM_SYSKEYDOWN:
+        // In a terminal, q quits the host; while a menu is open it closes the menu instead.
+        if (open.screen == PopupScreen::TextCells && wParam == 'Q') {
+            closePopupMenu();
+            return 0;
+        }
+        act(model.key(static_cast<WORD>(wParam)));
+        return 0;
     case WM_CAPTURECHANGED:
     case WM_KILLFOCUS:
         // Another window took the pointer (a drag began, say) or the keys (a
@@ -404,6 +422,7 @@ void openAtPointer(Menu* menu, PopupScreen screen) {
     }
     SetCapture(openMenu->windows.front());
     SetFocus(openMenu->windows.front());
+    SetTimer(openMenu->windows.front(), kScreenTimer, kScreenMs, nullptr);
     holdInputFor(openMenu->windows.front());
 }
 

@@ -368,6 +368,13 @@ Outcome PopupMenuModel::released(POINT at) {
     return pick(hit.level, hit.item);
 }
 
+void PopupMenuModel::screenResized(SIZE screen) {
+    screen_ = screen;
+    anchor_.x = std::clamp<LONG>(anchor_.x, 0, std::max<LONG>(0, screen.cx - 1));
+    anchor_.y = std::clamp<LONG>(anchor_.y, 0, std::max<LONG>(0, screen.cy - 1));
+    for (size_t index = 0; index < levels_.size(); ++index) place(static_cast<int>(index));
+}
+
 void PopupMenuModel::rebuilt(Menu* root) {
     std::vector<Level> before = std::move(levels_);
     levels_.clear();

@@ -91,6 +91,12 @@ public:
     // fit; a level whose submenu is gone closes. `root` may be another menu.
     void rebuilt(Menu* root);
 
+    // The screen took another size (a terminal resized): the place the menu
+    // opened at is kept on the new screen and every open level is placed
+    // again by the rules above.
+    void screenResized(SIZE screen);
+    SIZE screen() const { return screen_; }
+
     Hit hitTest(POINT at) const;
     // Where an item's row, the title or a strip is drawn (screen); empty
     // when not shown.

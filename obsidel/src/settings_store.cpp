@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "file_stamp.h"
+#include "file_text.h"
 #include "live_reload.h"
 
 namespace obsidel {
@@ -93,9 +93,9 @@ const KnownFile* currentLocked(const std::string& path) {
     if (stamp && found != knownFiles.end() && found->second.stamp == *stamp) return &found->second;
     if (found != knownFiles.end()) knownFiles.erase(found);
     if (!stamp) return nullptr;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    KnownFile file{*stamp, std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), {}, true};
+    std::optional<std::string> text = readFileText(path).text;
+    if (!text) return nullptr;
+    KnownFile file{*stamp, std::move(*text), {}, true};
     splitLines(file);
     return &(knownFiles[path] = std::move(file));
 }
@@ -226,8 +226,7 @@ extern "C" {
 
 int FileExists(LPCSTR path) {
     if (!path || !*path) return 0;
-    std::ifstream in(path, std::ios::binary);
-    return in.good() ? 1 : 0;
+    return obsidel::isReadableFile(path) ? 1 : 0;
 }
 
 int ReadInt(LPCSTR path, LPCSTR key, int defaultValue) {

@@ -6,10 +6,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "file_text.h"
 #include "host_paths.h"
 #include "settings_store.h"
 
@@ -210,11 +210,11 @@ void makeCurrent(const HostStyle& style) {
 
 const HostStyle& currentStyle() { return current(); }
 
-bool loadStyleFile(const std::string& path) {
-    std::ifstream probe(path, std::ios::binary);
-    if (path.empty() || !probe) {
-        std::fprintf(stderr, "obsidel: cannot read the style file \"%s\"; the style stays as it was\n",
-                     path.c_str());
+bool loadStyleFile(const std::string& path, const char* outcome) {
+    const FileText file = readFileText(path);
+    if (!file.text) {
+        std::fprintf(stderr, "obsidel: cannot read the style file \"%s\" (%s); %s\n", path.c_str(),
+                     file.problem.c_str(), outcome);
         return false;
     }
     makeCurrent(readStyle(path));
@@ -236,9 +236,11 @@ std::string defaultStyleFile() {
 }
 
 bool loadStartupStyle(const std::string& requested) {
-    if (!requested.empty()) return loadStyleFile(requested);
+    if (!requested.empty())
+        return loadStyleFile(requested, "the host does not start (name a style file that can be read; with none "
+                                        "named, the default style is used)");
     std::string shipped = defaultStyleFile();
-    if (std::ifstream(shipped, std::ios::binary)) return loadStyleFile(shipped);
+    if (isReadableFile(shipped)) return loadStyleFile(shipped);
     useBuiltInStyle();
     return true;
 }

@@ -41,9 +41,10 @@ struct MenuLook {
 MenuLook menuLook();
 
 // Reads a style file and makes it the current style; keys missing from the
-// file take the built-in style's values. Returns false, with a message on
-// standard error, when the file cannot be read; the current style is kept.
-bool loadStyleFile(const std::string& path);
+// file take the built-in style's values. Returns false when the file cannot
+// be read (missing, a folder, unreadable): the current style is kept, and
+// standard error says why, followed by `outcome`, what happens then.
+bool loadStyleFile(const std::string& path, const char* outcome = "the style stays as it was");
 
 // Returns to the built-in style (no file; stylePath gives "").
 void useBuiltInStyle();

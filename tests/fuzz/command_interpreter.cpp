@@ -1,9 +1,12 @@
 // The plug-in's command interpreter under random command texts, sent as
 // the host sends its broadcasts: to the plug-in's window procedure, with the
 // plug-in started once on the headless display and recording a tone. An
-// input holds up to eight commands, one a line. After each, the buffer size
-// must lie within its bounds, the band range within the buffer and the
-// band count must match the range.
+// input holds up to eight commands, one a line; a line that starts with
+// "Vumira.plugin." is instead written into the rc file, followed by the
+// host's reconfigure message. After each, the buffer size must lie within
+// its bounds, the band range within the buffer, the band count must match
+// the range, and the window must be shown (unless hidden with the host's
+// plug-ins) at a size between the smallest window and the screen.
 #include <windows.h>
 
 #include <obsidel/api.h>
@@ -22,6 +25,7 @@
 #include "host_paths.h"
 #include "host_window.h"
 #include "scratch.h"
+#include "settings_store.h"
 
 namespace {
 
@@ -51,6 +55,22 @@ void checkState(const std::string& command) {
         fault("the band range left the buffer", command);
     if (plugin.bandCount != plugin.freqMax.load() - plugin.freqMin.load())
         fault("the band count does not match the range", command);
+    const int width = plugin.width.load(), height = plugin.height.load();
+    if (width < vumira::kWindowSizeMin || width > GetSystemMetrics(SM_CXSCREEN) || height < vumira::kWindowSizeMin ||
+        height > GetSystemMetrics(SM_CYSCREEN))
+        fault("the window's size left the screen", command + "; size " + std::to_string(width) + "x" +
+                                                       std::to_string(height));
+    if (!IsWindowVisible(plugin.pluginWindow.load()) && !(plugin.pluginsHidden && plugin.toggleWithPlugins))
+        fault("the window is not shown", command);
+}
+
+// An rc line as a person could save it (key, colon, value), replacing the
+// key's line, read at the next reconfigure.
+void storeAndReconfigure(const std::string& line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos) return;
+    obsidel::writeSetting(plugin.rcPath, line.substr(0, colon + 1), line.substr(colon + 1));
+    SendMessageA(plugin.pluginWindow.load(), OBM_RECONFIGURE, 0, 0);
 }
 
 }  // namespace
@@ -78,7 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream lines(std::string(reinterpret_cast<const char*>(data), size));
     std::string command;
     for (int sent = 0; sent < 8 && std::getline(lines, command); ++sent) {
-        SendMessageA(plugin.pluginWindow.load(), OBM_BROADCAST, 0, reinterpret_cast<LPARAM>(command.c_str()));
+        if (command.rfind("Vumira.plugin.", 0) == 0)
+            storeAndReconfigure(command);
+        else
+            SendMessageA(plugin.pluginWindow.load(), OBM_BROADCAST, 0, reinterpret_cast<LPARAM>(command.c_str()));
         pumpMessages();
         checkState(command);
     }

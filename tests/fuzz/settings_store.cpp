@@ -1,7 +1,9 @@
 // The host's settings store under random rc files and random writes.
 //
 // The input is an rc file followed by writes of keys and values. Every line
-// of the file is read back as a key; then the writes are made, and the file
+// of the file is read back as a key, from the file and from a folder of the
+// same kind of name (which reads as no file, never as a fault); then the
+// writes are made, and the file
 // must give back the last value written under every key (trimmed, with its
 // line breaks made blanks), hold every line that no write could have
 // touched byte for byte and in its order, and hold nothing else but the
@@ -9,12 +11,15 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <obsidel/api.h>
 
 #include "fuzz_input.h"
 #include "scratch.h"
@@ -72,9 +77,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out << original;
     }
 
+    static const std::string folder = [] {
+        const auto made = fuzzing::scratchFolder() / "folder.rc";
+        std::filesystem::create_directories(made);
+        return made.string();
+    }();
+    if (FileExists(folder.c_str())) fault("a folder counts as a settings file", folder);
+
     // Every line's text before each colon, read as a key, and every value as a number and a bool.
     for (const auto& line : linesOf(original)) {
         for (std::size_t colon = line.find(':'); colon != std::string::npos; colon = line.find(':', colon + 1)) {
+            if (obsidel::readSetting(folder, line.substr(0, colon))) fault("a folder gave a value", line);
+            if (ReadInt(folder.c_str(), line.substr(0, colon).c_str(), 7) != 7)
+                fault("a folder's number is not the default", line);
             if (auto value = obsidel::readSetting(path, line.substr(0, colon))) {
                 obsidel::parseInt(*value);
                 obsidel::parseBool(*value);

@@ -1,7 +1,8 @@
 // The host's style reader under random style files: colours, textures,
 // numbers and font faces. The file becomes the current style; the record
 // must then hold values within its bounds, and the style's own painting
-// (its font, its gradient with bevel and border) must take it.
+// (its font, its gradient with bevel and border) must take it. A style path
+// that is a folder or names no file is then refused, the style kept.
 #include <windows.h>
 
 #include <obsidel/api.h>
@@ -9,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -113,5 +115,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     paintWithTheStyle(item, width, height, border);
+
+    static const std::string folder = [] {
+        const auto made = fuzzing::scratchFolder() / "folder.style";
+        std::filesystem::create_directories(made);
+        return made.string();
+    }();
+    const std::string missing = (fuzzing::scratchFolder() / "missing.style").string();
+    for (const std::string& refused : {folder, missing}) {
+        if (obsidel::loadStyleFile(refused, "kept")) fault("a folder or a missing file was read as a style", 0);
+        if (fuzzedStylePath() != ::stylePath(nullptr)) fault("a refused style file replaced the style", 0);
+    }
     return 0;
 }

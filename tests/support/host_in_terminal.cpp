@@ -87,6 +87,14 @@ HostInTerminal::~HostInTerminal() {
 
 std::string HostInTerminal::rc() const { return readFile(fs::path(module_).parent_path() / "Vumira.rc"); }
 
+void HostInTerminal::resize(int columns, int rows) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    ioctl(master_, TIOCSWINSZ, &size);
+    readFor(150);
+}
+
 void HostInTerminal::send(const std::string& bytes) {
     ssize_t ignored = write(master_, bytes.data(), bytes.size());
     (void)ignored;

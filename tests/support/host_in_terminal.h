@@ -43,6 +43,10 @@ public:
 
     // Reads what the host draws until `done` holds or ten seconds pass.
     bool readUntil(const std::function<bool()>& done);
+    // Makes the terminal `columns` by `rows` cells, as a person resizing its
+    // window does (the program hears SIGWINCH); the screen read keeps its
+    // size, so what the program draws shows in its top-left part.
+    void resize(int columns, int rows);
     // Whether `text` is drawn (after byte `from` of `sent`), within ten seconds.
     bool drew(const std::string& text, size_t from = 0);
 

@@ -17,6 +17,11 @@ inline constexpr int kBufferSizeMax = 256;
 inline constexpr int kBarHeightMin = 1;
 inline constexpr int kBarHeightMax = 128;
 
+// The smallest window the rc file records, and the smallest a start makes.
+// A start also keeps the window within the screen: a stored size outside
+// 16 .. the screen's size is brought to the nearest bound, and said so.
+inline constexpr int kWindowSizeMin = 16;
+
 // One entry of `bars` and `peaks` per band index. The analysis turns each
 // recorded byte into one working value in an array of the same length, so
 // it also takes at most this many bytes of a buffer.

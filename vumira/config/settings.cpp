@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "config/plugin_state.h"
@@ -66,6 +67,22 @@ void locateRcFile() {
     if (folderTakesNewFiles(besideModule)) copyText(plugin.rcPath, besideModule);
 }
 
+bool keptOnScreen(const Setting& row) {
+    return row.bounds.range == Range::ScreenWidth || row.bounds.range == Range::ScreenHeight;
+}
+
+// A stored window size that the screen cannot show (too large to make, or
+// too small to see) is brought within it; the status text names the key,
+// so the user knows why the window is not the size the file says.
+void reportSizeKept(const Setting& row, int stored, int kept) {
+    char status[kPathSize];
+    std::snprintf(status, sizeof status, "VumiraPlugin -> %s %d is outside %d..%d: %d kept", row.key, stored,
+                  kWindowSizeMin, row.bounds.range == Range::ScreenWidth ? GetSystemMetrics(SM_CXSCREEN)
+                                                                         : GetSystemMetrics(SM_CYSCREEN),
+                  kept);
+    SendMessageA(plugin.hostWindow, OBM_SETSTATUSBAR, 0, reinterpret_cast<LPARAM>(status));
+}
+
 // Reads one row under its key, its default standing in for a missing key.
 void readRow(const Setting& row) {
     switch (row.kind) {
@@ -80,6 +97,11 @@ void readRow(const Setting& row) {
     case SettingKind::FrameRate: {
         int number = ReadInt(plugin.rcPath, row.key, defaultNumber(row));
         if (row.bounds.range == Range::Fixed) number = keepInBounds(row, number);
+        if (keptOnScreen(row)) {
+            const int kept = keepInBounds(row, number);
+            if (kept != number) reportSizeKept(row, number, kept);
+            number = kept;
+        }
         storeNumber(row, number);
         return;
     }

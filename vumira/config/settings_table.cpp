@@ -4,6 +4,14 @@
 #include <cstring>
 
 namespace vumira {
+namespace {
+
+// A screen smaller than the smallest window still takes the smallest window.
+int withinScreen(int number, int screenIndex) {
+    return std::clamp(number, kWindowSizeMin, std::max(kWindowSizeMin, GetSystemMetrics(screenIndex)));
+}
+
+}  // namespace
 
 int defaultNumber(const Setting& row) {
     return row.defaultValue.isComputed ? row.defaultValue.computed() : row.defaultValue.number;
@@ -14,6 +22,8 @@ int keepInBounds(const Setting& row, int number) {
     case Range::Any: return number;
     case Range::Fixed: return std::clamp(number, row.bounds.low, row.bounds.high);
     case Range::Bands: return std::clamp(number, 0, std::max(0, plugin.bufferSize - 1));
+    case Range::ScreenWidth: return withinScreen(number, SM_CXSCREEN);
+    case Range::ScreenHeight: return withinScreen(number, SM_CYSCREEN);
     }
     return number;
 }

@@ -34,6 +34,10 @@ enum class Range {
     // loader fixes both ends of the range up after the last row, since
     // each end depends on the other.
     Bands,
+    // kWindowSizeMin .. the screen's width or height, at load only: the
+    // window's own moves and sizes are recorded as they happen.
+    ScreenWidth,
+    ScreenHeight,
 };
 
 struct Bounds {
@@ -43,6 +47,8 @@ struct Bounds {
 };
 inline constexpr Bounds kBufferSizes{Range::Fixed, kBufferSizeMin, kBufferSizeMax};
 inline constexpr Bounds kBands{Range::Bands};
+inline constexpr Bounds kWindowWidths{Range::ScreenWidth};
+inline constexpr Bounds kWindowHeights{Range::ScreenHeight};
 
 // A number (a bool as 0 or 1), a text, or a number that follows from the
 // rows read before it.
@@ -203,8 +209,10 @@ inline constexpr Setting kSettings[] = {
     {SettingId::ToggleWithPlugins, "Vumira.plugin.togglewithplugins:", SettingKind::Bool,
      field<&PluginState::toggleWithPlugins>(), true},
     {SettingId::UpdateUrl, "Vumira.plugin.update.url:", SettingKind::Text, field<&PluginState::updateUrl>(), ""},
-    {SettingId::Width, "Vumira.plugin.width:", SettingKind::Int, field<&PluginState::width>(), 100},
-    {SettingId::Height, "Vumira.plugin.height:", SettingKind::Int, field<&PluginState::height>(), 25},
+    {SettingId::Width, "Vumira.plugin.width:", SettingKind::Int, field<&PluginState::width>(), 100,
+     kWindowWidths},
+    {SettingId::Height, "Vumira.plugin.height:", SettingKind::Int, field<&PluginState::height>(), 25,
+     kWindowHeights},
     {SettingId::StartMonitorOnStartup, "Vumira.plugin.wave.StartWaveMonitorOnStartUp:", SettingKind::Bool,
      field<&PluginState::startMonitorOnStartup>(), true},
     {SettingId::BufferSize, "Vumira.plugin.wave.buffsize:", SettingKind::Int, field<&PluginState::bufferSize>(), 64,

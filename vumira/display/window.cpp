@@ -21,8 +21,6 @@ namespace {
 constexpr UINT kHostMessages[] = {OBM_RECONFIGURE, OBM_BROADCAST, 0};
 static_assert(sizeof kHostMessages == 3 * 4 && kHostMessages[0] == 10103 && kHostMessages[1] == 10901);
 
-// Sizes below this are raised to it before they are recorded.
-constexpr int kMinRecordedSize = 16;
 constexpr int kMinTrackSize = 5;
 constexpr LPARAM kSnapDistance = 10;
 constexpr UINT kSnapFarEdges = 1;
@@ -41,7 +39,8 @@ void record(SettingId id, int value) {
     writeSetting(row, storeNumber(row, value));
 }
 
-int atLeastRecordedSize(int size) { return size < kMinRecordedSize ? kMinRecordedSize : size; }
+// Sizes below the smallest window are raised to it before they are recorded.
+int atLeastRecordedSize(int size) { return size < kWindowSizeMin ? kWindowSizeMin : size; }
 
 void onCreate(HWND window) {
     plugin.pluginWindow.store(window);

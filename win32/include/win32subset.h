@@ -1,5 +1,5 @@
 /* Calls that only the Win32 subset for Linux offers: choosing the display
- * and wave-in back ends, writing the screen as PNG, keeping a window on
+ * and wave-in back ends and describing them, writing the screen as PNG, keeping a window on
  * every desktop, letting the program show message boxes, and reading back
  * the message boxes shown. Linux-only callers
  * (the host's Linux files, native tests) include this; Windows has none. */
@@ -22,6 +22,25 @@ int Win32SubsetSetDisplay(const char* choice);
 /* The name of the display back end in use ("headless", "x11", "term"). */
 const char* Win32SubsetDisplayName(void);
 
+/* What a display back end of this build is, so that a program need not
+ * know back ends by name: its kind of screen, what it needs, and the words
+ * that explain the default's choice here and now (they read the
+ * environment, $DISPLAY say). For `name` NULL, the back end in use (chosen
+ * by default when nothing was chosen yet). Returns 0, or -1 when the build
+ * has no back end of that name. */
+#define WIN32SUBSET_SCREEN_NONE 0       /* windows exist in memory only (headless) */
+#define WIN32SUBSET_SCREEN_PIXELS 1     /* windows are shown as pixels (x11) */
+#define WIN32SUBSET_SCREEN_TEXT_CELLS 2 /* the screen is character cells (term) */
+typedef struct Win32SubsetDisplayFacts {
+    const char* name;      /* "x11", "term", "headless" */
+    int screen;            /* WIN32SUBSET_SCREEN_* */
+    const char* needs;     /* what it needs to open: "an X server ($DISPLAY)" */
+    char inUse[256];       /* the display in use, in words: "the X display :0", "using the terminal" */
+    char passedOver[512];  /* why the default passed over each back end before it: "no X
+                            * display ($DISPLAY is unset) and no terminal"; "" for the first */
+} Win32SubsetDisplayFacts;
+int Win32SubsetDescribeDisplay(const char* name, Win32SubsetDisplayFacts* facts);
+
 /* Wave-in device for WAVE_MAPPER: "pulse[:SOURCE]", "alsa[:PCM]",
  * "playing", "file:PATH", "raw:PATH[,RATE[,CHANNELS]]", "raw:-", "tone:HZ[+HZ...]",
  * "demo", "none", or NULL/"" for the default (VUMIRA_WAVE_IN, else the
@@ -43,11 +62,36 @@ int Win32SubsetSetWaveIn(const char* choice);
 #define WIN32SUBSET_FALLS_BACK 5
 int Win32SubsetWaveInChoice(char* device, int size);
 
+/* What a recording device has to tell the person while it runs (a source
+ * the user named is gone, or back), beyond standard error where it is
+ * always printed: each such text, once, to `listener` (NULL: none), from
+ * the device's own thread. A program shows it where the person looks. */
+typedef void (*Win32SubsetNoticeListener)(const char* text);
+void Win32SubsetSetWaveInNoticeListener(Win32SubsetNoticeListener listener);
+
 /* Whether the device that the next waveInOpen uses records what is playing
  * (1: a sound server's monitor of an output), an input such as a microphone
  * (0), or neither (-1: a file, a test signal, no device). Asks the sound
  * server quietly where it must. */
 int Win32SubsetWaveInRecordsWhatPlays(void);
+
+/* What a wave-in device of this build is, for a device text ("alsa",
+ * "tone:440"): what it needs, and the words that explain the default's
+ * choice. (Whether the device in use records what is playing:
+ * Win32SubsetWaveInRecordsWhatPlays.) Returns 0, or -1 when the text names
+ * no device of this build. */
+typedef struct Win32SubsetWaveInFacts {
+    const char* name;        /* "pulse", the text before the colon */
+    const char* usage;       /* the forms it takes: "pulse[:SOURCE]" */
+    const char* needs;       /* what it needs to record: "a PulseAudio or PipeWire sound server" */
+    const char* inUse;       /* as the default's choice, in words: "the sound server's default source" */
+    const char* chosenAs;    /* what a choice of it records, in words, or NULL to name it by its
+                              * text: "what is playing on the sound server's default output" */
+    int recordsNothing;      /* 1 for the device that only gives silence ("none") */
+    char passedOver[512];    /* the devices that the default tries before this one, each as it
+                              * fails: "no sound server and no ALSA device"; "" for the first */
+} Win32SubsetWaveInFacts;
+int Win32SubsetDescribeWaveIn(const char* device, Win32SubsetWaveInFacts* facts);
 
 /* The screen as the top-level windows compose it, written as PNG.
  * Returns 0, or -1 with a message on standard error. */

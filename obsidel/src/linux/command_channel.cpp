@@ -11,7 +11,9 @@
 // made 0600, its folder must be private, and the peer's user is checked. A thread of the host accepts
 // the connections and posts each request to a hidden window, so that the
 // request runs on the user-interface thread; it waits for that thread's
-// reply for a while and then answers without it.
+// reply for a while and then answers without it. A request that opens a
+// message box (About) is answered at once, as a failure that says so: the
+// box waits for a person, not for the script.
 #include "command_channel.h"
 
 #include <fcntl.h>
@@ -32,6 +34,8 @@
 #include <memory>
 #include <thread>
 
+#include "own_windows.h"
+
 namespace obsidel {
 namespace {
 
@@ -51,7 +55,16 @@ constexpr int kRequestReadSeconds = 2;
 struct Job {
     RemoteRequest request;
     std::promise<RemoteReply> reply;
+    // Set on the user-interface thread when the request starts to run, with
+    // the modal windows open then: one more while it runs is a box that the
+    // request opened and that waits for a person.
+    std::atomic<bool> started{false};
+    std::atomic<int> modalAtStart{0};
 };
+
+constexpr const char* kWaitsForABox =
+    "the command opened a message box, which waits for a person to close it; the host takes other commands "
+    "meanwhile";
 
 int listening = -1;
 std::atomic<bool> stopping{false};
@@ -153,8 +166,9 @@ RemoteReply runOnInterfaceThread(const RemoteRequest& request) {
     }
     // Waits in short steps, so that a host that is stopping is not held up.
     auto deadline = std::chrono::steady_clock::now() + kHostAnswerTime;
-    while (answer.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready &&
+    while (answer.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready &&
            std::chrono::steady_clock::now() < deadline && !stopping.load()) {
+        if (job->started.load() && modalWindowsOpen() > job->modalAtStart.load()) return {false, kWaitsForABox};
     }
     if (answer.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
         if (request.kind == RemoteRequest::Kind::Exec || request.kind == RemoteRequest::Kind::Reconfigure)
@@ -203,6 +217,8 @@ void acceptRequests() {
 LRESULT CALLBACK relayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kRunRequest) {
         std::unique_ptr<std::shared_ptr<Job>> job(reinterpret_cast<std::shared_ptr<Job>*>(lParam));
+        (*job)->modalAtStart.store(modalWindowsOpen());
+        (*job)->started.store(true);
         (*job)->reply.set_value(handleRemoteRequest((*job)->request));
         return 0;
     }

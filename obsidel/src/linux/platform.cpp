@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -54,11 +53,18 @@ std::string explainDisplay(const Choice& chosen) {
     if (const std::string origin = chosen.originText(); !origin.empty()) return "display " + name + " (" + origin + ")";
     if (const std::string named = variable("VUMIRA_DISPLAY"); !named.empty())
         return "display " + name + " (VUMIRA_DISPLAY=" + named + ")";
-    const std::string x = variable("DISPLAY");
-    const std::string noX = x.empty() ? "no X display ($DISPLAY is unset)" : "the X display " + x + " did not answer";
-    if (name == "x11") return "the X display " + x;
-    if (name == "term") return noX + ": using the terminal";
-    return noX + " and no terminal: windows in memory only (headless)";
+    // The default: why it passed over the back ends before the one in use.
+    Win32SubsetDisplayFacts facts{};
+    Win32SubsetDescribeDisplay(nullptr, &facts);
+    return *facts.passedOver ? std::string(facts.passedOver) + ": " + facts.inUse : std::string(facts.inUse);
+}
+
+// The default's choice of a device, in words, with the devices it passed over.
+std::string describeDefaultDevice(const char* device) {
+    Win32SubsetWaveInFacts facts{};
+    Win32SubsetDescribeWaveIn(device, &facts);
+    return std::string(facts.passedOver) + (*facts.passedOver ? ": " : "") + "recording from " + facts.inUse + " (" +
+           device + ")";
 }
 
 std::string explainRecording(const Choice& chosen, std::string& playingHint) {
@@ -74,29 +80,35 @@ std::string explainRecording(const Choice& chosen, std::string& playingHint) {
     };
     switch (Win32SubsetWaveInChoice(device, sizeof device)) {
     case WIN32SUBSET_CHOSEN_BY_PROGRAM:
-    case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT:
-        why = std::string(device) == "playing" ? "recording what is playing on the sound server's default output"
-                                               : "recording from " + std::string(device);
+    case WIN32SUBSET_CHOSEN_BY_ENVIRONMENT: {
+        // A device that says in words what a choice of it records, else its text.
+        Win32SubsetWaveInFacts facts{};
+        const bool described = Win32SubsetDescribeWaveIn(device, &facts) == 0 && facts.chosenAs;
+        why = described ? "recording " + std::string(facts.chosenAs) : "recording from " + std::string(device);
         why += " (" + origin + ")";
         break;
-    case WIN32SUBSET_CHOSEN_BY_DEFAULT:
-        why = std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
-                                             : "no sound server: recording from ALSA's default device (alsa)";
-        break;
-    case WIN32SUBSET_FALLS_BACK:
+    }
+    case WIN32SUBSET_CHOSEN_BY_DEFAULT: why = describeDefaultDevice(device); break;
+    case WIN32SUBSET_FALLS_BACK: {
         why = "the sound server has no output to record what is playing from (" + origin + "): ";
-        if (std::string(device) == "none") {
+        Win32SubsetWaveInFacts facts{};
+        Win32SubsetDescribeWaveIn(device, &facts);
+        if (facts.recordsNothing) {
             useDemo();
             why += "using the demo signal";
         } else {
-            why += std::string(device) == "pulse" ? "recording from the sound server's default source (pulse)"
-                                                  : "recording from ALSA's default device (alsa)";
+            why += "recording from " + std::string(facts.inUse) + " (" + device + ")";
         }
         break;
-    case WIN32SUBSET_NOTHING_ANSWERS:
+    }
+    case WIN32SUBSET_NOTHING_ANSWERS: {
+        Win32SubsetWaveInFacts facts{};
+        Win32SubsetDescribeWaveIn(device, &facts);
         useDemo();
-        why = "no sound server and no ALSA device answered: using the demo signal (choose a source with --wave-in)";
+        why = std::string(*facts.passedOver ? facts.passedOver : "no recording device") +
+              " answered: using the demo signal (choose a source with --wave-in)";
         break;
+    }
     default: why = "VUMIRA_WAVE_IN=" + variable("VUMIRA_WAVE_IN") + " names no recording device"; break;
     }
     // Said for a microphone or line input, not for what plays, a file or a test signal.
@@ -109,17 +121,23 @@ std::string explainRecording(const Choice& chosen, std::string& playingHint) {
 
 }  // namespace
 
-bool selectBackEnds(const HostChoices& choices, std::string& playingHint) {
-    if (Win32SubsetSetDisplay(choices.display.forBackEnd().c_str()) != 0 ||
-        Win32SubsetSetWaveIn(choices.waveIn.forBackEnd().c_str()) != 0)
-        return false;
+int selectBackEnds(const HostChoices& choices, std::string& playingHint) {
+    // A recording device that names nothing is a mistake on the command line
+    // when it was typed there; from the environment or obsidel.rc it is a
+    // setting that failed.
+    if (Win32SubsetSetWaveIn(choices.waveIn.forBackEnd().c_str()) != 0)
+        return choices.waveIn.origin == ChoiceOrigin::CommandLine ? 2 : 1;
+    if (Win32SubsetSetDisplay(choices.display.forBackEnd().c_str()) != 0) return 1;
     std::string line = explainDisplay(choices.display) + "; " + explainRecording(choices.waveIn, playingHint);
     if (const std::string style = describeStyleChoice(choices.style); !style.empty()) line += "; " + style;
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
-    return true;
+    return 0;
 }
 
-bool displayShowsWindows() { return std::strcmp(Win32SubsetDisplayName(), "headless") != 0; }
+bool displayShowsWindows() {
+    Win32SubsetDisplayFacts facts{};
+    return Win32SubsetDescribeDisplay(nullptr, &facts) == 0 && facts.screen != WIN32SUBSET_SCREEN_NONE;
+}
 
 bool writeScreenSnapshot(const std::string& path) { return Win32SubsetWriteScreenPng(path.c_str()) == 0; }
 

@@ -1,5 +1,5 @@
-// The Linux subset's displays: x11 shows pixels, term text cells, headless
-// nothing; a pop-up grabs the input through the subset.
+// The Linux subset's displays, each saying what its screen is (pixels, text
+// cells or nothing); a pop-up grabs the input through the subset.
 #include "popup_screen.h"
 
 #include "popup_menu.h"
@@ -7,7 +7,6 @@
 #include <win32subset.h>
 
 #include <array>
-#include <cstring>
 
 namespace obsidel {
 namespace {
@@ -18,10 +17,13 @@ std::array<std::vector<TextCellBlock>, static_cast<size_t>(TextLayer::Count)> la
 }  // namespace
 
 PopupScreen popupScreen() {
-    const char* name = Win32SubsetDisplayName();
-    if (std::strcmp(name, "term") == 0) return PopupScreen::TextCells;
-    if (std::strcmp(name, "headless") == 0) return PopupScreen::None;
-    return PopupScreen::Pixels;
+    Win32SubsetDisplayFacts facts{};
+    Win32SubsetDescribeDisplay(nullptr, &facts);
+    switch (facts.screen) {
+    case WIN32SUBSET_SCREEN_TEXT_CELLS: return PopupScreen::TextCells;
+    case WIN32SUBSET_SCREEN_NONE: return PopupScreen::None;
+    default: return PopupScreen::Pixels;
+    }
 }
 
 MenuPresenter menuPresenter() { return presentMenu; }

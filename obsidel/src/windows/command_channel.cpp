@@ -8,14 +8,20 @@
 // thread from its own message loop and never inside the client's send. Once
 // handled, the reply's bytes go back to the client's window with
 // WM_COPYDATA. Only the first host listens, and it marks its main window so.
+// A request that opens a message box (About) is answered as soon as the box
+// shows, as a failure that says so: the box waits for a person, not for the
+// script. A timer of the main window, which the box's own loop dispatches,
+// looks for the box.
 #include "command_channel.h"
 
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host_window.h"
+#include "own_windows.h"
 
 namespace obsidel {
 namespace {
@@ -39,7 +45,32 @@ constexpr auto kAnswerTime = std::chrono::seconds(15);
 struct PendingRequest {
     RemoteRequest request;
     HWND client;
+    int boxesAtStart = 0;  // message boxes and modal windows of this thread when the request began
+    bool answered = false;
 };
+
+// The requests being carried out now, innermost last: one may come in while
+// an earlier one's box is open.
+std::vector<PendingRequest*> running;
+constexpr UINT_PTR kBoxWatchTimer = 0x4F42;
+constexpr UINT kBoxWatchMs = 50;
+constexpr const char* kWaitsForABox =
+    "the command opened a message box, which waits for a person to close it; the host takes other commands "
+    "meanwhile";
+
+BOOL CALLBACK countBox(HWND window, LPARAM count) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (IsWindowVisible(window) && std::string(name) == "#32770") ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// The system's message boxes (dialog class "#32770") and the host's own modal windows on this thread.
+int boxesOpen() {
+    int count = modalWindowsOpen();
+    EnumThreadWindows(GetCurrentThreadId(), countBox, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
 
 HWND listeningWindow = nullptr;
 WNDPROC hostProcedure = nullptr;
@@ -77,10 +108,25 @@ LRESULT CALLBACK listeningProcedure(HWND window, UINT message, WPARAM wParam, LP
     }
     if (message == kRunRequest && lParam) {
         std::unique_ptr<PendingRequest> pending(reinterpret_cast<PendingRequest*>(lParam));
+        pending->boxesAtStart = boxesOpen();
+        running.push_back(pending.get());
+        SetTimer(window, kBoxWatchTimer, kBoxWatchMs, nullptr);
         RemoteReply reply = handleRemoteRequest(pending->request);
+        running.pop_back();
+        if (running.empty()) KillTimer(window, kBoxWatchTimer);
         // The client may have given up waiting; then nobody reads the reply.
-        if (pending->client && IsWindow(pending->client))
+        if (!pending->answered && pending->client && IsWindow(pending->client))
             sendBytes(pending->client, window, kReplyTag, encodeReply(reply), kTakeTimeoutMs);
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == kBoxWatchTimer) {
+        const int boxes = boxesOpen();
+        for (PendingRequest* pending : running) {
+            if (pending->answered || boxes <= pending->boxesAtStart) continue;
+            pending->answered = true;
+            if (pending->client && IsWindow(pending->client))
+                sendBytes(pending->client, window, kReplyTag, encodeReply({false, kWaitsForABox}), kTakeTimeoutMs);
+        }
         return 0;
     }
     return CallWindowProcA(hostProcedure, window, message, wParam, lParam);

@@ -35,7 +35,7 @@ void showMessageBoxesAsWindows() {}
 // record and nothing else changes.
 void keepOnEveryDesktop(HWND, bool) {}
 
-bool selectBackEnds(const HostChoices& choices, std::string&) {
+int selectBackEnds(const HostChoices& choices, std::string&) {
     for (const Choice* choice : {&choices.display, &choices.waveIn}) {
         if (const std::string origin = choice->originText(); !origin.empty())
             std::fprintf(stderr, "obsidel: %s (%s) chooses a Linux back end; Windows uses its own\n",
@@ -45,7 +45,7 @@ bool selectBackEnds(const HostChoices& choices, std::string&) {
                        "playing, make \"Stereo Mix\" the default in the Sound settings' Recording tab)";
     if (const std::string style = describeStyleChoice(choices.style); !style.empty()) line += "; " + style;
     std::fprintf(stderr, "obsidel: %s\n", line.c_str());
-    return true;
+    return 0;
 }
 
 bool writeScreenSnapshot(const std::string& path) {

@@ -2,12 +2,18 @@
 #include "popup_screen.h"
 
 #include "system_menu.h"
+#include "right_click.h"
 
 namespace obsidel {
 
 PopupScreen popupScreen() { return PopupScreen::Pixels; }
 
-MenuPresenter menuPresenter() { return presentSystemMenu; }
+// Asked once, at start, on the user-interface thread: the right clicks that
+// open the menu are let through from then on.
+MenuPresenter menuPresenter() {
+    letPluginWindowsHearRightClicks();
+    return presentSystemMenu;
+}
 
 // Never called here: there are no text cells on Windows.
 void showTextCells(TextLayer, const std::vector<TextCellBlock>&) {}

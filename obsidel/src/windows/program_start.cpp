@@ -11,6 +11,10 @@ namespace obsidel {
 
 std::string fallbackEditor() { return "notepad.exe"; }
 
+// Windows always has its desktop; a terminal editor named in VISUAL or
+// EDITOR opens its own console window there.
+EditorSurroundings currentEditorSurroundings() { return {false, true, ""}; }
+
 }  // namespace obsidel
 
 extern "C" HINSTANCE OBExecute(HWND owner, LPCSTR verb, LPCSTR program, LPCSTR arguments, LPCSTR directory,

@@ -42,6 +42,8 @@ std::vector<std::string> briefHost(std::vector<std::string> more) {
 const std::vector<std::string> kNoSound{"PULSE_SERVER=unix:{dir}/no-sound-server", "ALSA_CONFIG_PATH={dir}/empty.conf"};
 
 const std::string kUsageStart = "usage: obsidel [--home DIR] [--style FILE] [--wave-in SPEC] [--display SPEC]";
+const std::string kStyleNotStarted =
+    "the host does not start (name a style file that can be read; with none named, the default style is used)";
 const std::string kPlayingHint = "; to show what is playing: obsidel --wave-in playing --save";
 
 const Case kCases[] = {
@@ -80,9 +82,13 @@ const Case kCases[] = {
      briefHost({"--display", "headless", "--wave-in", "demo", "--snapshot", "{dir}/missing/shot.png"}), {}, 1,
      {"obsidel: no snapshot written; name a PNG file in a folder that exists and that you may write"}, {}, ""},
     {"a style file that is not there", briefHost({"--display", "headless", "--style", "{dir}/none.style"}), {}, 1,
-     {"obsidel: cannot read the style file \"{dir}/none.style\"; the style stays as it was"}, {}, ""},
-    {"a recording device that does not exist", briefHost({"--display", "headless", "--wave-in", "bogus"}), {}, 1,
+     {"obsidel: cannot read the style file \"{dir}/none.style\" (no such file); " + kStyleNotStarted}, {}, ""},
+    {"a style file that is a folder", briefHost({"--display", "headless", "--style", "{dir}/home"}), {}, 1,
+     {"obsidel: cannot read the style file \"{dir}/home\" (it is a folder); " + kStyleNotStarted}, {}, ""},
+    {"a recording device that does not exist", briefHost({"--display", "headless", "--wave-in", "bogus"}), {}, 2,
      {}, {"wave-in: \"bogus\" names no wave-in device; use one of pulse[:SOURCE], alsa[:PCM]"}, ""},
+    {"a sound file device without its path", briefHost({"--display", "headless", "--wave-in", "file:"}), {}, 2,
+     {"wave-in: file: needs the path of a sound file (file:PATH)"}, {}, ""},
     {"a display that does not exist", briefHost({"--display", "bogus"}), {}, 1,
      {"win32subset: no display \"bogus\" in this build (there are: x11, term, headless)"}, {}, ""},
     {"a home folder that is a file", {"--home", "{dir}/a-file", "--exit-after", "300", "{module}"}, {}, 1, {},

@@ -56,7 +56,8 @@ const Case kCases[] = {
      "="},
     {"a style in obsidel.rc that is not there points at its line", "style: {dir}/none.style\n",
      {"--display", "headless", "--wave-in", "demo"}, {}, 1,
-     {"obsidel: cannot read the style file \"{dir}/none.style\"; the style stays as it was",
+     {"obsidel: cannot read the style file \"{dir}/none.style\" (no such file); the host does not start (name a "
+      "style file that can be read; with none named, the default style is used)",
       "obsidel: style: {dir}/none.style comes from {dir}/home/obsidel.rc; mend or remove that line, or give --style"},
      "="},
     {"--save writes the choices, keeping the other lines", "# mine\nwaveIn: tone:440\nother: 1\n",
@@ -69,7 +70,7 @@ const Case kCases[] = {
     {"--save makes obsidel.rc", "", {"--display", "headless", "--wave-in", "tone:440", "--save"}, {}, 0,
      {"obsidel: saved waveIn: tone:440 in {dir}/home/obsidel.rc"}, "waveIn: tone:440\ndisplay: headless\n"},
     {"--save of a device that does not exist keeps the file", "waveIn: tone:440\n",
-     {"--display", "headless", "--wave-in", "bogus", "--save"}, {}, 1, {}, "="},
+     {"--display", "headless", "--wave-in", "bogus", "--save"}, {}, 2, {}, "="},
     {"--save of a style that is not there keeps the file", "waveIn: tone:440\n",
      {"--display", "headless", "--style", "{dir}/none.style", "--save"}, {}, 1, {}, "="},
     {"--save with nothing to save", "", {"--save"}, {}, 2,

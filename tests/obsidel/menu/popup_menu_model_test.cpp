@@ -214,6 +214,33 @@ TEST_F(PopupMenuModelTest, LevelsStayOnTheScreenFlippingAtItsEdges) {
     EXPECT_EQ(up.levels()[1].rect.bottom, 796);
 }
 
+TEST_F(PopupMenuModelTest, AResizedScreenPlacesEveryOpenLevelOnItAgain) {
+    // Main is 55 x 96 (see above); its submenu must stay on the screen too.
+    PopupMenuModel menu(buildTree(), POINT{1000, 600}, kScreen, Metrics{});
+    menu.key(VK_DOWN);
+    menu.key(VK_RIGHT);
+    ASSERT_EQ(menu.levels().size(), 2u);
+    const RECT opened{1000, 600, 1055, 696};
+    EXPECT_TRUE(EqualRect(&menu.levels()[0].rect, &opened));
+
+    // A terminal made small: the opening place is brought onto the screen,
+    // (399, 299), and Main flips left and up from it: 344..399, 203..299.
+    menu.screenResized(SIZE{400, 300});
+    EXPECT_EQ(menu.screen().cx, 400);
+    const RECT& main = menu.levels()[0].rect;
+    const RECT flipped{344, 203, 399, 299};
+    EXPECT_TRUE(EqualRect(&main, &flipped)) << main.left << "," << main.top << " " << main.right << "," << main.bottom;
+    const RECT& sub = menu.levels()[1].rect;
+    EXPECT_TRUE(sub.right <= 400 && sub.bottom <= 300 && sub.left >= 0 && sub.top >= 0)
+        << sub.left << "," << sub.top << " " << sub.right << "," << sub.bottom;
+    EXPECT_EQ(menu.levels()[1].highlight, 0) << "the open levels and highlights stay";
+
+    // Made large again, the menu opens from the place it was brought to.
+    menu.screenResized(kScreen);
+    const RECT again{399, 299, 454, 395};
+    EXPECT_TRUE(EqualRect(&menu.levels()[0].rect, &again));
+}
+
 TEST_F(PopupMenuModelTest, ThePointerHighlightsOpensAfterRestingPicksAndClosesOutside) {
     PopupMenuModel menu(buildTree(), POINT{100, 100}, kScreen, Metrics{});
     const RECT configuration = menu.rowRect(0, Part::Item, 0);

@@ -59,4 +59,65 @@ TEST(PopupMenuInTerminal, KeysAndTheMouseOpenAndPickFromTheMenuDrawnInCells) {
     }
 }
 
+// Resting the pointer on "Configuration" (no button held: the terminal
+// reports such moves once asked to, with mode 1003) opens its submenu; q
+// then closes the menu and leaves the host running, and only a q with no
+// menu open ends it.
+TEST(PopupMenuInTerminal, HoverOpensASubmenuAndQClosesTheMenuBeforeItQuits) {
+    HostInTerminal host;
+    ASSERT_TRUE(host.started());
+    ASSERT_TRUE(host.readUntil([&] { return host.rc().find("Vumira.plugin.x:") != std::string::npos; })) << host.sent;
+    EXPECT_NE(host.sent.find("\x1b[?1003h"), std::string::npos) << "moves without a button are not asked for";
+    host.send(rightClick(30, 9));
+    const auto& screen = host.screen();
+    ASSERT_TRUE(host.readUntil([&] { return screen.find("Configuration").first == 10; })) << screen.text();
+    EXPECT_LT(screen.find("Always On Top").first, 0);
+
+    host.send(testsupport::mouseReport(35, 32, 10, false));
+    EXPECT_TRUE(host.readUntil([&] { return screen.find("Always On Top").first >= 0; }))
+        << "resting on Configuration opened nothing:\n" << screen.text();
+
+    host.send("q");
+    EXPECT_TRUE(host.readUntil([&] {
+        return screen.find("Configuration").first < 0 && screen.find("Always On Top").first < 0;
+    })) << "q left the menu open:\n" << screen.text();
+    host.send("");
+    EXPECT_TRUE(host.takesRequests()) << "q with a menu open ended the host";
+    EXPECT_EQ(host.runClient({"--exec", "@VumiraInternal SetFPS 30"}), 0);
+
+    const size_t beforeQuit = host.sent.size();
+    host.send("q");
+    EXPECT_TRUE(host.drew("\x1b[?1049l", beforeQuit)) << "q with no menu open did not end the host";
+}
+
+// A terminal made smaller while the menu is open: the menu is placed again
+// on the smaller screen, both levels inside it, and still works.
+TEST(PopupMenuInTerminal, AnOpenMenuFollowsTheTerminalWhenItIsResized) {
+    HostInTerminal host;
+    ASSERT_TRUE(host.started());
+    ASSERT_TRUE(host.readUntil([&] { return host.rc().find("Vumira.plugin.x:") != std::string::npos; })) << host.sent;
+    host.send(rightClick(30, 9));
+    for (const std::string& step : {kKeyDown, kKeyRight}) host.send(step);
+    const auto& screen = host.screen();
+    ASSERT_TRUE(host.readUntil([&] { return screen.find("Always On Top").first >= 0; })) << screen.text();
+    ASSERT_GE(screen.find("Configuration").second + 13, 60) << "the menu must reach past the smaller screen first";
+
+    constexpr int kColumns = 60, kRows = 16;
+    host.resize(kColumns, kRows);
+    auto inside = [&](const char* text) {
+        const auto [row, column] = screen.find(text);
+        return row >= 0 && row < kRows && column + static_cast<int>(std::string(text).size()) <= kColumns;
+    };
+    EXPECT_TRUE(host.readUntil([&] { return inside("Configuration") && inside("Always On Top"); }))
+        << "the menu did not move onto the smaller screen:\n" << screen.text();
+    for (int row = 0; row < screen.rows(); ++row) {
+        const std::string& cells = screen.row(row);
+        EXPECT_EQ(cells.find_first_not_of(' ', row < kRows ? kColumns : 0), std::string::npos)
+            << "drawn outside the terminal on row " << row << ":\n" << screen.text();
+    }
+    host.send("\r");  // Always On Top, still highlighted
+    EXPECT_TRUE(host.readUntil([&] { return testsupport::hasLine(host.rc(), "Vumira.plugin.alwaysontop: false"); }))
+        << host.rc();
+}
+
 }  // namespace

@@ -1,16 +1,22 @@
 // The Windows host's menu: the plug-in's tree as the system's pop-up menus,
 // the pick broadcast to the registered windows, and the value chooser of an
-// integer item driven by keys. Windows only (run under Wine): the pop-up
-// itself waits for a person, so the tree and the pick are checked apart.
+// integer item driven by keys. Windows only (run under Wine). The tree and
+// the pick are checked apart, and then whole: a right click (SendInput) on
+// a window that acts as the plug-in's does (the whole of it a caption)
+// opens the system's pop-up, which another thread reads and picks from.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host_window.h"
 #include "menu_tree.h"
+#include "popup_screen.h"
 #include "windows/system_menu.h"
 
 namespace {
@@ -169,6 +175,130 @@ TEST_F(SystemMenu, ChooserKeysStayWithinTheBounds) {
         EXPECT_EQ(value, c.expected) << c.value << " in " << c.minimum << ".." << c.maximum << ", "
                                      << c.keys.size() << " keys";
     }
+}
+
+// A window that answers as the floating plug-in window does: its hit test
+// is a caption everywhere, and the release of a right click (which reaches
+// it as WM_NCRBUTTONUP) builds the menu and shows it. It registers with the
+// host as the plug-in does; the fixture's listener hears the broadcasts.
+LRESULT CALLBACK pluginLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NCHITTEST: return HTCAPTION;
+    case WM_NCRBUTTONUP:
+    case WM_RBUTTONUP: {
+        Menu* main = MakeNamedMenu("Vumira", "click_main", 1);
+        Menu* config = MakeNamedMenu("Configuration", "click_config", 1);
+        MakeMenuItem(config, "Always On Top", "@Click AlwaysOnTop", 1);
+        MakeMenuItem(config, "Snap To Edges", "@Click Snap", 0);
+        MakeSubmenu(main, config, "Configuration");
+        MakeMenuNOP(main, nullptr);
+        MakeMenuItem(main, "About", "@Click About", 0);
+        ShowMenu(main);
+        return 0;
+    }
+    default: return DefWindowProcA(window, message, wParam, lParam);  // broadcasts: the listener hears them
+    }
+}
+
+// What the reading thread saw of the open pop-up.
+struct SeenMenu {
+    std::vector<std::string> texts;
+    std::vector<bool> checked;
+    std::vector<std::string> subTexts;
+    std::vector<bool> subChecked;
+};
+
+void sendMouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+void sendKey(WORD key) {
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+HWND openPopup() {
+    for (int i = 0; i < 300; ++i) {
+        HWND popup = FindWindowA("#32768", nullptr);
+        if (popup && IsWindowVisible(popup)) return popup;
+        Sleep(10);
+    }
+    return nullptr;
+}
+
+TEST_F(SystemMenu, ARightClickOnACaptionWindowOpensThePopUpWithItsMarksAndAPickBroadcasts) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA pluginClass{};
+    pluginClass.lpfnWndProc = pluginLikeProc;
+    pluginClass.hInstance = instance;
+    pluginClass.lpszClassName = "SystemMenuPluginLike";
+    RegisterClassA(&pluginClass);
+    HWND plugin = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "SystemMenuPluginLike", "",
+                                  WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 40, 40, 100, 25, nullptr,
+                                  nullptr, instance, nullptr);
+    ASSERT_NE(plugin, nullptr);
+    static const UINT messages[] = {OBM_BROADCAST, 0};
+    SendMessageA(obsidel::hostWindow(), OBM_REGISTERMESSAGE, reinterpret_cast<WPARAM>(plugin),
+                 reinterpret_cast<LPARAM>(messages));
+    obsidel::setMenuPresenter(obsidel::menuPresenter());
+    UpdateWindow(plugin);
+
+    // The pop-up holds this thread in its own loop: another thread clicks,
+    // reads what it shows and picks Configuration / Always On Top by keys.
+    SeenMenu seen;
+    std::atomic<bool> opened{false};
+    std::thread person([&] {
+        SetCursorPos(90, 52);
+        sendMouse(MOUSEEVENTF_RIGHTDOWN);
+        sendMouse(MOUSEEVENTF_RIGHTUP);
+        HWND popup = openPopup();
+        if (!popup) {
+            PostMessageA(plugin, WM_NULL, 0, 0);
+            return;
+        }
+        opened = true;
+        const HMENU shown = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < GetMenuItemCount(shown); ++i) {
+            seen.texts.push_back(textOf(shown, static_cast<UINT>(i)));
+            seen.checked.push_back((GetMenuState(shown, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0);
+        }
+        if (HMENU config = GetSubMenu(shown, 0)) {
+            for (int i = 0; i < GetMenuItemCount(config); ++i) {
+                seen.subTexts.push_back(textOf(config, static_cast<UINT>(i)));
+                seen.subChecked.push_back((GetMenuState(config, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) !=
+                                          0);
+            }
+        }
+        for (const WORD key : {WORD{VK_DOWN}, WORD{VK_RIGHT}, WORD{VK_RETURN}}) {
+            sendKey(key);
+            Sleep(50);
+        }
+    });
+    // This thread's messages, the click and the pop-up's loop among them, until the pick is heard.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    MSG message;
+    while (heard.empty() && std::chrono::steady_clock::now() < deadline) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+    person.join();
+
+    EXPECT_TRUE(opened) << "a right click on the window opened no pop-up menu";
+    EXPECT_EQ(seen.texts, (std::vector<std::string>{"Configuration", "", "About"}));
+    EXPECT_EQ(seen.subTexts, (std::vector<std::string>{"Always On Top", "Snap To Edges"}));
+    EXPECT_EQ(seen.subChecked, (std::vector<bool>{true, false}));
+    EXPECT_EQ(heard, (std::vector<std::string>{"@Click AlwaysOnTop"}));
+    DestroyWindow(plugin);
+    UnregisterClassA("SystemMenuPluginLike", instance);
 }
 
 }  // namespace

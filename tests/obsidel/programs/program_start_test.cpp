@@ -1,5 +1,7 @@
 // How the host starts other programs for plug-ins: the argument text split
-// into words, GetObsidelEditor's choice, and OBExecute with a real program.
+// into words, GetObsidelEditor's choice (a terminal editor only where a
+// terminal is), and OBExecute with a real program: an editor that fails is
+// reported, and no editor at all gives a box that names the file.
 #include <gtest/gtest.h>
 
 #include <obsidel/api.h>
@@ -15,7 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+
+#include <mutex>
+
 #include "command_words.h"
+#include "program_start.h"
 #include "test_support.h"
 
 namespace {
@@ -80,8 +87,29 @@ std::string editor() {
     return buffer;
 }
 
+// Standard input away from any terminal for one test, as when the host
+// was started from a desktop's menu.
+class NoTerminal {
+public:
+    NoTerminal() : saved_(dup(STDIN_FILENO)) {
+        const int nothing = open("/dev/null", O_RDONLY);
+        dup2(nothing, STDIN_FILENO);
+        close(nothing);
+    }
+    ~NoTerminal() {
+        dup2(saved_, STDIN_FILENO);
+        close(saved_);
+    }
+    NoTerminal(const NoTerminal&) = delete;
+    NoTerminal& operator=(const NoTerminal&) = delete;
+
+private:
+    int saved_;
+};
+
 TEST(ObsidelEditor, VisualThenEditorThenTheFallback) {
     ScopedEnvironment noDisplay("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr);
+    NoTerminal noTerminal;
     {
         ScopedEnvironment visual("VISUAL", "my-visual --wait"), editorVariable("EDITOR", "my-editor");
         EXPECT_EQ(editor(), "my-visual --wait");
@@ -91,9 +119,86 @@ TEST(ObsidelEditor, VisualThenEditorThenTheFallback) {
         EXPECT_EQ(editor(), "my-editor");
     }
     {
+        // The fallback, vi, needs a terminal: with none, there is no editor, and why is kept for OBExecute.
         ScopedEnvironment visual("VISUAL", nullptr), editorVariable("EDITOR", nullptr);
-        EXPECT_EQ(editor(), "vi");
+        EXPECT_EQ(editor(), "");
+        EXPECT_NE(obsidel::lastEditorChoice().problem.find("\"vi\" runs in a terminal"), std::string::npos)
+            << obsidel::lastEditorChoice().problem;
     }
+}
+
+TEST(ObsidelEditor, ATerminalEditorRunsOnlyWhereThereIsATerminal) {
+    struct Case {
+        const char* editor;
+        bool ownTerminal, graphical;
+        const char* emulator;
+        const char* command;  // "" when it cannot run
+        bool inOwnTerminal;
+    };
+    const Case cases[] = {
+        {"vim", true, false, "", "vim", true},
+        {"vim", true, true, "xterm", "vim", true},
+        {"vim", false, true, "xterm", "xterm -e vim", false},
+        {"/usr/bin/nano -w", false, true, "x-terminal-emulator", "x-terminal-emulator -e /usr/bin/nano -w", false},
+        {"vi", false, true, "", "", false},
+        {"vi", false, false, "xterm", "", false},
+        {"emacs", false, true, "", "emacs", false},
+        {"emacs", false, false, "", "", false},
+        {"emacs -nw", false, true, "xterm", "xterm -e emacs -nw", false},
+        {"gedit --wait", false, false, "", "gedit --wait", false},
+        {"xdg-open", false, true, "", "xdg-open", false},
+    };
+    for (const Case& c : cases) {
+        const obsidel::EditorCommand got = obsidel::editorCommand(c.editor, {c.ownTerminal, c.graphical, c.emulator});
+        EXPECT_EQ(got.command, c.command) << c.editor << " " << c.ownTerminal << c.graphical << c.emulator;
+        EXPECT_EQ(got.inOwnTerminal, c.inOwnTerminal) << c.editor;
+        EXPECT_EQ(got.problem.empty(), !std::string(c.command).empty()) << c.editor << ": " << got.problem;
+    }
+}
+
+// What OBExecute reported after its call, collected from any thread.
+std::mutex reportsLock;
+std::vector<std::string> reports;
+void collect(const std::string& text) {
+    std::lock_guard<std::mutex> lock(reportsLock);
+    reports.push_back(text);
+}
+bool reported(const std::string& text) {
+    for (int i = 0; i < 500; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(reportsLock);
+            for (const auto& report : reports)
+                if (report.find(text) != std::string::npos) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST(EditorStart, IsSaidAndAnEditorThatFailsIsReported) {
+    obsidel::reportProgramsTo(collect);
+    ScopedEnvironment visual("VISUAL", "false");
+    char buffer[MAX_PATH];
+    GetObsidelEditor(buffer);
+    EXPECT_GT(reinterpret_cast<std::intptr_t>(OBExecute(nullptr, nullptr, buffer, "the.rc", nullptr, 1, 0)), 32);
+    EXPECT_TRUE(reported("opening the.rc with false"));
+    EXPECT_TRUE(reported("the editor \"false\" ended with status 1 (choose another with VISUAL or EDITOR)"));
+    obsidel::reportProgramsTo(nullptr);
+}
+
+TEST(EditorStart, NoEditorAtAllShowsABoxThatNamesTheFileAndTheVariables) {
+    ScopedEnvironment noDisplay("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr);
+    ScopedEnvironment visual("VISUAL", "vim"), editorVariable("EDITOR", nullptr);
+    NoTerminal noTerminal;
+    char buffer[MAX_PATH];
+    EXPECT_STREQ(GetObsidelEditor(buffer), "");
+    testing::internal::CaptureStderr();
+    EXPECT_LE(reinterpret_cast<std::intptr_t>(OBExecute(nullptr, nullptr, buffer, "/some/Vumira.rc", nullptr, 1, 0)),
+              32);
+    const std::string said = testing::internal::GetCapturedStderr();
+    for (const char* text : {"Cannot open /some/Vumira.rc:", "the editor \"vim\" runs in a terminal",
+                             "Choose an editor with the VISUAL or EDITOR variable"})
+        EXPECT_NE(said.find(text), std::string::npos) << text << "\nin:\n" << said;
 }
 
 TEST(ObsidelEditor, ALongSettingIsCutToThePathBuffer) {

@@ -1,5 +1,6 @@
 // Finding the rc file and reading every setting with its default, clamp
 // and fix-up.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -202,6 +203,29 @@ TEST_F(LoadSettings, TextsLongerThanTheirBuffersAreCutToFit) {
     EXPECT_EQ(std::string(plugin.peakType), std::string(31, 'x'));
     EXPECT_EQ(std::string(plugin.scopeColorKey), std::string(98, 'x') + ":") << "the colon still fits";
     EXPECT_EQ(std::string(plugin.updateUrl), std::string(259, 'x'));
+}
+
+TEST_F(LoadSettings, AWindowSizeIsKeptBetweenTheSmallestWindowAndTheScreen) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    ASSERT_GT(screenWidth, 17);
+    ASSERT_GT(screenHeight, 17);
+    struct Case {
+        long long stored;  // both keys
+        int keptWidth, keptHeight;
+    };
+    const Case cases[] = {
+        {-200, 16, 16}, {0, 16, 16}, {15, 16, 16}, {16, 16, 16}, {17, 17, 17},
+        {screenHeight, std::min(screenHeight, screenWidth), screenHeight},
+        {screenWidth, screenWidth, std::min(screenWidth, screenHeight)},
+        {screenWidth + 1, screenWidth, screenHeight}, {99999, screenWidth, screenHeight},
+    };
+    for (const Case& c : cases) {
+        writeFile(besideModule("Vumira.rc"), "Vumira.plugin.width: " + std::to_string(c.stored) +
+                                                 "\nVumira.plugin.height: " + std::to_string(c.stored) + "\n");
+        vumira::loadSettings();
+        EXPECT_EQ(plugin.width.load(), c.keptWidth) << c.stored;
+        EXPECT_EQ(plugin.height.load(), c.keptHeight) << c.stored;
+    }
 }
 
 TEST_F(LoadSettings, EachLoadSearchesAnewAndOverwritesEverySetting) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "subset_backends.h"
 #include "test_support.h"
 
 namespace {
@@ -201,6 +202,60 @@ TEST_F(SubsetScreen, DisplayIsChosenBeforeTheFirstWindow) {
     DestroyWindow(window);
     EXPECT_EQ(Win32SubsetSetDisplay("headless:10x10"), 0);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 10);
+}
+
+// What the host asks instead of reading back-end names: the kind of screen,
+// and the words that explain the default's choice, from the display table.
+TEST_F(SubsetScreen, EachDisplayDescribesItselfForTheHost) {
+    ASSERT_EQ(Win32SubsetSetDisplay("headless"), 0);
+    const char* display = getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    const struct {
+        const char* display;  // $DISPLAY, null for unset
+        const char* name;
+        int screen;
+        const char* inUse;
+        const char* passedOver;
+    } cases[] = {
+#if SUBSET_HAS_X11
+        {":7", "x11", WIN32SUBSET_SCREEN_PIXELS, "the X display :7", ""},
+        {":7", "term", WIN32SUBSET_SCREEN_TEXT_CELLS, "using the terminal", "the X display :7 did not answer"},
+        {nullptr, "term", WIN32SUBSET_SCREEN_TEXT_CELLS, "using the terminal", "no X display ($DISPLAY is unset)"},
+        {nullptr, "headless", WIN32SUBSET_SCREEN_NONE, "windows in memory only (headless)",
+         "no X display ($DISPLAY is unset) and no terminal"},
+        // null: the display in use.
+        {nullptr, nullptr, WIN32SUBSET_SCREEN_NONE, "windows in memory only (headless)",
+         "no X display ($DISPLAY is unset) and no terminal"},
+#else
+        {":7", "term", WIN32SUBSET_SCREEN_TEXT_CELLS, "using the terminal", ""},
+        {nullptr, "headless", WIN32SUBSET_SCREEN_NONE, "windows in memory only (headless)", "no terminal"},
+        {nullptr, nullptr, WIN32SUBSET_SCREEN_NONE, "windows in memory only (headless)", "no terminal"},
+#endif
+    };
+    for (const auto& row : cases) {
+        if (row.display)
+            setenv("DISPLAY", row.display, 1);
+        else
+            unsetenv("DISPLAY");
+        Win32SubsetDisplayFacts facts{};
+        ASSERT_EQ(Win32SubsetDescribeDisplay(row.name, &facts), 0) << (row.name ? row.name : "(in use)");
+        EXPECT_STREQ(facts.name, row.name ? row.name : "headless");
+        EXPECT_EQ(facts.screen, row.screen) << facts.name;
+        EXPECT_STREQ(facts.inUse, row.inUse) << facts.name;
+        EXPECT_STREQ(facts.passedOver, row.passedOver) << facts.name;
+        EXPECT_TRUE(facts.needs && *facts.needs) << facts.name;
+    }
+    if (saved.empty())
+        unsetenv("DISPLAY");
+    else
+        setenv("DISPLAY", saved.c_str(), 1);
+    Win32SubsetDisplayFacts facts{};
+    EXPECT_EQ(Win32SubsetDescribeDisplay("wayland", &facts), -1);
+    EXPECT_EQ(Win32SubsetDescribeDisplay("x11", &facts), SUBSET_HAS_X11 ? 0 : -1);
+    EXPECT_EQ(Win32SubsetDescribeDisplay("", &facts), -1);
+    // Text over the picture needs a display of text cells.
+    const Win32SubsetTextBlock block{0, 0, 4, 1, RGB(255, 255, 255), RGB(0, 0, 0), "menu"};
+    EXPECT_EQ(Win32SubsetSetTextOverlay(&block, 1), -1);
 }
 
 TEST_F(SubsetScreen, SnapshotToAFolderThatDoesNotExistFails) {

@@ -132,8 +132,49 @@ TEST(WaveInDeviceText, TheDefaultTriesTheSoundServerThenAlsaThenGivesUp) {
     EXPECT_NE(alsa, std::string::npos) << said;
     EXPECT_NE(none, std::string::npos) << said;
     EXPECT_TRUE(pulse < alsa && alsa < none) << "tried in the order sound server, ALSA, none: " << said;
+    EXPECT_NE(said.find("no recording device answered (tried the sound server and ALSA's default); choose one"),
+              std::string::npos)
+        << said;
     unsetenv("PULSE_SERVER");
     unsetenv("ALSA_CONFIG_PATH");
+}
+
+// What the host asks instead of reading device names: the words that
+// explain the default's choice and a chosen device, from the device table.
+TEST(WaveInDeviceText, EachDeviceDescribesItselfForTheHost) {
+    const char* const kPlaying = "what is playing on the sound server's default output";
+    const struct {
+        const char* text;
+        const char* name;
+        const char* inUse;
+        const char* passedOver;
+        const char* chosenAs;  // null: named by its text
+    } cases[] = {
+        {"pulse", "pulse", "the sound server's default source", "", nullptr},
+        {"pulse:@DEFAULT_MONITOR@", "pulse", "the sound server's default source", "", nullptr},
+        {"alsa", "alsa", "ALSA's default device", "no sound server", nullptr},
+        {"alsa:hw:0,0", "alsa", "ALSA's default device", "no sound server", nullptr},
+        {"playing", "playing", "playing", "", kPlaying},
+        {"file:song.flac", "file", "file", "", nullptr},
+        {"raw:-", "raw", "raw", "", nullptr},
+        {"tone:440", "tone", "tone", "", nullptr},
+        {"demo", "demo", "demo", "", nullptr},
+        {"none", "none", "no device (silence)", "no sound server and no ALSA device", nullptr},
+    };
+    for (const auto& row : cases) {
+        Win32SubsetWaveInFacts facts{};
+        ASSERT_EQ(Win32SubsetDescribeWaveIn(row.text, &facts), 0) << row.text;
+        EXPECT_STREQ(facts.name, row.name) << row.text;
+        EXPECT_STREQ(facts.inUse, row.inUse) << row.text;
+        EXPECT_STREQ(facts.passedOver, row.passedOver) << row.text;
+        EXPECT_STREQ(facts.chosenAs, row.chosenAs) << row.text;
+        EXPECT_EQ(facts.recordsNothing, std::string(row.text) == "none" ? 1 : 0) << row.text;
+        EXPECT_TRUE(facts.usage && *facts.usage && facts.needs && *facts.needs) << row.text;
+    }
+    Win32SubsetWaveInFacts facts{};
+    for (const char* text : {"microphone", "file:", "tone:0", "playing:x", ""})
+        EXPECT_EQ(Win32SubsetDescribeWaveIn(text, &facts), -1) << text;
+    EXPECT_EQ(Win32SubsetDescribeWaveIn(nullptr, &facts), -1);
 }
 
 TEST(WaveInDeviceText, ADeviceThatCannotOpenSaysWhichAndWhy) {

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 
 #include <atomic>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -454,6 +455,58 @@ TEST_F(WaveInPulse, PlayingWithoutAnOutputSaysSoAndRecordsTheDefaultSource) {
     EXPECT_NEAR(strongestSince(recorder, format, recorder.recorded().size()), 1500, 20);
     recorder.close();
     Win32SubsetSetWaveIn(nullptr);
+}
+
+// What the device told the person, through the program's notice listener.
+std::mutex noticesLock;
+std::vector<std::string> notices;
+void collectNotice(const char* text) {
+    std::lock_guard<std::mutex> held(noticesLock);
+    notices.emplace_back(text);
+}
+std::size_t noticesHolding(const std::string& part) {
+    std::lock_guard<std::mutex> held(noticesLock);
+    std::size_t count = 0;
+    for (const auto& notice : notices) count += notice.find(part) != std::string::npos ? 1 : 0;
+    return count;
+}
+
+TEST_F(WaveInPulse, ANamedSourceThatGoesIsToldOnceAndRecordedFromAgainWhenItIsBack) {
+    const std::string server = "--server=" + server_.socket();
+    const std::string load = "pactl " + server + " load-module module-null-sink sink_name=vumira_gone";
+    FILE* loaded = popen(load.c_str(), "r");
+    ASSERT_NE(loaded, nullptr);
+    char index[32] = {};
+    const bool read = std::fgets(index, sizeof index, loaded) != nullptr;
+    pclose(loaded);
+    ASSERT_TRUE(read) << "the sink was not made";
+    {
+        std::lock_guard<std::mutex> held(noticesLock);
+        notices.clear();
+    }
+    Win32SubsetSetWaveInNoticeListener(collectNotice);
+
+    const WAVEFORMATEX format = pcmFormat(16000, 1, 16);
+    Recorder recorder(format, 640);
+    StandardErrorToFile said;
+    ASSERT_EQ(recorder.open("pulse:vumira_gone.monitor"), MMSYSERR_NOERROR);
+    ASSERT_TRUE(recorder.waitFor(8000, 10s)) << "nothing recorded from the sink's monitor";
+
+    ASSERT_EQ(std::system(("pactl " + server + " unload-module " + std::string(index)).c_str()), 0);
+    const std::string gone = "pulse:vumira_gone.monitor: the source vumira_gone.monitor is gone";
+    EXPECT_TRUE(wavetest::waitUntil([&] { return noticesHolding(gone) > 0; }, 10s)) << said.text();
+    // The device goes on (silence at the right pace) and tries again, quietly.
+    const std::size_t whileGone = recorder.recorded().size();
+    EXPECT_TRUE(recorder.waitFor(whileGone + 32000, 10s)) << "the recording stopped while the source was gone";
+    EXPECT_EQ(noticesHolding(gone), 1u) << said.text();
+    EXPECT_EQ(said.text().find("the sound server went away"), std::string::npos) << said.text();
+
+    ASSERT_EQ(std::system((load + " >/dev/null").c_str()), 0);
+    EXPECT_TRUE(wavetest::waitUntil(
+        [&] { return noticesHolding("the source vumira_gone.monitor is back; recording from it again") == 1; }, 10s))
+        << said.text();
+    recorder.close();
+    Win32SubsetSetWaveInNoticeListener(nullptr);
 }
 
 TEST_F(WaveInPulse, AServerThatHangsCannotHangTheResetOrTheClose) {

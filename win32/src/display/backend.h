@@ -32,9 +32,18 @@
 //  - A back end that draws the whole screen itself (rather than one native
 //    window per top-level window) takes the picture from the sink's
 //    composeScreen, on the user-interface thread.
+//  - The host knows a back end only by what its table says of it
+//    (Win32SubsetDescribeDisplay), never by its name.
+//
+// Adding a back end: its files here, its row in the table of
+// user/display_choice.cpp, and, when it needs a library of its own, its
+// subset_backend line in win32/CMakeLists.txt.
 #pragma once
 
 #include <windows.h>
+#include <win32subset.h>
+
+#include <string>
 
 #include "internal/surface.h"
 
@@ -72,6 +81,14 @@ struct Sink {
 
 struct Backend {
     const char* name;  // as named in --display and VUMIRA_DISPLAY
+    // What it is, for Win32SubsetDescribeDisplay: the kind of screen
+    // (WIN32SUBSET_SCREEN_*), what it needs to open, and in words (which may
+    // read the environment) the display in use, and why the default passes
+    // it over when it does not open.
+    int screen;
+    const char* needs;
+    std::string (*inUse)(void);
+    std::string (*unavailable)(void);
     // Opens the back end; `options` is the text after "name:" (empty when
     // none). `chosen` is true when the user named this back end: then a
     // failure is reported on standard error; when tried as a default it
@@ -107,6 +124,9 @@ struct Backend {
     // Optional (may be null): the window stays on every desktop or only on
     // its own. A new window is on its own desktop.
     void (*setSticky)(void* native, bool sticky);
+    // Optional (may be null): text over the picture, as
+    // Win32SubsetSetTextOverlay says; a display without text cells has none.
+    int (*setTextOverlay)(const Win32SubsetTextBlock* blocks, int count);
 };
 
 // The back ends in this build.

@@ -76,6 +76,10 @@ void titleHeadlessWindow(void*, const char*) {}
 
 const Backend headlessBackend = {
     "headless",
+    WIN32SUBSET_SCREEN_NONE,
+    "nothing",
+    [] { return std::string("windows in memory only (headless)"); },
+    [] { return std::string(); },  // it always opens
     openHeadless,
     closeHeadless,
     headlessScreenSize,
@@ -90,6 +94,7 @@ const Backend headlessBackend = {
     nullptr,  // pumpEvents: input comes only from SendInput
     nullptr,  // grabInput: no input but SendInput's to grab
     nullptr,  // setSticky: there are no desktops
+    nullptr,  // setTextOverlay: nothing is shown
 };
 
 }  // namespace subset::display

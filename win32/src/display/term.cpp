@@ -19,18 +19,23 @@
 //    the screen is composed (the sink's composeScreen) on the
 //    user-interface thread and only the cells that changed are sent.
 //  - Input, when standard input is a terminal: raw mode without echo, and
-//    xterm mouse reporting (SGR 1006: presses, releases, drags, the wheel)
+//    xterm mouse reporting (SGR 1006: presses, releases, drags, the wheel,
+//    and the pointer's moves with no button held, so that resting on an
+//    item is seen)
 //    mapped to the upper pixel of the cell, so a click reaches the window
 //    drawn there; the shift, meta and control bits of a mouse report hold
 //    Shift, Alt and Control. Letters, digits, space, Return, Tab, Backspace,
 //    Escape, the arrows, Home, End, Page Up and Page Down are key presses.
-//    "q" asks the user-interface thread's loop to quit (WM_QUIT). Ctrl+C keeps raising SIGINT, which the
+//    "q" asks the user-interface thread's loop to quit (WM_QUIT), unless a
+//    window holds the pointer (SetCapture: an open pop-up menu): then it is
+//    the key Q for that window, which a menu takes as "close". Ctrl+C keeps raising SIGINT, which the
 //    program's own interrupt handling answers; Ctrl+Z is off while drawing
 //    (a stopped program would leave the terminal raw).
 //  - Standard error, when it writes to this terminal, is held while drawing
-//    (it would tear the picture): its latest line shows on the bottom row
-//    for a few seconds, and all of it is written out once the terminal is
-//    restored.
+//    (it would tear the picture) and nothing of it is drawn: it waits, the
+//    last 256 KiB of it, until the terminal is given back, and is written
+//    out then. (Messages meant for the person while drawing, such as the
+//    host's status texts and boxes, are drawn as text cells by the program.)
 //  - The terminal is always given back as it was (modes, main screen,
 //    cursor, line wrap, mouse reporting, standard error): by close, at exit,
 //    and on a signal that ends the program while no one else handles it
@@ -65,7 +70,6 @@ using term::Cell;
 using term::InputEvent;
 
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);  // 30 frames a second at most
-constexpr auto kStatusTime = std::chrono::seconds(4);
 constexpr size_t kCapturedLimit = 256 * 1024;  // of standard error kept for the end
 
 struct TermState {
@@ -84,9 +88,7 @@ struct TermState {
     term::HeldModifiers modifiers;
 
     std::string captured;  // standard error while held
-    std::string status;
-    Clock::time_point statusUntil{};
-    bool statusShown = false;
+    bool capturedCut = false;  // its start was dropped to keep within kCapturedLimit
 
     std::thread watcher;
     int pokePipe[2] = {-1, -1};  // wakes the watcher to stop or to time the next frame
@@ -120,7 +122,6 @@ bool onUserInterfaceThread(const TermState& t) {
 void drawIfDue() {
     TermState& t = termState();
     int columns = 0, rows = 0;
-    std::string status;
     const Sink* sink = nullptr;
     {
         std::lock_guard<std::mutex> lock(t.mutex);
@@ -134,11 +135,9 @@ void drawIfDue() {
         term::terminalSize(t.terminal.out, columns, rows);
         screenWidth = columns;
         screenHeight = rows * 2;
-        t.statusShown = !t.status.empty() && now < t.statusUntil;
-        if (t.statusShown) status = t.status;
     }
     Surface screen = sink->composeScreen();
-    std::vector<Cell> cells = term::screenCells(screen, columns, rows, status);
+    std::vector<Cell> cells = term::screenCells(screen, columns, rows, "");
     term::layOverlay(cells, columns, rows);
     std::lock_guard<std::mutex> lock(t.mutex);
     if (!t.open) return;
@@ -169,16 +168,9 @@ void screenChanged() {
 
 void takeErrorText(TermState& t, const char* text, size_t size) {
     t.captured.append(text, size);
-    if (t.captured.size() > kCapturedLimit) t.captured.erase(0, t.captured.size() - kCapturedLimit);
-    // The status line is the last complete or partial line with something in it.
-    size_t end = t.captured.size();
-    while (end > 0 && (t.captured[end - 1] == '\n' || t.captured[end - 1] == '\r')) --end;
-    size_t start = t.captured.rfind('\n', end == 0 ? 0 : end - 1);
-    start = start == std::string::npos ? 0 : start + 1;
-    if (end > start) {
-        t.status = t.captured.substr(start, end - start);
-        t.statusUntil = Clock::now() + kStatusTime;
-        t.framePending = true;
+    if (t.captured.size() > kCapturedLimit) {
+        t.captured.erase(0, t.captured.size() - kCapturedLimit);
+        t.capturedCut = true;
     }
 }
 
@@ -205,7 +197,6 @@ void watchTerminal() {
                     0, std::chrono::duration_cast<std::chrono::milliseconds>(when - now).count() + 1));
             };
             if (t.framePending && !t.wokeForFrame) timeout = std::min(timeout, until(t.lastFrame + kFrameInterval));
-            if (t.statusShown) timeout = std::min(timeout, until(t.statusUntil));
         }
         pollfd fds[3] = {{pokeRead, POLLIN, 0}, {in, POLLIN, 0}, {errorPipe, POLLIN, 0}};
         if (poll(fds, 3, timeout) < 0 && errno != EINTR) return;
@@ -244,7 +235,6 @@ void watchTerminal() {
                 t.framePending = true;
             }
             const auto now = Clock::now();
-            if (t.statusShown && now >= t.statusUntil) t.framePending = true;
             if (t.framePending && !t.wokeForFrame && now - t.lastFrame >= kFrameInterval) {
                 t.wokeForFrame = true;
                 wake = true;
@@ -285,8 +275,7 @@ bool openTerm(const char*, bool chosen, const Sink& sink) {
     t.lastFrame = Clock::time_point{};
     t.input.clear();
     t.captured.clear();
-    t.status.clear();
-    t.statusShown = false;
+    t.capturedCut = false;
     t.modifiers = term::HeldModifiers{};
     t.userInterfaceKnown = false;
     t.stopping = false;
@@ -313,6 +302,7 @@ void closeTerm() {
     std::lock_guard<std::mutex> lock(t.mutex);
     // What standard error said while it was held, now where it belongs.
     t.captured += term::giveTerminalBack(t.terminal);
+    if (t.capturedCut) term::writeAll(STDERR_FILENO, "(earlier messages of the terminal display's time were dropped)\n");
     term::writeAll(STDERR_FILENO, t.captured);
     t.captured.clear();
     for (int& end : t.pokePipe) {
@@ -367,7 +357,14 @@ void pumpTermEvents() {
         switch (event.kind) {
         case InputEvent::Pointer: sink->deliverPointer(event.x, event.y, event.buttons, event.wheel); break;
         case InputEvent::Key: sink->deliverKey(event.key, event.released); break;
-        case InputEvent::Quit: sink->quitRequested(0); break;
+        case InputEvent::Quit:
+            if (GetCapture()) {
+                sink->deliverKey('Q', false);
+                sink->deliverKey('Q', true);
+            } else {
+                sink->quitRequested(0);
+            }
+            break;
         }
     }
     drawIfDue();
@@ -377,6 +374,10 @@ void pumpTermEvents() {
 
 const Backend termBackend = {
     "term",
+    WIN32SUBSET_SCREEN_TEXT_CELLS,
+    "a terminal on standard output",
+    [] { return std::string("using the terminal"); },
+    [] { return std::string("no terminal"); },
     openTerm,
     closeTerm,
     termScreenSize,
@@ -391,6 +392,7 @@ const Backend termBackend = {
     pumpTermEvents,
     nullptr,  // grabInput: every key and click in the terminal comes here anyway
     nullptr,  // setSticky: the terminal is one desktop
+    term::setTextOverlay,
 };
 
 }  // namespace subset::display

@@ -1,11 +1,12 @@
 // Text blocks over the term display's picture.
 //
-// Provides: Win32SubsetSetTextOverlay; and, inside the subset,
-// subset::display::term::layTextBlocks, layOverlay, setOverlayListener.
+// Provides (inside the subset): subset::display::term::setTextOverlay, the
+// term display's row for Win32SubsetSetTextOverlay; layTextBlocks,
+// layOverlay, setOverlayListener.
 //
 // Promises what win32subset.h says of the overlay: the blocks are copied,
 // kept until replaced, and laid over every frame while the term display is
-// open; on any other display the call is refused and nothing is kept.
+// open; when it is closed the call is refused and nothing is kept.
 #include "display/term_overlay.h"
 
 #include <win32subset.h>
@@ -73,10 +74,7 @@ void setOverlayListener(void (*listener)()) {
     if (!listener) o.blocks.clear();
 }
 
-}  // namespace subset::display::term
-
-extern "C" int Win32SubsetSetTextOverlay(const Win32SubsetTextBlock* blocks, int count) {
-    using namespace subset::display::term;
+int setTextOverlay(const Win32SubsetTextBlock* blocks, int count) {
     Overlay& o = overlay();
     void (*listener)() = nullptr;
     {
@@ -100,3 +98,5 @@ extern "C" int Win32SubsetSetTextOverlay(const Win32SubsetTextBlock* blocks, int
     listener();
     return 0;
 }
+
+}  // namespace subset::display::term

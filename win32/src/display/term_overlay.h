@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <win32subset.h>
 
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ void layTextBlocks(const std::vector<TextBlock>& blocks, std::vector<Cell>& cell
 
 // The blocks set last, laid over `cells`.
 void layOverlay(std::vector<Cell>& cells, int columns, int rows);
+
+// The term display's Win32SubsetSetTextOverlay: -1 while it is closed.
+int setTextOverlay(const Win32SubsetTextBlock* blocks, int count);
 
 // The term display, while open, hears of every change of the blocks
 // (from the thread that set them) and draws a frame; null when closed,

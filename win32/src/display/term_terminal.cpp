@@ -27,8 +27,9 @@ namespace subset::display::term {
 namespace {
 
 const char kEnter[] = "\x1b[?1049h\x1b[?25l\x1b[?7l\x1b[0m\x1b[2J";
-const char kMouseOn[] = "\x1b[?1000h\x1b[?1002h\x1b[?1006h";
-const char kLeave[] = "\x1b[0m\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[?7h\x1b[?25h\x1b[?1049l";
+// Presses, drags and (1003) every move of the pointer, in SGR form (1006).
+const char kMouseOn[] = "\x1b[?1000h\x1b[?1002h\x1b[?1003h\x1b[?1006h";
+const char kLeave[] = "\x1b[0m\x1b[?1006l\x1b[?1003l\x1b[?1002l\x1b[?1000l\x1b[?7h\x1b[?25h\x1b[?1049l";
 
 // What the terminal restores from; written before the terminal is taken
 // and read by the restore, which may run in a signal handler.

@@ -59,12 +59,34 @@
 //    loop to quit (WM_QUIT), and from then on only keeps its records.
 #include "display/x11_state.h"
 
+#include <cstdlib>
+
 namespace subset::display {
 
 using namespace x11;
 
+namespace {
+
+std::string environmentDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    return name ? name : "";
+}
+
+std::string x11InUse() { return "the X display " + environmentDisplay(); }
+
+std::string x11Unavailable() {
+    const std::string name = environmentDisplay();
+    return name.empty() ? "no X display ($DISPLAY is unset)" : "the X display " + name + " did not answer";
+}
+
+}  // namespace
+
 const Backend x11Backend = {
     "x11",
+    WIN32SUBSET_SCREEN_PIXELS,
+    "an X server ($DISPLAY)",
+    x11InUse,
+    x11Unavailable,
     openX11,
     closeX11,
     x11ScreenSize,
@@ -79,6 +101,7 @@ const Backend x11Backend = {
     pumpX11Events,
     grabX11Input,
     stickX11Window,
+    nullptr,  // setTextOverlay: windows show their own pixels
 };
 
 }  // namespace subset::display

@@ -187,10 +187,18 @@ void closeX11() {
         for (auto& [id, window] : s.windows)
             if (window->alive) XDestroyWindow(s.display, id);
         XFreeGC(s.display, s.gc);
+        s.gc = nullptr;
         XCloseDisplay(s.display);
         s.display = nullptr;
     }
-    // A display whose connection broke is left as it is: Xlib cannot close it.
+    // A display whose connection broke is left as it is: Xlib cannot close
+    // it. Its graphics context is only a record in this process (once the
+    // connection is marked broken, Xlib drops the request it would send), so
+    // it is freed all the same.
+    if (s.display && s.gc) {
+        XFreeGC(s.display, s.gc);
+        s.gc = nullptr;
+    }
     // Either way the server has let go of every segment.
     for (auto& [id, window] : s.windows) {
         window->alive = false;

@@ -26,6 +26,9 @@ HBITMAP newBitmap(int width, int height, const void* bits) {
     object->kind = ObjectKind::bitmap;
     object->bitmap.surface = std::make_shared<subset::Surface>();
     object->bitmap.surface->resize(width, height);
+    // A size the surface could not take is refused, as the real call refuses
+    // one it has no memory for.
+    if (object->bitmap.surface->width != width || object->bitmap.surface->height != height) return nullptr;
     if (bits) {
         std::memcpy(object->bitmap.surface->pixels.data(), bits, object->bitmap.surface->pixels.size() * 4);
     }

@@ -11,10 +11,15 @@
 namespace subset {
 
 void Surface::resize(int newWidth, int newHeight) {
-    newWidth = std::max(newWidth, 0);
-    newHeight = std::max(newHeight, 0);
+    newWidth = std::clamp(newWidth, 0, kMaxSurfaceSide);
+    newHeight = std::clamp(newHeight, 0, kMaxSurfaceSide);
     if (newWidth == width && newHeight == height) return;
-    std::vector<uint32_t> resized(static_cast<size_t>(newWidth) * static_cast<size_t>(newHeight), 0);
+    std::vector<uint32_t> resized;
+    try {
+        resized.assign(static_cast<size_t>(newWidth) * static_cast<size_t>(newHeight), 0);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     const int keptWidth = std::min(width, newWidth);
     const int keptHeight = std::min(height, newHeight);
     for (int y = 0; y < keptHeight; ++y) {

@@ -12,6 +12,9 @@
 namespace subset {
 
 // 32-bit pixels 0x00RRGGBB (the byte order of a 32-bit DIB), rows top to bottom.
+// The largest side a surface takes: larger than any screen we show on.
+inline constexpr int kMaxSurfaceSide = 16384;
+
 struct Surface {
     int width = 0;
     int height = 0;

@@ -4,7 +4,10 @@
 // An HMODULE is the module's load base, the address that dladdr reports as
 // dli_fbase for any address inside it, so that GetModuleFileNameA finds the
 // file from it whoever loaded the module. A module handle of NULL means the
-// program itself.
+// program itself. FreeLibrary of a module's last reference first keeps
+// every wave-in device from calling back into it (a device a timed-out stop
+// left open would otherwise run unloaded code); a callback that does not
+// return within a few seconds keeps the module loaded.
 #include <windows.h>
 
 #include <dlfcn.h>
@@ -12,11 +15,13 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "internal/module_unload.h"
 #include "kernel/last_error.h"
 
 namespace {
@@ -133,16 +138,26 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE module) {
-    std::lock_guard<std::mutex> hold(loadedLock);
-    auto found = loadedModules().find(reinterpret_cast<uintptr_t>(module));
-    if (found == loadedModules().end()) {
-        SetLastError(subset::kErrorModNotFound);
-        return FALSE;
-    }
-    if (--found->second.references == 0) {
-        dlclose(found->second.handle);
+    const auto base = reinterpret_cast<uintptr_t>(module);
+    void* unloading = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(loadedLock);
+        auto found = loadedModules().find(base);
+        if (found == loadedModules().end()) {
+            SetLastError(subset::kErrorModNotFound);
+            return FALSE;
+        }
+        if (--found->second.references > 0) return TRUE;
+        unloading = found->second.handle;
         loadedModules().erase(found);
     }
+    // Outside the lock: a callback that is let finish may load or look up modules.
+    if (!subset::wavein::releaseCallbacksInto(base)) {
+        std::fprintf(stderr, "win32subset: a wave-in callback of the module is still running; the module stays "
+                             "loaded\n");
+        return TRUE;
+    }
+    dlclose(unloading);
     return TRUE;
 }
 

@@ -1,7 +1,8 @@
 // Choosing the display back end.
 //
-// Provides: Win32SubsetSetDisplay, Win32SubsetDisplayName; and, inside the
-// subset, subset::user::displayBackend.
+// Provides: Win32SubsetSetDisplay, Win32SubsetDisplayName,
+// Win32SubsetDescribeDisplay; and, inside the subset,
+// subset::user::displayBackend, chosenDisplayBackend.
 //
 // Promises: the choice "name[:options]" names a back end of the table below;
 // NULL or "" takes VUMIRA_DISPLAY when set, else the first back end of the
@@ -23,6 +24,7 @@
 #include <string>
 
 #include "display/backend.h"
+#include "subset_backends.h"
 #include "user/window_manager.h"
 
 namespace subset::user {
@@ -32,7 +34,14 @@ using display::Backend;
 
 // Priority order for the default: an X display when $DISPLAY answers, else
 // the terminal when standard output is one, else headless (always opens).
-const Backend* const kBackends[] = {&display::x11Backend, &display::termBackend, &display::headlessBackend};
+// A back end whose library this build lacks has no row.
+const Backend* const kBackends[] = {
+#if SUBSET_HAS_X11
+    &display::x11Backend,
+#endif
+    &display::termBackend,
+    &display::headlessBackend,
+};
 
 // The choice is made under the mutex; reading it needs none, so that the
 // window manager may ask for the screen size while it holds its own lock.
@@ -85,6 +94,8 @@ const char* environmentChoice() {
 
 }  // namespace
 
+const Backend* chosenDisplayBackend() { return active.load(); }
+
 const Backend& displayBackend() {
     if (const Backend* chosen = active.load()) return *chosen;
     std::lock_guard<std::mutex> lock(choiceMutex);
@@ -114,5 +125,25 @@ int Win32SubsetSetDisplay(const char* choice) {
 }
 
 const char* Win32SubsetDisplayName(void) { return displayBackend().name; }
+
+int Win32SubsetDescribeDisplay(const char* name, Win32SubsetDisplayFacts* facts) {
+    const Backend* described = name ? nullptr : &displayBackend();
+    std::string passedOver;
+    for (const Backend* backend : kBackends) {
+        if (described ? backend == described : std::strcmp(backend->name, name) == 0) {
+            described = backend;
+            break;
+        }
+        // The default tries the table in order: each before this one failed.
+        passedOver += (passedOver.empty() ? "" : " and ") + backend->unavailable();
+    }
+    if (!described || !facts) return -1;
+    facts->name = described->name;
+    facts->screen = described->screen;
+    facts->needs = described->needs;
+    std::snprintf(facts->inUse, sizeof facts->inUse, "%s", described->inUse().c_str());
+    std::snprintf(facts->passedOver, sizeof facts->passedOver, "%s", passedOver.c_str());
+    return 0;
+}
 
 }  // extern "C"

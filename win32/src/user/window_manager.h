@@ -284,6 +284,8 @@ int userObjectCount();
 // The display back end in use (display_choice.cpp): the default opens on
 // first use. Safe to call with the lock held.
 const display::Backend& displayBackend();
+// The back end in use, or null while none is chosen yet (nothing opens).
+const display::Backend* chosenDisplayBackend();
 // What every back end is given to call (display_sink.cpp).
 const display::Sink& displaySink();
 // Input from a back end (input.cpp), the same road as SendInput's; they

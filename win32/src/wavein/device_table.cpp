@@ -10,28 +10,64 @@
 
 #include <win32subset.h>
 
+#include "subset_backends.h"
+
 namespace subset::wavein {
 
 namespace {
 
-int anInput(const std::string&) { return 0; }
-int whatPlays(const std::string&) { return 1; }
+// What a device records (Win32SubsetWaveInRecordsWhatPlays); a build
+// without ALSA or PulseAudio leaves these unused.
+[[maybe_unused]] int anInput(const std::string&) { return 0; }
+[[maybe_unused]] int whatPlays(const std::string&) { return 1; }
 
-// The default is the first device, in this order, that is tried by default and opens.
+// The default is the first device, in this order, that is tried by default
+// and opens. A device whose library this build lacks has no row.
 constexpr DeviceKind kDevices[] = {
-    {"pulse", "pulse[:SOURCE]", &pulseSource, true, nullptr, pulseRecordsWhatPlays},
-    {"alsa", "alsa[:PCM]", &alsaSource, true, nullptr, anInput},
-    {"playing", "playing", &playingSource, false, defaultOutputAnswers, whatPlays},
-    {"file", "file:PATH", &fileSource, false},
-    {"raw", "raw:PATH[,RATE[,CHANNELS]] or raw:-", &rawSource, false},
-    {"tone", "tone:HZ[+HZ...]", &toneSource, false},
-    {"demo", "demo", &demoSource, false},
-    {"none", "none", &noneSource, true},
+#if SUBSET_HAS_PULSE
+    {.name = "pulse", .usage = "pulse[:SOURCE]", .ops = &pulseSource, .triedByDefault = true,
+     .recordsWhatPlays = pulseRecordsWhatPlays, .needs = "a PulseAudio or PipeWire sound server",
+     .tried = "the sound server", .inUse = "the sound server's default source", .unavailable = "no sound server"},
+#endif
+#if SUBSET_HAS_ALSA
+    {.name = "alsa", .usage = "alsa[:PCM]", .ops = &alsaSource, .triedByDefault = true, .recordsWhatPlays = anInput,
+     .needs = "an ALSA capture device", .tried = "ALSA's default", .inUse = "ALSA's default device",
+     .unavailable = "no ALSA device"},
+#endif
+#if SUBSET_HAS_PULSE
+    {.name = "playing", .usage = "playing", .ops = &playingSource, .triedByDefault = false,
+     .ownSourceAnswers = defaultOutputAnswers, .recordsWhatPlays = whatPlays,
+     .needs = "a PulseAudio or PipeWire sound server with an output",
+     .chosenAs = "what is playing on the sound server's default output"},
+#endif
+#if SUBSET_HAS_FILE
+    {.name = "file", .usage = "file:PATH", .ops = &fileSource, .triedByDefault = false,
+     .needs = "a sound file that libsndfile reads"},
+#endif
+    {.name = "raw", .usage = "raw:PATH[,RATE[,CHANNELS]] or raw:-", .ops = &rawSource, .triedByDefault = false,
+     .needs = "a file, FIFO or standard input of raw samples"},
+    {.name = "tone", .usage = "tone:HZ[+HZ...]", .ops = &toneSource, .triedByDefault = false, .needs = "nothing"},
+    {.name = "demo", .usage = "demo", .ops = &demoSource, .triedByDefault = false, .needs = "nothing"},
+    // Last of the default's: it always opens, and records silence.
+    {.name = "none", .usage = "none", .ops = &noneSource, .triedByDefault = true, .needs = "nothing",
+     .inUse = "no device (silence)", .recordsNothing = true},
 };
 
 std::mutex choiceLock;
 bool programChose = false;
 DeviceChoice programChoice;
+
+// The devices that the default tries before `kind` (every one for null),
+// each as `phrase` words it, joined with " and ".
+std::string defaultTriesBefore(const DeviceKind* kind, const char* DeviceKind::*phrase) {
+    std::string text;
+    for (const auto& tried : kDevices) {
+        if (&tried == kind) break;
+        if (!tried.triedByDefault || !(tried.*phrase)) continue;
+        text += (text.empty() ? "" : " and ") + std::string(tried.*phrase);
+    }
+    return text;
+}
 
 std::string knownForms() {
     std::string forms;
@@ -95,8 +131,9 @@ void* openChosenDevice(const DeviceChoice& choice, const PcmShape& wanted, PcmSh
         }
         if (kind.ops != &noneSource) std::fprintf(stderr, "wave-in: default device: %s (trying the next device)\n", error.c_str());
     }
-    error = "no recording device answered (tried the sound server and ALSA's default); choose one with --wave-in or "
-            "VUMIRA_WAVE_IN (" + knownForms() + ")";
+    const std::string tried = defaultTriesBefore(nullptr, &DeviceKind::tried);
+    error = "no recording device answered" + (tried.empty() ? "" : " (tried " + tried + ")") +
+            "; choose one with --wave-in or VUMIRA_WAVE_IN (" + knownForms() + ")";
     return nullptr;
 }
 
@@ -136,6 +173,23 @@ extern "C" int Win32SubsetSetWaveIn(const char* deviceText) {
     std::lock_guard<std::mutex> guard(choiceLock);
     programChose = !useDefault;
     programChoice = choice;
+    return 0;
+}
+
+extern "C" int Win32SubsetDescribeWaveIn(const char* device, Win32SubsetWaveInFacts* facts) {
+    using namespace subset::wavein;
+    DeviceChoice choice;
+    std::string error;
+    if (!device || !facts || !parseDeviceText(device, choice, error)) return -1;
+    const DeviceKind& kind = *choice.kind;
+    facts->name = kind.name;
+    facts->usage = kind.usage;
+    facts->needs = kind.needs;
+    facts->inUse = kind.inUse ? kind.inUse : kind.name;
+    facts->chosenAs = kind.chosenAs;
+    facts->recordsNothing = kind.recordsNothing ? 1 : 0;
+    const std::string passedOver = kind.triedByDefault ? defaultTriesBefore(&kind, &DeviceKind::unavailable) : "";
+    std::snprintf(facts->passedOver, sizeof facts->passedOver, "%s", passedOver.c_str());
     return 0;
 }
 

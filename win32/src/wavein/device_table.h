@@ -1,5 +1,8 @@
 // The wave-in devices behind WAVE_MAPPER: one table, the device text that
 // picks one ("tone:440", "pulse:@DEFAULT_MONITOR@"), and the default choice.
+// Adding a device: its source file, its row in the table of
+// device_table.cpp, and, when it needs a library of its own, its
+// subset_backend line in win32/CMakeLists.txt.
 #pragma once
 
 #include <string>
@@ -21,6 +24,18 @@ struct DeviceKind {
     // microphone (0), for the argument given. Null: neither (a file, a
     // test signal).
     int (*recordsWhatPlays)(const std::string& argument) = nullptr;
+    // What it is, for messages and Win32SubsetDescribeWaveIn: what it needs,
+    // what the default tried ("the sound server"), the default's choice in
+    // use ("the sound server's default source"), and how it fails as the
+    // default ("no sound server"); null where a device never is the default.
+    const char* needs = nullptr;
+    const char* tried = nullptr;
+    const char* inUse = nullptr;
+    const char* unavailable = nullptr;
+    // What a choice of it records, in words ("what is playing on ..."), or
+    // null when its text says it.
+    const char* chosenAs = nullptr;
+    bool recordsNothing = false;  // it only gives silence
 };
 
 struct DeviceChoice {

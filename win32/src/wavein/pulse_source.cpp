@@ -10,7 +10,13 @@
 // after twice as long each time up to 1 s, and records sound again once the
 // server answers. Without SOURCE it follows the server's default source, and
 // with "@DEFAULT_MONITOR@" the monitor of the server's default output
-// (sink): a change of the default moves the recording to the new one.
+// (sink): a change of the default moves the recording to the new one. Any
+// other SOURCE named is kept to: the server may not move the recording
+// elsewhere, and when the source goes (a device unplugged, a module
+// unloaded) while the server stays, the person is told once (tellPerson:
+// standard error and the program's notice listener) and the device records
+// silence, trying again as above, until the source is back, which is told
+// too.
 //
 // Each delivery is copied out of the server's memory and released at once,
 // inside the client's own thread: a fragment held between reads (as the
@@ -33,6 +39,7 @@
 #include <thread>
 #include <vector>
 
+#include "wavein/notices.h"
 #include "wavein/source.h"
 
 namespace subset::wavein {
@@ -72,6 +79,7 @@ struct PulseInput {
 
     // The reader's own: the reconnection after a loss.
     bool lost = false;
+    bool sourceGone = false;  // the loss is the named source's, not the server's
     Clock::time_point nextAttempt{};
     std::chrono::milliseconds retry = kFirstRetry;
     Clock::time_point silenceDue{};  // when the silence recorded so far has lasted
@@ -246,8 +254,11 @@ bool connect(PulseInput* input, int& code) {
             if (ready) {
                 pa_stream_set_state_callback(input->stream, streamChanged, input);
                 pa_stream_set_read_callback(input->stream, soundArrived, input);
+                // A source the user named is not swapped for another behind their back.
+                const auto flags = static_cast<pa_stream_flags_t>(
+                    PA_STREAM_ADJUST_LATENCY | (followsTheDefault(argument) ? 0 : PA_STREAM_DONT_MOVE));
                 ready = pa_stream_connect_record(input->stream, argument.empty() ? nullptr : argument.c_str(),
-                                                 &buffering, PA_STREAM_ADJUST_LATENCY) >= 0 &&
+                                                 &buffering, flags) >= 0 &&
                         waitLocked(*input, [&] { return pa_stream_get_state(input->stream) == PA_STREAM_READY; });
             }
             if (ready && followsTheDefault(argument)) {
@@ -302,7 +313,11 @@ void recordSilenceAndRetry(PulseInput& input, float* out, std::size_t frames) {
         if (connect(&input, code)) {
             input.lost = false;
             input.retry = kFirstRetry;
-            std::fprintf(stderr, "wave-in: %s: recording again from the sound server\n", input.name.c_str());
+            if (input.sourceGone)
+                tellPerson(input.name + ": the source " + input.argument + " is back; recording from it again");
+            else
+                std::fprintf(stderr, "wave-in: %s: recording again from the sound server\n", input.name.c_str());
+            input.sourceGone = false;
             return;
         }
         input.nextAttempt = Clock::now() + input.retry;
@@ -335,7 +350,17 @@ std::size_t read(void* source, float* out, std::size_t most, std::string&) {
     }
     const std::string failure = input.failure;
     held.unlock();
-    if (failure.empty()) {
+    // A recording of a named source that failed while the server still answers lost its source.
+    input.sourceGone = false;
+    if (!failure.empty() && !followsTheDefault(input.argument)) {
+        pa_threaded_mainloop_lock(input.loop);
+        input.sourceGone = pa_context_get_state(input.context) == PA_CONTEXT_READY;
+        pa_threaded_mainloop_unlock(input.loop);
+    }
+    if (input.sourceGone) {
+        tellPerson(input.name + ": the source " + input.argument +
+                   " is gone; recording silence until it is back (`pactl list short sources` lists the sources)");
+    } else if (failure.empty()) {
         // The default source or output changed: record from the new one at once.
         std::fprintf(stderr, "wave-in: %s: following the sound server's new default %s\n", input.name.c_str(),
                      input.argument.empty() ? "source" : "output");

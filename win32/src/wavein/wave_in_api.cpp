@@ -34,11 +34,16 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include <dlfcn.h>
+
+#include "internal/module_unload.h"
 #include "wavein/device_table.h"
 #include "wavein/wave_in_device.h"
 
@@ -68,6 +73,30 @@ constexpr DWORD kKnownOpenFlags = CALLBACK_TYPEMASK | WAVE_FORMAT_QUERY | WAVE_A
                                   WAVE_FORMAT_DIRECT;
 
 }  // namespace
+
+namespace subset::wavein {
+
+bool releaseCallbacksInto(std::uintptr_t base) {
+    constexpr std::chrono::seconds kCallbackReturnWait{5};
+    std::vector<std::shared_ptr<WaveInDevice>> devices;
+    {
+        std::lock_guard<std::mutex> held(registryLock);
+        devices = openDevices;
+    }
+    bool released = true;
+    for (const auto& device : devices) {
+        Dl_info info{};
+        void* code = nullptr;
+        const WAVEINPROC callback = device->programCallback();
+        static_assert(sizeof code == sizeof callback);
+        std::memcpy(&code, &callback, sizeof code);
+        if (!code || !dladdr(code, &info) || reinterpret_cast<std::uintptr_t>(info.dli_fbase) != base) continue;
+        if (!device->silence(kCallbackReturnWait)) released = false;
+    }
+    return released;
+}
+
+}  // namespace subset::wavein
 
 extern "C" {
 

@@ -162,7 +162,23 @@ void WaveInDevice::deliverDoneLocked(std::unique_lock<std::mutex>& held) {
 }
 
 void WaveInDevice::notify(UINT message, DWORD_PTR param1) {
-    if (callback_) callback_(handle(), message, instance_, param1, 0);
+    if (!callback_) return;
+    {
+        std::lock_guard<std::mutex> held(lock_);
+        if (silenced_) return;
+        ++callbacksRunning_;
+    }
+    callback_(handle(), message, instance_, param1, 0);
+    std::lock_guard<std::mutex> held(lock_);
+    if (--callbacksRunning_ == 0) changed_.notify_all();
+}
+
+bool WaveInDevice::silence(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> held(lock_);
+    silenced_ = true;
+    // From inside its own callback the caller's callback is the one running.
+    const int own = onDeliveringThreadLocked() ? callbacksRunning_ : 0;
+    return changed_.wait_for(held, limit, [this, own] { return callbacksRunning_ <= own; });
 }
 
 void WaveInDevice::callbackLoop() {

@@ -22,6 +22,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -61,6 +62,12 @@ public:
     // both threads and gives the callback WIM_CLOSE.
     MMRESULT close();
 
+    // The program is never called again (its module is being unloaded).
+    // Waits up to `limit` for a callback that runs now to return; false
+    // when it still runs.
+    bool silence(std::chrono::milliseconds limit);
+    WAVEINPROC programCallback() const { return callback_; }
+
 private:
     MMRESULT control(bool reset);
     void applyControlLocked();
@@ -98,6 +105,8 @@ private:
     std::vector<unsigned char> pending_;    // recorded, waiting for a buffer with room
     std::size_t pendingLimit_ = 0;
     bool delivering_ = false;  // a thread is handing buffers back; only one at a time calls the program
+    bool silenced_ = false;    // the program's code may be gone: no more callbacks
+    int callbacksRunning_ = 0;
     std::thread::id callbackThreadId_;
     std::thread::id recorderThreadId_;
     std::thread callbackThread_;

@@ -143,15 +143,16 @@ std::size_t PcmStream::readPaced(unsigned char* out, std::size_t most, std::stri
     }
     // The resampler gives its output in blocks, so a step may find nothing
     // ready while the device delivers in its rhythm: the next step comes.
-    while (readyFrames_ == 0 && !waitedForDevice_ && Clock::now() - lastArrival_ < kOverdue) {
+    while (readyFrames_ == 0 && !waitedForDevice_ && !readNeeded_ && Clock::now() - lastArrival_ < kOverdue) {
         nextStep_ += kStep;
         std::this_thread::sleep_until(nextStep_);
         if (!takeInWhatArrived()) break;
     }
-    if (readyFrames_ == 0) {
-        while (readyFrames_ == 0) {
+    if (readyFrames_ == 0 || readNeeded_) {
+        readNeeded_ = false;
+        do {
             if (!refill(most, error)) return 0;
-        }
+        } while (readyFrames_ == 0);
         nextStep_ = Clock::now();
         // Until sound arrives again without a wait, the device keeps its
         // own time (it records silence): what it gives is handed on whole.
@@ -186,6 +187,10 @@ bool PcmStream::takeInWhatArrived() {
     while (readyFrames_ < limit) {
         const std::size_t got = ops_.readNow(source_, fromSource_.data(), largestSourceRead_);
         if (got == kFillsEveryRead) return false;
+        if (got == kReadNeeded) {
+            readNeeded_ = true;
+            break;
+        }
         if (got == 0) break;
         sourceFramesTaken_ += got;
         mapChannels(got);

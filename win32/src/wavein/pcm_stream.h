@@ -86,6 +86,7 @@ private:
     unsigned long long sourceFramesTaken_ = 0;
     Clock::time_point lastArrival_{};
     bool waitedForDevice_ = false;
+    bool readNeeded_ = false;  // the device asked for a read (kReadNeeded)
 };
 
 }  // namespace subset::wavein

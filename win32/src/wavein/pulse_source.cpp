@@ -376,12 +376,13 @@ std::size_t read(void* source, float* out, std::size_t most, std::string&) {
     return most;
 }
 
-// What the server has delivered by now. A loss or a new default is left to
-// the next read, which waits for it.
+// What the server has delivered by now. A loss or a new default, once what
+// came before it is taken, is carried out by a read.
 std::size_t readNow(void* source, float* out, std::size_t most) {
     auto& input = *static_cast<PulseInput*>(source);
     if (input.lost) return 0;
     std::lock_guard<std::mutex> held(input.lock);
+    if (input.received.size() < input.channels && (input.defaultMoved || !input.failure.empty())) return kReadNeeded;
     const std::size_t frames = std::min(most, input.received.size() / input.channels);
     const std::size_t samples = frames * input.channels;
     std::copy_n(input.received.begin(), samples, out);

@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     choices.display = {display, obsidel::ChoiceOrigin::CommandLine, "--display"};
     choices.waveIn = {rate ? argv[5] : latency ? "raw:" + fifo : "demo", obsidel::ChoiceOrigin::CommandLine, "--wave-in"};
     std::string playingHint;
-    if (!obsidel::selectBackEnds(choices, playingHint)) return 1;
+    if (obsidel::selectBackEnds(choices, playingHint) != 0) return 1;
     if (!obsidel::loadStartupStyle("")) return 1;
     if (!obsidel::createHostWindow(GetModuleHandleA(nullptr))) return 1;
     if (!obsidel::loadPlugin(module, nullptr)) return 1;

@@ -170,7 +170,9 @@ void WaveInDevice::notify(UINT message, DWORD_PTR param1) {
     }
     callback_(handle(), message, instance_, param1, 0);
     std::lock_guard<std::mutex> held(lock_);
-    if (--callbacksRunning_ == 0) changed_.notify_all();
+    // Only silence() waits for the count: waking the callback thread after
+    // every buffer would cost a wake-up each.
+    if (--callbacksRunning_ == 0 && silenced_) changed_.notify_all();
 }
 
 bool WaveInDevice::silence(std::chrono::milliseconds limit) {

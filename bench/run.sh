@@ -89,13 +89,14 @@ start_host() {
 }
 
 # cava_config NAME METHOD SOURCE OUTPUT: cava at $cava_framerate frames a
-# second (25 unless set), 32 bars, drawing with ncurses or writing raw bars
+# second (25 unless set), $cava_bars bars (32 unless set), drawing with
+# ncurses or writing raw bars
 # to a file (OUTPUT raw); prints the configuration file's path.
 cava_config() {
     local folder=$scratch/$1
     mkdir -p "$folder"
     {
-        printf '[general]\nframerate = %s\nbars = 32\n' "${cava_framerate:-25}"
+        printf '[general]\nframerate = %s\nbars = %s\n' "${cava_framerate:-25}" "${cava_bars:-32}"
         printf '[input]\nmethod = %s\nsource = %s\nsample_rate = 44100\nsample_bits = 16\n' "$2" "$3"
         if [ "$4" = raw ]; then
             printf '[output]\nmethod = raw\nraw_target = %s\ndata_format = binary\n' "$folder/cava.out"
@@ -236,6 +237,22 @@ rss_x11="$last_host_rss / $last_cava_rss"
 fifo_run "FIFO, Xvfb, 1920x200" 1920x200
 cava_framerate=60 fifo_run "FIFO, Xvfb, 100x25, 60 frames a second" 100x25 "Vumira.plugin.wave.fps: 60"
 
+# The log-band spectrum (4096 points, 60 frames a second, 64 bands: one a
+# 4 pixels of a 256-pixel window) beside cava at its default 60 frames a
+# second, with as many bars.
+declare -a log_rows=()
+log_spectrum_keys=("Vumira.plugin.spectrum.scale: log" "Vumira.plugin.spectrum.points: 4096" "Vumira.plugin.wave.fps: 60")
+log_keys=("${log_spectrum_keys[@]}" "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: 256"
+    "Vumira.plugin.height: 64")
+exact_rows=("${rows[@]}")
+rows=()
+cava_framerate=60 cava_bars=64
+fifo_run "log bands, FIFO, headless" headless "${log_keys[@]}"
+fifo_run "log bands, FIFO, Xvfb, 256x64" 256x64 "${log_spectrum_keys[@]}"
+unset cava_framerate cava_bars
+log_rows=("${rows[@]}")
+rows=("${exact_rows[@]}")
+
 # A private X server for the frame, wake-up, paint and latency rows.
 start_xvfb
 shared_xvfb_pid=$xvfb_pid
@@ -258,6 +275,7 @@ for fps in 25 60 100; do
     frames_painted[fifo_$fps]=$(frame_rate "$fps" "raw:$scratch/frames_fifo_$fps/in.fifo")
     stop_all
 done
+
 
 # ---- CPU recording from a private PulseAudio, the server counted with each ----
 
@@ -380,6 +398,9 @@ make_plugin_folder latency
 latency_steps=50
 latency_figures=$("$bin/plugin_frames" latency x11 "$latency_steps" "$scratch/latency/module/vumira.so" \
     2>>"$scratch/frames.log" || echo "- | - | 0")
+make_plugin_folder latency_log "${log_keys[@]}"
+latency_log_figures=$("$bin/plugin_frames" latency x11 "$latency_steps" "$scratch/latency_log/module/vumira.so" \
+    2>>"$scratch/frames.log" || echo "- | - | 0")
 
 kill "$shared_xvfb_pid" 2>/dev/null || true
 wait "$shared_xvfb_pid" 2>/dev/null || true
@@ -415,6 +436,14 @@ printf '%s\n' "${rows[@]}"
 echo
 echo "($pulse_note)"
 echo
+echo "The log-band spectrum, 4096 points at 48 kHz, 60 frames a second, 64 bands, beside cava at 60 frames a second"
+echo "and 64 bars, CPU as above:"
+echo
+echo "| input and display | host + Vumira | X server | sound server | Vumira's total | cava | xterm | X server |" \
+    "sound server | cava's total | Vumira / cava |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
+printf '%s\n' "${log_rows[@]}"
+echo
 echo "Frames painted a second: paints of the plug-in window (100x25, Xvfb) that the message loop dispatched, over 10 s:"
 echo
 echo "| frame rate asked for | FIFO input (10 ms written every 10 ms) | PulseAudio monitor (25 ms fragments) |"
@@ -441,6 +470,12 @@ echo
 echo "| median | largest | steps |"
 echo "|---|---|---|"
 echo "| $latency_figures |"
+echo
+echo "The same in the log-band spectrum (4096 points at 48 kHz, 60 frames a second, 256x64):"
+echo
+echo "| median | largest | steps |"
+echo "|---|---|---|"
+echo "| $latency_log_figures |"
 echo
 echo "Peak resident memory (VmHWM), MB, host / cava: headless $rss_headless; Xvfb 100x25 $rss_x11"
 echo

@@ -23,7 +23,8 @@ wine_runs_32bit() {
         return 1
     fi
     if ! said=$("$loader" --version 2>&1 </dev/null); then
-        said=$(printf '%s' "$said" | grep -m1 . || true)
+        # The shell's own prefix ("FILE: line N: ") says nothing of the machine.
+        said=$(printf '%s' "$said" | grep -m1 . | sed 's/^.*: line [0-9]*: //' || true)
         echo "this machine does not run 32-bit programs (Wine's 32-bit loader: ${said:-no answer})"
         return 1
     fi

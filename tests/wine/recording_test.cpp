@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -127,6 +128,39 @@ TEST(WineWaveIn, PluginCaptureShowsTheToneAndStopsCleanly) {
     EXPECT_EQ(p.capturing.load(), 0);
     EXPECT_EQ(p.returnedBuffers.load(), 1) << "the stop must bring the buffer home";
     EXPECT_EQ(p.waveInHandle.load(), nullptr);
+    EXPECT_TRUE(boxes.shown().empty()) << boxes.describe();
+}
+
+TEST(WineWaveIn, LogBandsShowTheToneInItsBand) {
+    // The log-band spectrum records at 48 kHz through Wine's wave-in: the
+    // octave band that holds the stage's tone reads loudest.
+    const int hz = toneHz();
+    SKIP_OR_FAIL_WITHOUT(hz > 0, "a sound server playing a known tone (VUMIRA_WINE_TONE_HZ)");
+    winetest::MessageBoxGuard boxes;
+    auto& p = vumira::plugin;
+    p.frameIntervalMs = 20;
+    p.width = 100;
+    p.height = 25;
+    p.scopeType.set("h");
+    p.spectrum.logScale = 1;
+    p.spectrum.points = 4096;
+    p.spectrum.lowHz = 44.19417f;  // 31.25 · √2: octave bands centred on 62.5 Hz · 2^k, 1 kHz among them
+    p.spectrum.highHz = 16000;
+    p.spectrum.bandsPerOctave = 1;
+
+    ASSERT_EQ(vumira::startCapture(), 0);
+    ASSERT_TRUE(p.logSpectrum.recording.load());
+    const bool framesCame = waitUntil([&] { return p.logSpectrum.frames.load() > 20; }, kDataDeadlineMs);
+    std::vector<float> levels(static_cast<std::size_t>(p.logSpectrum.bandCount.load()));
+    for (std::size_t k = 0; k < levels.size(); ++k) levels[k] = p.logSpectrum.levelsDb[k].load();
+    EXPECT_EQ(vumira::stopCapture(), 0);
+    p.spectrum.logScale = 0;
+
+    ASSERT_TRUE(framesCame) << "no frames within " << kDataDeadlineMs << " ms of recording";
+    ASSERT_EQ(levels.size(), 9u);  // up to the band that holds 16 kHz
+    const auto loudest = std::max_element(levels.begin(), levels.end()) - levels.begin();
+    const auto expected = static_cast<std::ptrdiff_t>(std::floor(std::log2(hz / 44.19417)));
+    EXPECT_EQ(loudest, expected) << "the tone of " << hz << " Hz";
     EXPECT_TRUE(boxes.shown().empty()) << boxes.describe();
 }
 

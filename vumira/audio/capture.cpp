@@ -8,6 +8,7 @@
 #include <new>
 #include <type_traits>
 
+#include "audio/log_spectrum.h"
 #include "audio/spectrum.h"
 #include "config/limits.h"
 #include "config/plugin_state.h"
@@ -109,7 +110,12 @@ int startCapture() {
     releaseAbandonedBuffers();
     if (plugin.capturing.load(std::memory_order_relaxed) != 0) return 1;
 
-    const WAVEFORMATEX format = recordingFormat();
+    // With the log bands chosen, the recording takes their own format and
+    // buffer (see log_spectrum.h); the exact analysis's rate, width and
+    // buffer size stay as they are for when it is chosen again.
+    const bool logBands = plugin.spectrum.logScale.load(std::memory_order_relaxed) != 0 && prepareLogSpectrum();
+    if (!logBands) plugin.logSpectrum.recording.store(false, std::memory_order_relaxed);
+    const WAVEFORMATEX format = logBands ? logRecordingFormat() : recordingFormat();
     HWAVEIN device = nullptr;
     if (waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&captureCallback), 0,
                    CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
@@ -121,7 +127,7 @@ int startCapture() {
 
     // A negative size (never from the loader, which keeps 32 .. 256) asks
     // for nothing, and the allocation fails as it would for zero bytes.
-    const DWORD length = static_cast<DWORD>(std::max(plugin.bufferSize, 0));
+    const DWORD length = logBands ? kLogBufferBytes : static_cast<DWORD>(std::max(plugin.bufferSize, 0));
     CaptureBuffer* capture = new (std::nothrow) CaptureBuffer;
     if (capture) {
         capture->device = device;
@@ -210,8 +216,14 @@ void CALLBACK captureCallback(HWAVEIN, UINT message, DWORD_PTR, DWORD_PTR param1
     }
 
     // Never more than the buffer holds, nor more than the analysis takes.
-    const DWORD recorded = std::min({header->dwBytesRecorded, header->dwBufferLength, kMaxAnalysedBytes});
-    if (recorded != 0) analyseBuffer(reinterpret_cast<const unsigned char*>(header->lpData), recorded);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(header->lpData);
+    if (plugin.logSpectrum.recording.load(std::memory_order_acquire)) {
+        const DWORD recorded = std::min(header->dwBytesRecorded, header->dwBufferLength);
+        if (recorded != 0) analyseLogBuffer(bytes, recorded);
+    } else {
+        const DWORD recorded = std::min({header->dwBytesRecorded, header->dwBufferLength, kMaxAnalysedBytes});
+        if (recorded != 0) analyseBuffer(bytes, recorded);
+    }
 
     // Read only now, after the analysis, and from this buffer's own record: a
     // stop that began meanwhile, even one that has given up on this device

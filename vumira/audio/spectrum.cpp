@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "audio/bands.h"
 #include "config/limits.h"
 #include "config/plugin_state.h"
 
@@ -140,8 +141,8 @@ void analyseBuffer(const unsigned char* bytes, unsigned count) {
 
     const float scale = barScale();
     // Bands outside the arrays (a hand-edited rc file) are left out.
-    const int first = std::max(plugin.freqMin.load(std::memory_order_relaxed), 0);
-    const int end = std::min(plugin.freqMax.load(std::memory_order_relaxed), static_cast<int>(kWorkingSize));
+    const BandRange range{plugin.freqMin.load(std::memory_order_relaxed), plugin.freqMax.load(std::memory_order_relaxed)};
+    const auto [first, end] = slotsInArrays(exactDisplayedBands(range, bandCountOf(range)));
 
     for (int i = first; i < end; ++i) {
         const unsigned fresh = barLength(working[i], scale);

@@ -13,11 +13,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/bands.h"
 #include "audio/capture.h"
+#include "commands/matching.h"
 #include "commands/menu.h"
+#include "commands/spectrum_commands.h"
 #include "config/plugin_state.h"
 #include "config/settings.h"
 #include "config/settings_table.h"
+#include "config/spectrum_settings.h"
 #include "config/style.h"
 #include "core/identity.h"
 #include "display/window.h"
@@ -28,25 +32,6 @@ namespace {
 constexpr char kPrefix[] = "@VumiraInternal";
 constexpr std::size_t kStatusTextSize = 80;
 constexpr std::size_t kBoxTextSize = MAX_PATH;
-
-// ---- the three matching rules ----
-
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-
-bool equalsIgnoringCase(const char* text, const char* name) {
-    for (; *text && *name; ++text, ++name)
-        if (upper(*text) != upper(*name)) return false;
-    return *text == *name;
-}
-
-bool startsWithIgnoringCase(const char* text, const char* name, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!text[i] || upper(text[i]) != upper(name[i])) return false;
-    }
-    return true;
-}
-
-bool contains(const char* text, const char* name) { return std::strstr(text, name) != nullptr; }
 
 // Reads an optionally signed decimal number after white space; no digits
 // read as 0. A number too large for an int reads as the nearest int, so a
@@ -74,22 +59,15 @@ void restartCapture() {
 }
 
 // A new end of the band range changes the number of bands.
-void recountBands() { plugin.bandCount = plugin.freqMax.load() - plugin.freqMin.load(); }
+void recountBands() { plugin.bandCount = bandCountOf({plugin.freqMin.load(), plugin.freqMax.load()}); }
 
 // A new buffer size takes the band range with it; only the size is written,
 // not the range it adjusted.
 void fitBandsToBuffer() {
-    const int size = plugin.bufferSize;
-    int freqMin = plugin.freqMin.load();
-    int freqMax = plugin.freqMax.load();
-    if (size - 1 < freqMax) freqMax = size - 1;
-    if (freqMin > freqMax) {
-        freqMin = 0;
-        freqMax = size - 1;
-    }
-    plugin.freqMin.store(freqMin);
-    plugin.freqMax.store(freqMax);
-    plugin.bandCount = freqMax - freqMin;
+    const BandRange range = fitBandRangeToBuffer({plugin.freqMin.load(), plugin.freqMax.load()}, plugin.bufferSize);
+    plugin.freqMin.store(range.freqMin);
+    plugin.freqMax.store(range.freqMax);
+    plugin.bandCount = bandCountOf(range);
 }
 
 // The editor's argument text is split into words as a command line is, so
@@ -271,6 +249,28 @@ constexpr bool commandsFitTheirSettings() {
 }
 static_assert(commandsFitTheirSettings());
 
+// The log-band spectrum's commands are tried after the table: none of the
+// table's rules (whole name, start, part of the text) may take their names.
+constexpr bool spectrumCommandsStayApart() {
+    for (const SpectrumSetting& spectrum : kSpectrumSettings) {
+        for (const CommandRow& row : kCommands) {
+            switch (row.match) {
+            case Match::Whole:
+                if (equalsIgnoringCase(spectrum.command, row.name)) return false;
+                break;
+            case Match::StartsWith:
+                if (startsWithIgnoringCase(spectrum.command, row.name, textLength(row.name))) return false;
+                break;
+            case Match::Contains:
+                if (contains(spectrum.command, row.name)) return false;
+                break;
+            }
+        }
+    }
+    return true;
+}
+static_assert(spectrumCommandsStayApart());
+
 // Stores the number within the setting's bounds, lets what depends on it
 // follow, and writes what was stored.
 void setNumber(const Effect& effect, int number) {
@@ -358,7 +358,7 @@ void handleBroadcast(const char* command) {
     if (!startsWithIgnoringCase(command, kPrefix, prefixLength)) return;
     const char* subCommand = command + prefixLength;
     while (*subCommand == ' ') ++subCommand;
-    runCommand(subCommand);
+    if (!runCommand(subCommand)) runSpectrumCommand(subCommand);
 }
 
 void handleReconfigure() {

@@ -12,7 +12,9 @@
 #include <atomic>
 #include <cstddef>
 
+#include "audio/log_spectrum.h"
 #include "config/limits.h"
+#include "config/spectrum_settings.h"
 #include "core/text.h"
 
 namespace vumira {
@@ -103,6 +105,10 @@ struct PluginState {
     std::atomic<unsigned char> bars[kBandSlots] = {};  // shared
     std::atomic<float> peaks[kBandSlots] = {};         // shared
     std::atomic<DWORD> lastRepaintTick{0};
+
+    // ---- the log-band spectrum, a mode beside the exact analysis ----
+    SpectrumSettings spectrum;  // shared: read on every frame
+    LogSpectrumState logSpectrum;
 
     // ---- window ----
     bool pluginsHidden = false;

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/bands.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
+#include "config/spectrum_settings.h"
 
 namespace vumira {
 namespace {
@@ -111,19 +113,12 @@ void readRow(const Setting& row) {
 // The band range must lie inside the recorded buffer, and its two ends
 // depend on each other, so they are fixed up together after every row.
 void fitBandRange() {
-    const int bufferSize = plugin.bufferSize;
-    // A stored lowest band below 0 or beyond the buffer is first brought to
-    // the nearest band.
-    int freqMin = keepInBounds(setting(SettingId::FreqMin), plugin.freqMin.load(std::memory_order_relaxed));
-    int freqMax = plugin.freqMax.load(std::memory_order_relaxed);
-    if (freqMax < freqMin) {
-        freqMin = 0;
-        freqMax = bufferSize - 1;
-    }
-    if (freqMax > bufferSize - 1) freqMax = bufferSize - 1;
-    plugin.freqMin.store(freqMin, std::memory_order_relaxed);
-    plugin.freqMax.store(freqMax, std::memory_order_relaxed);
-    plugin.bandCount = freqMax - freqMin;
+    const BandRange range = fitLoadedBandRange(
+        {plugin.freqMin.load(std::memory_order_relaxed), plugin.freqMax.load(std::memory_order_relaxed)},
+        plugin.bufferSize);
+    plugin.freqMin.store(range.freqMin, std::memory_order_relaxed);
+    plugin.freqMax.store(range.freqMax, std::memory_order_relaxed);
+    plugin.bandCount = bandCountOf(range);
 }
 
 }  // namespace
@@ -132,6 +127,7 @@ void loadSettings() {
     locateRcFile();
     for (const Setting& row : kSettings) readRow(row);
     fitBandRange();
+    loadSpectrumSettings();
 }
 
 void writeSetting(const Setting& row, int number) {

@@ -7,7 +7,8 @@
 namespace vumira {
 
 // Searches for the rc file anew and overwrites every setting with its stored
-// value or default, in the table's order, then fixes up the band range.
+// value or default, in the table's order, then fixes up the band range and
+// reads the log-band spectrum's keys (config/spectrum_settings.h).
 void loadSettings();
 
 // Writes a number under the row's key: WriteBool for a bool row (0 is

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/bands.h"
+
 namespace vumira {
 namespace {
 
@@ -21,7 +23,7 @@ int keepInBounds(const Setting& row, int number) {
     switch (row.bounds.range) {
     case Range::Any: return number;
     case Range::Fixed: return std::clamp(number, row.bounds.low, row.bounds.high);
-    case Range::Bands: return std::clamp(number, 0, std::max(0, plugin.bufferSize - 1));
+    case Range::Bands: return bandInBuffer(number, plugin.bufferSize);
     case Range::ScreenWidth: return withinScreen(number, SM_CXSCREEN);
     case Range::ScreenHeight: return withinScreen(number, SM_CYSCREEN);
     }

@@ -4,14 +4,17 @@
 // The frame then goes to the window in one transfer, copied, or blended over
 // what the window shows for the motion-blur trail.
 //
-// Bars of the side-by-side layout are filled from an upside-down rectangle
-// (top below bottom), which the platform fills from bottom + 1 through top:
+// Both layouts are one loop over the bands along an axis (Axis below). Bars
+// of the side-by-side layout are filled from an upside-down rectangle (top
+// below bottom), which the platform fills from bottom + 1 through top:
 // exactly the bar's length in rows above and including the base line.
 #include "display/render.h"
 
 #include <cmath>
 #include <cstring>
 
+#include "audio/bands.h"
+#include "audio/log_spectrum.h"
 #include "config/plugin_state.h"
 
 namespace vumira {
@@ -28,74 +31,84 @@ int truncToPixel(double value) {
     return static_cast<int>(value);
 }
 
-struct Frame {
-    HDC dc;
-    RECT client;
-    int inset;  // bevel width + border width
-    int width;
-    int height;
-    int freqMin;
-    int freqMax;
-    int bandCount;
-    bool markers;
-    bool dotMarkers;   // exactly "dot"
-    bool startsLine;   // exactly "line": the connected line starts at the left or top edge
+// The direction of a layout: where the bands lie side by side and where
+// their bars start and grow. "h" lays the bands from left to right with bars
+// rising from a base line; every other layout stacks them from top to bottom
+// with bars growing to the right.
+struct Axis {
+    bool sideBySide;
+    int bandStart;   // the first band's edge: left for "h", top otherwise
+    int bandSpan;    // the pixels that the bands share
+    int barBase;     // where every bar starts: the base line for "h", the left edge otherwise
+    int barGrowth;   // -1: bars grow up; +1: to the right
+
+    // The pixel at `along` across the bands and `level` along the bar.
+    POINT at(int along, int level) const { return sideBySide ? POINT{along, level} : POINT{level, along}; }
+    // A bar of `length` pixels over the band from `from` to `to`. "h" passes
+    // the rectangle upside down, which fills exactly `length` rows above and
+    // including the base line.
+    RECT bar(int from, int to, unsigned length) const {
+        const int end = barBase + barGrowth * static_cast<int>(length);
+        return sideBySide ? RECT{from, barBase, to, end} : RECT{barBase, from, end, to};
+    }
+    // Where a marker at `peak` pixels along the bar lies.
+    int markerLevel(double peak) const { return truncToPixel(barBase + barGrowth * peak); }
 };
 
-unsigned barAt(int band) { return plugin.bars[band].load(std::memory_order_relaxed); }
-double peakAt(int band) { return static_cast<double>(plugin.peaks[band].load(std::memory_order_relaxed)); }
+Axis axisFor(const char* scopeType, const RECT& client, int inset, int width, int height) {
+    const int x0 = client.left + inset;
+    if (std::strcmp(scopeType, "h") == 0) return {true, x0, width - 2 * inset, client.top + height - inset, -1};
+    return {false, client.top + inset, height - 2 * inset, x0, +1};
+}
 
-bool bandInArrays(int band) { return band >= 0 && band < static_cast<int>(kBandSlots); }
+struct Frame {
+    HDC dc;
+    Axis axis;
+    DisplayedBands bands;
+    bool logBands;  // bars and peaks of the log-band spectrum
+    bool markers;
+    bool dotMarkers;   // exactly "dot"
+    bool startsLine;   // exactly "line": the connected line starts at the first band's edge
+};
+
+unsigned barAt(const Frame& f, int band) {
+    if (f.logBands) return plugin.logSpectrum.bars[band].load(std::memory_order_relaxed);
+    return plugin.bars[band].load(std::memory_order_relaxed);
+}
+double peakAt(const Frame& f, int band) {
+    const float peak = f.logBands ? plugin.logSpectrum.peaks[band].load(std::memory_order_relaxed)
+                                  : plugin.peaks[band].load(std::memory_order_relaxed);
+    return static_cast<double>(peak);
+}
 
 // The band size: the span's quotient by the band count, rounded once to
 // single precision (both operands are exact in a float).
 float bandSize(int span, int bandCount) { return static_cast<float>(span) / static_cast<float>(bandCount); }
 
-// Bands side by side, bars rising from a common base line.
-void paintSideBySide(const Frame& f, HBRUSH barBrush) {
-    const int x0 = f.client.left + f.inset;
-    const int baseLine = f.client.top + f.height - f.inset;
-    const double size = bandSize(f.width - 2 * f.inset, f.bandCount);
-    if (f.startsLine && bandInArrays(f.freqMin))
-        MoveToEx(f.dc, x0, truncToPixel(baseLine - peakAt(f.freqMin)), nullptr);
-    for (int band = f.freqMin; band < f.freqMax; ++band) {
-        if (!bandInArrays(band)) continue;
-        const int k = band - f.freqMin;
-        const int left = x0 + truncToPixel(k * size);
-        const int right = x0 + truncToPixel((k + 1) * size);
-        const RECT bar{left, baseLine, right, baseLine - static_cast<int>(barAt(band))};
-        FillRect(f.dc, &bar, barBrush);
-        if (!f.markers) continue;
-        const int row = truncToPixel(baseLine - peakAt(band));
-        if (f.dotMarkers) {
-            MoveToEx(f.dc, left, row, nullptr);
-            LineTo(f.dc, right, row);
-        } else if (band != 0) {
-            LineTo(f.dc, right, row);
-        }
+// One bar per band, then its marker, in increasing band number.
+void paintBands(const Frame& f, HBRUSH barBrush) {
+    const Axis& axis = f.axis;
+    const double size = bandSize(axis.bandSpan, f.bands.count);
+    if (f.startsLine && slotInArrays(f.bands.firstSlot)) {
+        const POINT start = axis.at(axis.bandStart, axis.markerLevel(peakAt(f, f.bands.firstSlot)));
+        MoveToEx(f.dc, start.x, start.y, nullptr);
     }
-}
-
-// Bands stacked from top to bottom, bars growing to the right.
-void paintStacked(const Frame& f, HBRUSH barBrush) {
-    const int x0 = f.client.left + f.inset;
-    const int y0 = f.client.top + f.inset;
-    const double size = bandSize(f.height - 2 * f.inset, f.bandCount);
-    if (f.startsLine && bandInArrays(f.freqMin)) MoveToEx(f.dc, truncToPixel(x0 + peakAt(f.freqMin)), y0, nullptr);
-    for (int band = f.freqMin; band < f.freqMax; ++band) {
-        if (!bandInArrays(band)) continue;
-        const int k = band - f.freqMin;
-        const int top = y0 + truncToPixel(k * size);
-        const int bottom = y0 + truncToPixel((k + 1) * size);
-        const RECT bar{x0, top, x0 + static_cast<int>(barAt(band)), bottom};
+    const auto [first, end] = slotsInArrays(f.bands);
+    for (int band = first; band < end; ++band) {
+        const int k = band - f.bands.firstSlot;
+        const int from = axis.bandStart + truncToPixel(k * size);
+        const int to = axis.bandStart + truncToPixel((k + 1) * size);
+        const RECT bar = axis.bar(from, to, barAt(f, band));
         FillRect(f.dc, &bar, barBrush);
         if (!f.markers) continue;
-        const int column = truncToPixel(x0 + peakAt(band));
+        const int level = axis.markerLevel(peakAt(f, band));
+        const POINT markerEnd = axis.at(to, level);
         if (f.dotMarkers) {
-            MoveToEx(f.dc, column, top, nullptr);
-            LineTo(f.dc, column, bottom);
+            const POINT markerStart = axis.at(from, level);
+            MoveToEx(f.dc, markerStart.x, markerStart.y, nullptr);
+            LineTo(f.dc, markerEnd.x, markerEnd.y);
         } else if (band != 0) {
-            LineTo(f.dc, column, bottom);
+            LineTo(f.dc, markerEnd.x, markerEnd.y);
         }
     }
 }
@@ -208,21 +221,20 @@ void paintSpectrum() {
 
     char scopeType[kScopeTypeSize];
     plugin.scopeType.get(scopeType);
-    Frame frame{dc,
-                client,
-                plugin.bevelWidth + plugin.borderWidth,
-                plugin.width.load(std::memory_order_relaxed),
-                plugin.height.load(std::memory_order_relaxed),
-                plugin.freqMin.load(std::memory_order_relaxed),
-                plugin.freqMax.load(std::memory_order_relaxed),
-                plugin.bandCount,
-                plugin.peakMarkers.load(std::memory_order_relaxed),
-                std::strcmp(plugin.peakType, "dot") == 0,
-                std::strcmp(plugin.peakType, "line") == 0};
-    if (frame.bandCount > 0) {
+    const bool logBands = plugin.spectrum.logScale.load(std::memory_order_relaxed) != 0;
+    const BandRange range{plugin.freqMin.load(std::memory_order_relaxed), plugin.freqMax.load(std::memory_order_relaxed)};
+    const Frame frame{dc,
+                      axisFor(scopeType, client, plugin.bevelWidth + plugin.borderWidth,
+                              plugin.width.load(std::memory_order_relaxed),
+                              plugin.height.load(std::memory_order_relaxed)),
+                      logBands ? logDisplayedBands(currentLogBands()) : exactDisplayedBands(range, plugin.bandCount),
+                      logBands,
+                      plugin.peakMarkers.load(std::memory_order_relaxed),
+                      std::strcmp(plugin.peakType, "dot") == 0,
+                      std::strcmp(plugin.peakType, "line") == 0};
+    if (frame.bands.count > 0) {
         HBRUSH barBrush = CreateSolidBrush(plugin.scopeColor);
-        if (std::strcmp(scopeType, "h") == 0) paintSideBySide(frame, barBrush);
-        else paintStacked(frame, barBrush);
+        paintBands(frame, barBrush);
         DeleteObject(barBrush);
     }
 

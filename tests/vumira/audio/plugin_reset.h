@@ -6,6 +6,7 @@
 #include "audio/capture.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
+#include "config/spectrum_settings.h"
 
 namespace capturetest {
 
@@ -33,6 +34,11 @@ inline void resetPluginState() {
     for (auto& bar : plugin.bars) bar.store(0);
     for (auto& peak : plugin.peaks) peak.store(0.0f);
     plugin.lastRepaintTick.store(0);
+    // The log-band spectrum's settings at their defaults (the exact analysis), its bars empty.
+    for (const vumira::SpectrumSetting& row : vumira::kSpectrumSettings) (plugin.spectrum.*row.value).store(row.defaultValue);
+    plugin.logSpectrum.recording.store(false);
+    for (auto& bar : plugin.logSpectrum.bars) bar.store(0);
+    for (auto& peak : plugin.logSpectrum.peaks) peak.store(0.0f);
 }
 
 }  // namespace capturetest

@@ -239,4 +239,45 @@ TEST_F(LoadSettings, EachLoadSearchesAnewAndOverwritesEverySetting) {
     EXPECT_EQ(plugin.height.load(), 44);
 }
 
+TEST_F(LoadSettings, SpectrumKeysAreReadWithTheirBoundsAndAbsentOnesGiveTheExactAnalysis) {
+    struct Case {
+        const char* stored;  // lines after "Vumira.plugin.spectrum."
+        float logScale, points, lowHz, highHz, bandsPerOctave, floorDb, autoGain, aWeighting;
+    };
+    const Case cases[] = {
+        {"", 0, 4096, 50, 16000, 0, -70, 0, 0},
+        {"scale: log\nVumira.plugin.spectrum.weighting: A\nVumira.plugin.spectrum.autoGain: yes", 1, 4096, 50, 16000,
+         0, -70, 1, 1},
+        {"scale: LOG\nVumira.plugin.spectrum.weighting: none", 1, 4096, 50, 16000, 0, -70, 0, 0},
+        {"scale: loud", 0, 4096, 50, 16000, 0, -70, 0, 0},  // no value of the key: its default
+        {"points: 5000", 0, 4096, 50, 16000, 0, -70, 0, 0},    // the nearest power of two
+        {"points: 100", 0, 512, 50, 16000, 0, -70, 0, 0},
+        {"points: 99999", 0, 16384, 50, 16000, 0, -70, 0, 0},
+        {"points: lots", 0, 4096, 50, 16000, 0, -70, 0, 0},
+        {"lowHz: 44.6683\nVumira.plugin.spectrum.highHz: 12500", 0, 4096, 44.6683f, 12500, 0, -70, 0, 0},
+        {"highHz: 200000", 0, 4096, 50, 96000, 0, -70, 0, 0},
+        {"bandsPerOctave: 4", 0, 4096, 50, 16000, 3, -70, 0, 0},  // the nearest of 0, 1, 2, 3, 6, 12, 24
+        {"bandsPerOctave: 20", 0, 4096, 50, 16000, 24, -70, 0, 0},
+        {"floorDb: -60", 0, 4096, 50, 16000, 0, -60, 0, 0},
+        {"floorDb: 5", 0, 4096, 50, 16000, 0, -1, 0, 0},
+        {"floorDb: -500", 0, 4096, 50, 16000, 0, -200, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        writeFile(besideModule("Vumira.rc"), *c.stored ? std::string("Vumira.plugin.spectrum.") + c.stored + "\n" : "");
+        const std::string before = readFile(besideModule("Vumira.rc"));
+        vumira::loadSettings();
+        const vumira::SpectrumSettings& s = plugin.spectrum;
+        EXPECT_EQ(s.logScale.load(), c.logScale);
+        EXPECT_EQ(s.points.load(), c.points);
+        EXPECT_FLOAT_EQ(s.lowHz.load(), c.lowHz);
+        EXPECT_EQ(s.highHz.load(), c.highHz);
+        EXPECT_EQ(s.bandsPerOctave.load(), c.bandsPerOctave);
+        EXPECT_EQ(s.floorDb.load(), c.floorDb);
+        EXPECT_EQ(s.autoGain.load(), c.autoGain);
+        EXPECT_EQ(s.aWeighting.load(), c.aWeighting);
+        EXPECT_EQ(readFile(besideModule("Vumira.rc")), before) << "reading writes nothing";
+    }
+}
+
 }  // namespace

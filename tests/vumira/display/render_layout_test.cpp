@@ -4,6 +4,8 @@
 // precision; band k covers x0 + trunc(k * size) up to x0 + trunc((k + 1) *
 // size); a side-by-side bar of length n fills the n rows ending at the base
 // line (height - e); a stacked bar of length n fills columns x0 .. x0 + n - 1.
+#include <cstdint>
+
 #include "display_fixture.h"
 
 namespace displaytest {
@@ -208,6 +210,29 @@ TEST_F(RenderLayout, PaintLeavesTheBackBufferHoldingWhatItHeldBefore) {
     EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), brush);
     EXPECT_EQ(GetBkMode(dc), TRANSPARENT);  // the one thing a paint leaves changed
     EXPECT_EQ(GetObjectType(plugin.styleFont), static_cast<DWORD>(OBJ_FONT));  // selected, never deleted
+}
+
+TEST_F(RenderLayout, LogBandsShareTheWindowAndDrawTheirOwnBarsAsLongAsTheWindow) {
+    // Octave bands from 1 kHz up to the one that holds 8 kHz: 3 bands,
+    // slots 0 to 2 of the log bars, whatever the exact range (32 bands)
+    // says. In a window 12 wide and 300 high with no inset each band is 4
+    // columns; bars longer than a byte holds still draw whole.
+    createFrameWindow(12, 300, 0, 0, 32, "h");
+    plugin.spectrum.logScale = 1;
+    plugin.spectrum.lowHz = 1000;
+    plugin.spectrum.highHz = 8000;
+    plugin.spectrum.bandsPerOctave = 1;
+    for (int k = 0; k < 32; ++k) plugin.bars[k] = 200;  // the exact analysis's bars: not drawn
+    const int lengths[3] = {299, 10, 256};
+    for (int k = 0; k < 3; ++k) plugin.logSpectrum.bars[k] = static_cast<std::uint16_t>(lengths[k]);
+    paint();
+
+    std::string expected;
+    for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 12; ++x) expected += y > 300 - lengths[x / 4] ? '#' : '.';
+        expected += '\n';
+    }
+    EXPECT_EQ(backBuffer(), expected);
 }
 
 }  // namespace

@@ -50,5 +50,29 @@ TEST_F(RenderLive, FramesShowTheBarsThatTheCaptureWrites) {
     pumpFor(50);
 }
 
+TEST_F(RenderLive, FramesShowTheLogBandsThatTheCaptureWrites) {
+    // The same in the log-band spectrum: the tone (1 kHz from the
+    // environment's device) lights its band, and the paint reads the log
+    // bars while the callback writes them.
+    createFrameWindow(100, 25, 1, 0, 32, "h");
+    plugin.peakMarkers = true;
+    plugin.frameIntervalMs = 10;
+    plugin.spectrum.logScale = 1;
+
+    vumira::startCapture();
+    ASSERT_EQ(plugin.capturing.load(), 1) << "the wave-in device did not open";
+    int lit = 0;
+    for (int tries = 0; tries < 100 && lit == 0; ++tries) {
+        pumpFor(50);
+        lit = barPixels();
+    }
+    EXPECT_GT(lit, 0) << "no log bar reached the window in 5 s of a tone";
+    pumpFor(300);
+    vumira::stopCapture();
+    plugin.spectrum.logScale = 0;
+    EXPECT_EQ(plugin.capturing.load(), 0);
+    pumpFor(50);
+}
+
 }  // namespace
 }  // namespace displaytest

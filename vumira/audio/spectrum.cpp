@@ -14,10 +14,9 @@
 #include <utility>
 
 #include "audio/bands.h"
+#include "audio/twiddles.h"
 #include "config/limits.h"
 #include "config/plugin_state.h"
-
-#include "audio/twiddles.h"
 
 namespace vumira {
 namespace {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "back_end_choice.h"
 #include "command_channel.h"
 #include "command_line.h"
 #include "host_choices.h"

@@ -10,6 +10,10 @@
 
 namespace obsidel {
 
+// Posted to the window given at the start: a watched folder changed (live
+// reload settles first).
+constexpr UINT kFilesChanged = WM_APP + 40;
+
 // Starts the waiting thread. False, with a message, when the system
 // cannot give notices; the host then runs without live reload.
 bool startChangeNotices(HWND window);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "file_change_notice.h"
 #include "live_reload.h"
 #include "platform.h"
 #include "status_text_window.h"
@@ -99,7 +100,7 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         if (wParam == kSettleTimer) {
             KillTimer(window, kSettleTimer);
-            reloadChangedFiles();
+            if (reloadChangedFiles()) reconfigure();
         }
         if (wParam == kExitTimer) {
             KillTimer(window, kExitTimer);

@@ -15,9 +15,9 @@ namespace obsidel {
 // The class of the main window; other processes find the running host by it.
 extern const char* const kHostWindowClass;
 
-// Posted to the main window: a watched folder changed (live reload settles
-// first), and a request to reconfigure (a hang-up signal, say).
-constexpr UINT kFilesChanged = WM_APP + 40;
+// Posted to the main window: a request to reconfigure (a hang-up signal,
+// say). A watched folder's change comes as kFilesChanged
+// (file_change_notice.h), the message after it.
 constexpr UINT kReconfigureRequest = WM_APP + 41;
 
 // Shows and logs a status text as a plug-in's 10304 does ("obsidel -> TEXT"); from any thread.

@@ -11,8 +11,6 @@
 
 #include "file_change_notice.h"
 #include "file_text.h"
-#include "host_window.h"
-#include "style.h"
 
 namespace obsidel {
 namespace {
@@ -146,7 +144,6 @@ bool reloadChangedFiles() {
     if (!changed) return false;
     std::fprintf(stderr, "obsidel: changed from outside: %s; reconfiguring the plug-ins\n", changes.c_str());
     std::fflush(stderr);
-    reconfigure();
     return true;
 }
 

@@ -35,9 +35,9 @@ void afterOwnWrite(const std::string& path, const std::optional<std::string>& te
 void startLiveReload(HWND window);
 void stopLiveReload();
 
-// On the settle timer: compares every watched file with its known text and
-// reconfigures the plug-ins when one was changed from outside and can be
-// read. True when it reconfigured.
+// On the settle timer: compares every watched file with its known text.
+// True when one was changed from outside and can be read: the caller then
+// reconfigures the plug-ins (the host window, which this sits below).
 bool reloadChangedFiles();
 
 // How long the notices must be quiet before the files are compared.

@@ -1,12 +1,11 @@
 // What the host does differently on each system; implemented once in
-// src/linux/ and once in src/windows/.
+// src/linux/ and once in src/windows/. The choice of back ends, which reads
+// the host's choices, is back_end_choice.h.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-
-#include "host_choices.h"
 
 namespace obsidel {
 
@@ -18,17 +17,6 @@ char pathSeparator();
 // The file name of the Vumira module that is built beside the host.
 const char* defaultModuleName();
 
-// Chooses the display and wave-in back ends. Only the Linux subset has a
-// choice; on Windows a choice is reported and ignored. Then prints one line
-// on standard error: the display, the recording source and the style in use
-// and where each choice came from, and, the first time a microphone-like
-// source records, how to record what is playing (then also left in
-// `playingHint`, for the status text). On Linux, when nothing was chosen and
-// no recording device answers, the demo signal is used, so a first run shows
-// something. Returns 0, or the exit status after a message: 2 for a
-// --wave-in text on the command line that names no device (a mistake on the
-// command line), 1 for any other choice that cannot be had.
-int selectBackEnds(const HostChoices& choices, std::string& playingHint);
 // Whether the host's windows reach a screen a person sees (not headless).
 bool displayShowsWindows();
 // From here on, message boxes are the host's own windows where the display

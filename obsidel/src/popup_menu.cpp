@@ -1,5 +1,5 @@
-// The pop-up menu's windows, their drawing (GDI, or text cells in a
-// terminal) and their input; see popup_menu.h.
+// The pop-up menu's windows and their input; the drawing is
+// popup_menu_paint (GDI) or popup_menu_cells (a terminal's text cells).
 #include "popup_menu.h"
 
 #include <algorithm>
@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "host_window.h"
-#include "popup_screen.h"
+#include "popup_menu_cells.h"
 #include "popup_menu_model.h"
+#include "popup_menu_paint.h"
+#include "popup_screen.h"
 #include "style.h"
 #include "text_cells.h"
 
@@ -17,7 +19,6 @@ namespace obsidel {
 namespace {
 
 using popup::Outcome;
-using popup::Part;
 using popup::PopupMenuModel;
 
 constexpr char kPopupClass[] = "ObsidelPopupMenu";
@@ -41,213 +42,6 @@ struct OpenMenu {
 };
 
 std::unique_ptr<OpenMenu> openMenu;
-
-// ---- sizes ----------------------------------------------------------------
-
-popup::Metrics pixelMetrics(OpenMenu& open) {
-    TEXTMETRICA text{};
-    GetTextMetricsA(open.measuring, &text);
-    const int lineHeight = std::max<int>(text.tmHeight, open.look.fontHeight);
-    popup::Metrics metrics;
-    metrics.rowHeight = lineHeight + 6;
-    metrics.frame = open.look.borderWidth + open.look.bevelWidth + 1;
-    metrics.markWidth = metrics.rowHeight;
-    metrics.sideWidth = metrics.rowHeight;
-    metrics.gap = metrics.rowHeight;
-    HDC dc = open.measuring;
-    metrics.textWidth = [dc](const std::string& line) {
-        SIZE size{};
-        GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
-        return static_cast<int>(size.cx);
-    };
-    return metrics;
-}
-
-popup::Metrics cellMetrics() {
-    popup::Metrics metrics;
-    metrics.rowHeight = kCellHeight;
-    metrics.frame = 0;
-    metrics.markWidth = 2 * kCellWidth;
-    metrics.sideWidth = 2 * kCellWidth;
-    metrics.gap = 2 * kCellWidth;
-    metrics.alignY = kCellHeight;
-    metrics.textWidth = [](const std::string& line) { return static_cast<int>(line.size()); };
-    return metrics;
-}
-
-// ---- texts shown ----------------------------------------------------------
-
-std::string valueText(const PopupMenuModel& model, int level, int item) {
-    const std::string value = std::to_string(model.shownValue(level, item));
-    return model.levels()[static_cast<size_t>(level)].highlight == item ? "< " + value + " >" : value;
-}
-
-// ---- drawing with GDI -----------------------------------------------------
-
-void fill(HDC dc, const RECT& rect, COLORREF color) {
-    HBRUSH brush = CreateSolidBrush(color);
-    FillRect(dc, &rect, brush);
-    DeleteObject(brush);
-}
-
-COLORREF halfway(COLORREF a, COLORREF b) {
-    return RGB((GetRValue(a) + GetRValue(b)) / 2, (GetGValue(a) + GetGValue(b)) / 2, (GetBValue(a) + GetBValue(b)) / 2);
-}
-
-void triangle(HDC dc, POINT a, POINT b, POINT c, COLORREF color) {
-    HBRUSH brush = CreateSolidBrush(color);
-    HPEN pen = CreatePen(PS_SOLID, 1, color);
-    HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
-    const POINT points[3] = {a, b, c};
-    Polygon(dc, points, 3);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(brush);
-    DeleteObject(pen);
-}
-
-void checkMark(HDC dc, const RECT& box, COLORREF color) {
-    const int size = std::max<int>(4, std::min(box.right - box.left, box.bottom - box.top) / 2);
-    const int x = (box.left + box.right - size) / 2, y = (box.top + box.bottom - size) / 2;
-    HPEN pen = CreatePen(PS_SOLID, 2, color);
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, x, y + size / 2, nullptr);
-    LineTo(dc, x + size / 3, y + size);
-    LineTo(dc, x + size + 1, y - 1);
-    SelectObject(dc, old);
-    DeleteObject(pen);
-}
-
-// The frame: the border, then a raised bevel, then the items' colour.
-void paintFrame(HDC dc, RECT rect, const MenuLook& look) {
-    if (look.borderWidth > 0) {
-        fill(dc, rect, look.border);
-        InflateRect(&rect, -look.borderWidth, -look.borderWidth);
-    }
-    const COLORREF light = halfway(look.frame, RGB(255, 255, 255)), dark = halfway(look.frame, RGB(0, 0, 0));
-    for (int i = 0; i < look.bevelWidth && rect.right - rect.left > 2 && rect.bottom - rect.top > 2; ++i) {
-        fill(dc, RECT{rect.left, rect.top, rect.right, rect.top + 1}, light);
-        fill(dc, RECT{rect.left, rect.top, rect.left + 1, rect.bottom}, light);
-        fill(dc, RECT{rect.left, rect.bottom - 1, rect.right, rect.bottom}, dark);
-        fill(dc, RECT{rect.right - 1, rect.top, rect.right, rect.bottom}, dark);
-        InflateRect(&rect, -1, -1);
-    }
-    fill(dc, rect, look.frame);
-}
-
-void paintLevel(HDC dc, const OpenMenu& open, int index) {
-    const PopupMenuModel& model = *open.model;
-    const popup::Level& level = model.levels()[static_cast<size_t>(index)];
-    const popup::Metrics& m = model.metrics();
-    const MenuLook& look = open.look;
-    // The model's rectangles are on the screen; the window's client area starts at the level's corner.
-    auto local = [&](RECT rect) {
-        OffsetRect(&rect, -level.rect.left, -level.rect.top);
-        return rect;
-    };
-    paintFrame(dc, local(level.rect), look);
-    HGDIOBJ oldFont = SelectObject(dc, open.font);
-    SetBkMode(dc, TRANSPARENT);
-    auto text = [&](const std::string& line, RECT rect, COLORREF color, UINT align) {
-        SetTextColor(dc, color);
-        DrawTextA(dc, line.c_str(), static_cast<int>(line.size()), &rect,
-                  align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    };
-
-    RECT title = local(model.rowRect(index, Part::Title));
-    fill(dc, title, look.title);
-    text(level.menu->title, RECT{title.left + m.markWidth / 2, title.top, title.right, title.bottom}, look.titleText,
-         DT_LEFT);
-
-    for (Part strip : {Part::ScrollUp, Part::ScrollDown}) {
-        RECT row = local(model.rowRect(index, strip));
-        if (IsRectEmpty(&row)) continue;
-        fill(dc, row, look.frame);
-        const bool canScroll = strip == Part::ScrollUp
-                                   ? level.scroll > 0
-                                   : level.scroll + level.shownRows < static_cast<int>(level.menu->items.size());
-        const COLORREF color = canScroll ? look.frameText : halfway(look.frameText, look.frame);
-        const int cx = (row.left + row.right) / 2, cy = (row.top + row.bottom) / 2, half = m.rowHeight / 4;
-        if (strip == Part::ScrollUp)
-            triangle(dc, POINT{cx - half, cy + half / 2}, POINT{cx + half, cy + half / 2}, POINT{cx, cy - half / 2},
-                     color);
-        else
-            triangle(dc, POINT{cx - half, cy - half / 2}, POINT{cx + half, cy - half / 2}, POINT{cx, cy + half / 2},
-                     color);
-    }
-
-    const int rows = std::min(level.scroll + level.shownRows, static_cast<int>(level.menu->items.size()));
-    for (int item = level.scroll; item < rows; ++item) {
-        const MenuItem& entry = *level.menu->items[static_cast<size_t>(item)];
-        RECT row = local(model.rowRect(index, Part::Item, item));
-        const bool lit = item == level.highlight;
-        const COLORREF ink = lit ? look.hiliteText : look.frameText;
-        if (lit) fill(dc, row, look.hilite);
-        if (entry.kind == MenuItem::Kind::Separator) {
-            const int y = (row.top + row.bottom) / 2;
-            fill(dc, RECT{row.left + m.markWidth / 2, y, row.right - m.sideWidth / 2, y + 1},
-                 halfway(look.frameText, look.frame));
-            continue;
-        }
-        if (entry.kind == MenuItem::Kind::Command && entry.checked)
-            checkMark(dc, RECT{row.left, row.top, row.left + m.markWidth, row.bottom}, ink);
-        RECT body{row.left + m.markWidth, row.top, row.right - m.sideWidth, row.bottom};
-        text(entry.text, body, ink, DT_LEFT);
-        if (entry.kind == MenuItem::Kind::Integer) text(valueText(model, index, item), body, ink, DT_RIGHT);
-        if (entry.kind == MenuItem::Kind::Submenu) {
-            const int cx = row.right - m.sideWidth / 2, cy = (row.top + row.bottom) / 2, half = m.rowHeight / 5;
-            triangle(dc, POINT{cx - half / 2, cy - half}, POINT{cx - half / 2, cy + half}, POINT{cx + half / 2, cy}, ink);
-        }
-    }
-    SelectObject(dc, oldFont);
-}
-
-// ---- drawing as text cells ------------------------------------------------
-
-std::string padded(std::string line, int width) {
-    line.resize(static_cast<size_t>(std::max(width, 0)), ' ');
-    return line;
-}
-
-void showLevelsAsCells(const OpenMenu& open) {
-    const PopupMenuModel& model = *open.model;
-    const MenuLook& look = open.look;
-    std::vector<TextCellBlock> blocks;
-    for (int index = 0; index < static_cast<int>(model.levels().size()); ++index) {
-        const popup::Level& level = model.levels()[static_cast<size_t>(index)];
-        const int width = level.rect.right - level.rect.left;
-        auto block = [&](RECT rect, COLORREF ink, COLORREF paper, std::string line) {
-            blocks.push_back(cellsOver(rect, ink, paper, padded(std::move(line), width)));
-        };
-        block(model.rowRect(index, Part::Title), look.titleText, look.title, " " + level.menu->title);
-        if (level.scrolls) {
-            const std::string middle(static_cast<size_t>(std::max(width / 2 - 1, 0)), ' ');
-            block(model.rowRect(index, Part::ScrollUp), look.frameText, look.frame, middle + (level.scroll > 0 ? "^" : ""));
-            const bool more = level.scroll + level.shownRows < static_cast<int>(level.menu->items.size());
-            block(model.rowRect(index, Part::ScrollDown), look.frameText, look.frame, middle + (more ? "v" : ""));
-        }
-        const int rows = std::min(level.scroll + level.shownRows, static_cast<int>(level.menu->items.size()));
-        for (int item = level.scroll; item < rows; ++item) {
-            const MenuItem& entry = *level.menu->items[static_cast<size_t>(item)];
-            const bool lit = item == level.highlight;
-            std::string line;
-            if (entry.kind == MenuItem::Kind::Separator) {
-                line.assign(1, ' ');
-                line.append(static_cast<size_t>(std::max(width - 2, 0)), '-');
-            } else {
-                line = (entry.kind == MenuItem::Kind::Command && entry.checked ? " *" : "  ") + entry.text;
-                std::string right = entry.kind == MenuItem::Kind::Submenu ? " >" : "  ";
-                if (entry.kind == MenuItem::Kind::Integer) right = valueText(model, index, item) + right;
-                line = padded(line, width - static_cast<int>(right.size())) + right;
-            }
-            block(model.rowRect(index, Part::Item, item), lit ? look.hiliteText : look.frameText,
-                  lit ? look.hilite : look.frame, line);
-        }
-    }
-    showTextCells(TextLayer::Menu, blocks);
-}
-
-// ---- the windows ----------------------------------------------------------
 
 LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -287,7 +81,7 @@ void syncWindows(OpenMenu& open) {
         }
         InvalidateRect(open.windows[index], nullptr, FALSE);
     }
-    if (open.screen == PopupScreen::TextCells) showLevelsAsCells(open);
+    if (open.screen == PopupScreen::TextCells) showMenuAsCells(*open.model, open.look);
 }
 
 POINT screenPoint(HWND window, LPARAM lParam) {
@@ -335,9 +129,9 @@ LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
                 // The cells laid over the picture show the menu; the window only keeps its place.
                 RECT client;
                 GetClientRect(window, &client);
-                fill(dc, client, open.look.frame);
+                paintMenuBackground(dc, client, open.look);
             } else {
-                paintLevel(dc, open, static_cast<int>(index));
+                paintMenuLevel(dc, model, static_cast<int>(index), open.look, open.font);
             }
         }
         EndPaint(window, &paint);
@@ -406,9 +200,9 @@ void openAtPointer(Menu* menu, PopupScreen screen) {
                                  open->look.font.c_str());
         open->measuring = CreateCompatibleDC(nullptr);
         SelectObject(open->measuring, open->font);
-        metrics = pixelMetrics(*open);
+        metrics = pixelMenuMetrics(open->measuring, open->look);
     } else {
-        metrics = cellMetrics();
+        metrics = cellMenuMetrics();
     }
     POINT at{};
     GetCursorPos(&at);

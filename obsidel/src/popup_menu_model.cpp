@@ -397,4 +397,9 @@ void PopupMenuModel::rebuilt(Menu* root) {
     }
 }
 
+std::string shownValueText(const PopupMenuModel& model, int level, int item) {
+    const std::string value = std::to_string(model.shownValue(level, item));
+    return model.levels()[static_cast<size_t>(level)].highlight == item ? "< " + value + " >" : value;
+}
+
 }  // namespace obsidel::popup

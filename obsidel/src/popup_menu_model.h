@@ -126,4 +126,7 @@ private:
     Hit pressedOn_;     // where the last press was inside the menu
 };
 
+// An integer item's value as shown: in angle brackets while highlighted.
+std::string shownValueText(const PopupMenuModel& model, int level, int item);
+
 }  // namespace obsidel::popup

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+#include "style_parse.h"  // parseColor
+
 namespace obsidel {
 
 struct HostStyle {
@@ -25,6 +27,11 @@ struct HostStyle {
 
 // The style in force: the built-in style until a file is loaded.
 const HostStyle& currentStyle();
+// For the host API's calls (style_api.cpp): the record itself, whose place
+// stays the same for the process's life (a new style is copied over it),
+// and its file's path as a text that outlives the call ("" while built in).
+HostStyle& currentStyleRecord();
+const char* currentStylePathText();
 
 // The pop-up menu's look: the menu.* keys of the current style (see the
 // README's style table), each missing or unreadable one taken from the
@@ -59,11 +66,6 @@ std::string defaultStyleFile();
 // else the shipped default when it is there, or else the built-in style.
 // False (with a message) only when a named file cannot be read.
 bool loadStartupStyle(const std::string& requested);
-
-// Colour texts: "#rrggbb", "#rgb" and the X11 form "rgb:r/g/b" (one to four
-// hex digits per part, scaled to 8 bits), letter case free, blanks around
-// ignored. Nothing for any other text.
-std::optional<COLORREF> parseColor(const std::string& text);
 
 // A style value of `stylePath`'s file ("" reads the built-in style), or
 // nothing when the key is missing there.

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/spectrum.h"
-#include "config/limits.h"
+#include "base/limits.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
 #include "fuzz_input.h"

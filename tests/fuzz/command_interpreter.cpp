@@ -19,7 +19,7 @@
 #include <sstream>
 #include <string>
 
-#include "config/limits.h"
+#include "base/limits.h"
 #include "config/plugin_state.h"
 #include "core/entry_points.h"
 #include "host_paths.h"

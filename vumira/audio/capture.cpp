@@ -10,9 +10,9 @@
 
 #include "audio/log_spectrum.h"
 #include "audio/spectrum.h"
-#include "config/limits.h"
+#include "base/identity.h"
+#include "base/limits.h"
 #include "config/plugin_state.h"
-#include "core/identity.h"
 
 namespace vumira {
 namespace {

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <new>
 
-#include "audio/weighting.h"
 #include "config/plugin_state.h"
 #include "config/spectrum_settings.h"
+#include "signal/weighting.h"
 
 namespace vumira {
 namespace {

@@ -9,13 +9,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include <atomic>
-#include <cstdint>
-#include <vector>
-
-#include "audio/bands.h"
-#include "audio/real_transform.h"
-#include "config/limits.h"
+#include "signal/bands.h"
+#include "signal/log_spectrum_state.h"
 
 namespace vumira {
 
@@ -37,40 +32,6 @@ inline constexpr double kGainProgrammeGateDb = -60.0;
 inline constexpr double kGainEnvelopeFallDbPerSecond = 6.0;
 // Bands below this level before the gain are silence and stay empty.
 inline constexpr double kSilenceDb = -100.0;
-// A level that stands for no sound at all.
-inline constexpr double kNoSoundDb = -300.0;
-
-struct LogSpectrumState {
-    // ---- made by prepareLogSpectrum while capture is stopped ----
-    // The running capture records for the log bands: set (release) once the
-    // tables are made, read (acquire) by the callback before it uses them.
-    std::atomic<bool> recording{false};
-    unsigned points = 0;
-    RealTransform transform;
-    std::vector<double> window;    // Hann
-    double powerScale = 0;         // 2 / (n · Σ w²): a sine of peak A sums to A² / 2
-    std::vector<double> aWeights;  // each bin's A-weighting as a power ratio
-    std::vector<float> history;    // the newest `points` samples, a ring
-    std::vector<double> windowed;
-    std::vector<double> powers;    // n/2 + 1 bin powers
-
-    // ---- the wave-in thread's own ----
-    unsigned historyAt = 0;
-    unsigned samplesSinceFrame = 0;
-    LogBandRequest bandsFor{};
-    LogBands bands{};
-    double gainDb = 0;
-    double envelopeDb = kNoSoundDb;
-
-    // ---- read by the paint and by whoever watches the levels ----
-    std::atomic<int> bandCount{0};
-    std::atomic<std::uint16_t> bars[kBandSlots] = {};
-    std::atomic<float> peaks[kBandSlots] = {};
-    std::atomic<float> levelsDb[kBandSlots] = {};  // each band's level, weighted, before the gain
-    std::atomic<float> shownGainDb{0};
-    std::atomic<float> loudestShownDb{static_cast<float>(kNoSoundDb)};  // the loudest band after the gain
-    std::atomic<unsigned> frames{0};  // frames analysed since the capture started
-};
 
 // The log bands of the present settings and window size (the paint and the
 // analysis ask alike).

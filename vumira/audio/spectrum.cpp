@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <utility>
 
-#include "audio/bands.h"
 #include "audio/twiddles.h"
-#include "config/limits.h"
+#include "base/limits.h"
 #include "config/plugin_state.h"
+#include "signal/bands.h"
 
 namespace vumira {
 namespace {

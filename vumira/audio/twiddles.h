@@ -11,7 +11,7 @@
 #include <bit>
 #include <cmath>
 
-#include "config/limits.h"
+#include "base/limits.h"
 
 namespace vumira {
 

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/bands.h"
 #include "audio/capture.h"
+#include "base/identity.h"
 #include "commands/matching.h"
 #include "commands/menu.h"
 #include "commands/spectrum_commands.h"
@@ -23,8 +23,8 @@
 #include "config/settings_table.h"
 #include "config/spectrum_settings.h"
 #include "config/style.h"
-#include "core/identity.h"
-#include "display/window.h"
+#include "display/window_state.h"
+#include "signal/bands.h"
 
 namespace vumira {
 namespace {

@@ -4,10 +4,11 @@
 
 #include <obsidel/api.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 
-#include "config/limits.h"
+#include "base/limits.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
 
@@ -71,6 +72,13 @@ void addSampleFormat(const Builder& b, Menu* config) {
     attach(config, width, "Bit");
 }
 
+// The buffer sizes offered are the powers of two from the smallest buffer
+// to the largest (32 .. 256: n = 5 .. 8).
+static_assert(std::has_single_bit(static_cast<unsigned>(kBufferSizeMin)) &&
+              std::has_single_bit(static_cast<unsigned>(kBufferSizeMax)));
+constexpr int kFirstBufferExponent = std::countr_zero(static_cast<unsigned>(kBufferSizeMin));
+constexpr int kLastBufferExponent = std::countr_zero(static_cast<unsigned>(kBufferSizeMax));
+
 void addAnalysis(const Builder& b, Menu* config) {
     Menu* fps = b.menu("FPS", "Vumira_FPS");
     // The row of the frame rate holds the interval between repaints.
@@ -81,7 +89,7 @@ void addAnalysis(const Builder& b, Menu* config) {
 
     Menu* buffer = b.menu("Buffer Size", "Vumira_BufferSize");
     const int bufferSize = numberOf(SettingId::BufferSize);
-    for (int n = 5; n <= 8; ++n)
+    for (int n = kFirstBufferExponent; n <= kLastBufferExponent; ++n)
         generatedItem(buffer, "@VumiraInternal SetBufferSize %d", "%d", powerOfTwo(n),
                       [&](int x) { return x == bufferSize; });
     attach(config, buffer, "Buffer Size");

@@ -12,10 +12,10 @@
 #include <atomic>
 #include <cstddef>
 
-#include "audio/log_spectrum.h"
-#include "config/limits.h"
+#include "base/limits.h"
+#include "base/text.h"
 #include "config/spectrum_settings.h"
-#include "core/text.h"
+#include "signal/log_spectrum_state.h"
 
 namespace vumira {
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/bands.h"
 #include "config/plugin_state.h"
 #include "config/settings_table.h"
 #include "config/spectrum_settings.h"
+#include "signal/bands.h"
 
 namespace vumira {
 namespace {

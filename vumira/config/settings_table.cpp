@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "audio/bands.h"
+#include "signal/bands.h"
 
 namespace vumira {
 namespace {

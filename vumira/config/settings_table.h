@@ -10,7 +10,7 @@
 #include <iterator>
 #include <type_traits>
 
-#include "config/limits.h"
+#include "base/limits.h"
 #include "config/plugin_state.h"
 
 namespace vumira {

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "audio/bands.h"
 #include "config/plugin_state.h"
+#include "signal/bands.h"
 
 namespace vumira {
 namespace {

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "audio/capture.h"
+#include "base/identity.h"
 #include "config/plugin_state.h"
 #include "config/settings.h"
 #include "config/style.h"
-#include "core/identity.h"
-#include "display/window.h"
+#include "window/window.h"
 
 namespace vumira {
 

@@ -13,9 +13,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "audio/bands.h"
 #include "audio/log_spectrum.h"
 #include "config/plugin_state.h"
+#include "signal/bands.h"
 
 namespace vumira {
 namespace {

@@ -16,7 +16,6 @@
 #include <set>
 #include <thread>
 
-#include "host_window.h"
 
 namespace obsidel {
 namespace {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "back_end_choice.h"
 #include "host_window.h"
 
 namespace obsidel {

@@ -10,8 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "host_window.h"
-
 namespace obsidel {
 namespace {
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "back_end_choice.h"
+
 namespace obsidel {
 
 std::string defaultHomeFolder() {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "audio/capture.h"
-#include "core/identity.h"
+#include "base/identity.h"
 #include "fake_platform.h"
 #include "plugin_reset.h"
 

@@ -16,11 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "audio/bands.h"
 #include "audio/capture.h"
 #include "audio/log_spectrum.h"
 #include "config/plugin_state.h"
 #include "plugin_reset.h"
+#include "signal/bands.h"
 #include "test_signals.h"
 #include "test_support.h"
 

@@ -17,11 +17,13 @@
 
 #include "config/plugin_state.h"
 #include "display/render.h"
-#include "display/window.h"
+#include "display/window_state.h"
 #include "host_paths.h"
-#include "style.h"
 #include "pixel_canvas.h"
+#include "style.h"
 #include "test_support.h"
+#include "window_helpers.h"
+#include "window/window.h"
 
 namespace displaytest {
 
@@ -90,6 +92,8 @@ using testsupport::rows;
 
 class PluginWindowTest : public ::testing::Test {
 protected:
+    static RECT windowRect() { return testsupport::windowRect(plugin.pluginWindow.load()); }
+
     void SetUp() override {
         resetPluginState();
         hostMessages().clear();

@@ -44,11 +44,6 @@ protected:
         ASSERT_EQ(SendInput(1, &key, sizeof key), 1u);
     }
 
-    static RECT windowRect() {
-        RECT rect{};
-        GetWindowRect(plugin.pluginWindow.load(), &rect);
-        return rect;
-    }
 };
 
 TEST_F(WindowMessages, CreationRegistersWithTheHostAndDestructionUndoesIt) {

@@ -8,11 +8,6 @@ namespace {
 class WindowState : public PluginWindowTest {
 protected:
     static LONG exStyle() { return GetWindowLongA(plugin.pluginWindow.load(), GWL_EXSTYLE); }
-    static RECT windowRect() {
-        RECT rect{};
-        GetWindowRect(plugin.pluginWindow.load(), &rect);
-        return rect;
-    }
 };
 
 TEST_F(WindowState, HidesWithThePluginsAndChangesNothingElse) {

@@ -7,7 +7,9 @@
 
 // GoogleTest before Xlib, whose macros (None, Bool, Status) it would trip on.
 #include "private_x_server.h"
+#include "standard_error_file.h"
 #include "test_support.h"
+#include "window_helpers.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -37,32 +39,8 @@
 namespace {
 
 using testsupport::PrivateXServer;
-
-// Standard error into a file for a while, to read what the subset said.
-class StderrCapture {
-public:
-    StderrCapture() : file_(folder_.file("stderr.txt")) {
-        std::fflush(stderr);
-        saved_ = dup(2);
-        int target = open(file_.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-        dup2(target, 2);
-        close(target);
-    }
-    ~StderrCapture() { restore(); }
-    std::string peek() const { return testsupport::readFile(file_); }
-
-private:
-    void restore() {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        dup2(saved_, 2);
-        close(saved_);
-        saved_ = -1;
-    }
-    testsupport::TempDir folder_;
-    std::string file_;
-    int saved_ = -1;
-};
+using testsupport::StandardErrorToFile;
+using testsupport::windowRect;
 
 // ---- windows that paint a known picture and record what reaches them ---------
 
@@ -403,12 +381,6 @@ std::vector<uint32_t> pictureOf(const std::vector<Fill>& fills, int width, int h
     return pixels;
 }
 
-RECT windowRect(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
 bool isAt(HWND window, const RECT& wanted) {
     RECT rect = windowRect(window);
     return EqualRect(&rect, &wanted) != 0;
@@ -701,7 +673,7 @@ TEST_P(X11Pictures, PicturesLiveInSharedMemoryOnlyWhereItIsOn) {
     HWND large = makeWindow("large", 0, {100, 10, 164, 42}, {{{0, 0, 64, 32}, RGB(4, 5, 6)}});
     ASSERT_NE(waitForXWindow("small"), 0u);
     ASSERT_NE(waitForXWindow("large"), 0u);
-    StderrCapture errors;
+    StandardErrorToFile errors;
     auto sizes = [] {
         std::multiset<size_t> bytes;
         for (const Segment& segment : segmentsOfThisProcess()) bytes.insert(segment.bytes);
@@ -727,7 +699,7 @@ TEST_P(X11Pictures, PicturesLiveInSharedMemoryOnlyWhereItIsOn) {
     }
     EXPECT_TRUE(pumpUntil([&] { return segmentsOfThisProcess().empty(); }))
         << segmentsOfThisProcess().size() << " segments left";
-    EXPECT_EQ(errors.peek(), "");
+    EXPECT_EQ(errors.text(), "");
 }
 
 // Resources of this process's connection on the server, by type.
@@ -757,7 +729,7 @@ TEST_P(X11Pictures, AThousandWindowsLeaveNoSegmentAndNoServerResourceBehind) {
     EXPECT_EQ(segmentsBefore, shared() ? 1u : 0u);
     const std::map<std::string, int> before = serverResourcesOf(x_, anchorShown);
     ASSERT_FALSE(before.empty());
-    StderrCapture errors;  // an X error, such as a segment gone before the server attached it
+    StandardErrorToFile errors;  // an X error, such as a segment gone before the server attached it
 
     for (int cycle = 0; cycle < 1000; ++cycle) {
         HWND window = makeWindow("cycle", 0, {30 + cycle % 50, 30, 70 + cycle % 50, 50},
@@ -777,7 +749,7 @@ TEST_P(X11Pictures, AThousandWindowsLeaveNoSegmentAndNoServerResourceBehind) {
         auto found = before.find(type);
         EXPECT_EQ(count, found == before.end() ? 0 : found->second) << type;
     }
-    EXPECT_EQ(errors.peek(), "");
+    EXPECT_EQ(errors.text(), "");
 }
 
 TEST_P(X11Pictures, ACoveredWindowShowsItsPictureAgainWithoutPaintingTwice) {
@@ -916,13 +888,13 @@ TEST_F(X11Display, ErrorsCausedByAnotherClientAreReportedAndSurvived) {
     ::Window shown = waitForXWindow("destroyed from outside");
     ASSERT_NE(shown, 0u);
     ASSERT_TRUE(pumpUntil([&] { return placeOf(shown).viewable; }));
-    StderrCapture errors;
+    StandardErrorToFile errors;
     XDestroyWindow(x_, shown);
     XSync(x_, False);
     // Not pumped yet: the subset still takes the window for alive, and its
     // requests on it fail on the server (Xlib's own handler would exit).
     EXPECT_TRUE(SetWindowPos(window, nullptr, 20, 310, 40, 20, SWP_NOZORDER | SWP_NOACTIVATE));
-    EXPECT_TRUE(pumpUntil([&] { return errors.peek().find("BadWindow") != std::string::npos; })) << errors.peek();
+    EXPECT_TRUE(pumpUntil([&] { return errors.text().find("BadWindow") != std::string::npos; })) << errors.text();
     // The window goes on working on the subset's side.
     const RECT wanted{20, 310, 60, 330};
     EXPECT_TRUE(isAt(window, wanted)) << textOf(windowRect(window));
@@ -935,7 +907,7 @@ TEST_F(X11Display, ErrorsCausedByAnotherClientAreReportedAndSurvived) {
 
 TEST_F(X11Display, ChoosingAnotherXDisplayMovesThereAndAFailedChoiceKeepsTheOne) {
     {
-        StderrCapture errors;  // the failure is reported; nothing else is wanted here
+        StandardErrorToFile errors;  // the failure is reported; nothing else is wanted here
         EXPECT_EQ(Win32SubsetSetDisplay("x11::65000"), -1);  // no server there
     }
     HWND first = makeWindow("still here", 0, {5, 5, 25, 25}, {});
@@ -984,12 +956,12 @@ TEST_F(X11Display, ALostDisplayAsksTheLoopToQuitAndEndsNothingElse) {
     ASSERT_TRUE(pumpUntil([&] { return placeOf(shown).viewable; }));
     XCloseDisplay(x_);  // the test's own connection would end the process
     x_ = nullptr;
-    StderrCapture errors;
+    StandardErrorToFile errors;
     server_.stop(SIGKILL);
     std::optional<WPARAM> quit;
     EXPECT_TRUE(pumpUntil([&] { return quit.has_value(); }, &quit)) << "no WM_QUIT";
     EXPECT_EQ(quit.value_or(0), 1u);
-    EXPECT_NE(errors.peek().find("lost the connection to the X display"), std::string::npos) << errors.peek();
+    EXPECT_NE(errors.text().find("lost the connection to the X display"), std::string::npos) << errors.text();
     EXPECT_TRUE(SetWindowPos(window, nullptr, 30, 30, 20, 20, SWP_NOZORDER | SWP_NOACTIVATE));
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);

@@ -2,6 +2,7 @@
 // window's thread, and a message sent from another thread runs on the
 // window's own thread.
 #include "message_log.h"
+#include "window_helpers.h"
 
 #include <atomic>
 #include <thread>
@@ -23,13 +24,7 @@ protected:
                 result = static_cast<LRESULT>(wParam * 2);
                 return true;
             }
-            if (message != WM_PAINT) return false;
-            PAINTSTRUCT paint;
-            BeginPaint(window, &paint);
-            paints_.push_back(paint.rcPaint);
-            EndPaint(window, &paint);
-            result = 0;
-            return true;
+            return testsupport::recordPaint(window, message, paints_, result);
         };
         window_ = make(0, WS_POPUP, 0, 0, 100, 50);
         ASSERT_TRUE(window_);
@@ -48,7 +43,7 @@ protected:
     }
 
     HWND window_ = nullptr;
-    std::vector<RECT> paints_;
+    std::vector<PAINTSTRUCT> paints_;
     std::thread::id askedOn_;
 };
 
@@ -81,8 +76,8 @@ TEST_F(CrossThread, InvalidationFromAnotherThreadWakesAWaitingGetMessage) {
     EXPECT_EQ(message.message, static_cast<UINT>(WM_PAINT));
     DispatchMessageA(&message);
     ASSERT_EQ(paints_.size(), 1u);
-    EXPECT_EQ(paints_[0].left, 1);
-    EXPECT_EQ(paints_[0].bottom, 4);
+    EXPECT_EQ(paints_[0].rcPaint.left, 1);
+    EXPECT_EQ(paints_[0].rcPaint.bottom, 4);
 }
 
 TEST_F(CrossThread, InvalidationsFromAnotherThreadGiveOnePaint) {
@@ -95,10 +90,10 @@ TEST_F(CrossThread, InvalidationsFromAnotherThreadGiveOnePaint) {
     painter.join();
     pumpPending();
     ASSERT_EQ(paints_.size(), 1u);
-    EXPECT_EQ(paints_[0].left, 0);
-    EXPECT_EQ(paints_[0].top, 0);
-    EXPECT_EQ(paints_[0].right, 60);
-    EXPECT_EQ(paints_[0].bottom, 50);
+    EXPECT_EQ(paints_[0].rcPaint.left, 0);
+    EXPECT_EQ(paints_[0].rcPaint.top, 0);
+    EXPECT_EQ(paints_[0].rcPaint.right, 60);
+    EXPECT_EQ(paints_[0].rcPaint.bottom, 50);
 }
 
 TEST_F(CrossThread, ManyThreadsInvalidatingWhileTheWindowPaints) {
@@ -120,7 +115,7 @@ TEST_F(CrossThread, ManyThreadsInvalidatingWhileTheWindowPaints) {
     pumpPending();
     ASSERT_FALSE(paints_.empty());
     RECT covered{};
-    for (const RECT& paint : paints_) UnionRect(&covered, &covered, &paint);
+    for (const PAINTSTRUCT& paint : paints_) UnionRect(&covered, &covered, &paint.rcPaint);
     EXPECT_EQ(covered.left, 0);
     EXPECT_EQ(covered.right, (kThreads - 1) * 20 + 10);
     MSG message;

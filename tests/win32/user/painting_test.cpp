@@ -2,6 +2,7 @@
 // comes when the queue has nothing else, and BeginPaint reports and
 // validates the update rectangle.
 #include "message_log.h"
+#include "window_helpers.h"
 
 using namespace messagelog;
 
@@ -17,13 +18,7 @@ protected:
                 result = 0;  // like the plug-in's class: no background brush, nothing erased
                 return true;
             }
-            if (message != WM_PAINT) return false;
-            PAINTSTRUCT paint;
-            BeginPaint(window, &paint);
-            paints_.push_back(paint);
-            EndPaint(window, &paint);
-            result = 0;
-            return true;
+            return testsupport::recordPaint(window, message, paints_, result);
         };
         window_ = make(0, WS_POPUP, 0, 0, 100, 50);
         ASSERT_TRUE(window_);

@@ -1,10 +1,13 @@
 // Moving, sizing, showing and stacking windows; styles and layered
 // attributes.
 #include "message_log.h"
+#include "window_helpers.h"
 
 using namespace messagelog;
 
 namespace {
+
+using testsupport::windowRect;
 
 class WindowPlacement : public LoggingWindows {
 protected:
@@ -16,12 +19,6 @@ protected:
         return window;
     }
 };
-
-RECT windowRect(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return rect;
-}
 
 TEST_F(WindowPlacement, SetWindowPosSendsChangingThenChangedAndOnlyTheDefaultSendsMoveAndSize) {
     struct Case {

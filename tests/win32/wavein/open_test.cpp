@@ -7,9 +7,7 @@ namespace {
 
 using wavetest::pcmFormat;
 
-void CALLBACK ignoreMessages(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
-
-DWORD_PTR ignoring() { return reinterpret_cast<DWORD_PTR>(&ignoreMessages); }
+using wavetest::ignoring;
 
 TEST(WaveInOpen, OpensEveryFormatThePlugInMayAskFor) {
     const struct {

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "recording.h"
+#include "standard_error_file.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -32,6 +33,7 @@ using namespace std::chrono_literals;
 using wavetest::channelOf;
 using wavetest::pcmFormat;
 using wavetest::Recorder;
+using testsupport::StandardErrorToFile;
 
 constexpr const char* kSink = "vumira_null";
 constexpr std::size_t kPoints = 1024;
@@ -179,37 +181,6 @@ std::vector<double> recordTone(const char* device, const WAVEFORMATEX& format) {
     ADD_FAILURE() << device << ": the tone never arrived within 20 s";
     return {};
 }
-
-// Standard error goes to a file while this lives, so that a test can wait
-// for a message that another thread prints.
-class StandardErrorToFile {
-public:
-    StandardErrorToFile() {
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        const int file = open(folder_.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(file, STDERR_FILENO);
-        close(file);
-    }
-    ~StandardErrorToFile() {
-        std::fflush(stderr);
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-    }
-    std::string text() const { return testsupport::readFile(folder_.file("stderr")); }
-    bool waitFor(const std::string& part) const {
-        const auto end = std::chrono::steady_clock::now() + 20s;
-        while (text().find(part) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
-    }
-
-private:
-    testsupport::TempDir folder_;
-    int saved_ = -1;
-};
 
 // Waits (at most 20 s) until nothing more arrived for half a second.
 bool untilNothingArrives(Recorder& recorder) {

@@ -60,6 +60,10 @@ inline bool chooseDevice(const char* text) {
 #endif
 }
 
+// A callback for a device whose messages the test does not read.
+inline void CALLBACK ignoreMessages(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
+inline DWORD_PTR ignoring() { return reinterpret_cast<DWORD_PTR>(&ignoreMessages); }
+
 inline WAVEFORMATEX pcmFormat(unsigned rate, unsigned channels, unsigned bits) {
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;

@@ -15,9 +15,7 @@ using namespace std::chrono_literals;
 using wavetest::pcmFormat;
 using wavetest::waitUntil;
 
-void CALLBACK ignoreMessages(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
-
-DWORD_PTR ignoring() { return reinterpret_cast<DWORD_PTR>(&ignoreMessages); }
+using wavetest::ignoring;
 
 
 TEST(WaveInSubsetRules, OnlyPcmMonoOrStereoAtEightOrSixteenBitsFrom1000To192000Opens) {

@@ -33,6 +33,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "user/window_manager.h"
 
@@ -153,73 +154,94 @@ MINMAXINFO minMaxInfo(HWND handle) {
     return info;
 }
 
-BOOL setWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-    WINDOWPOS pos{};
-    RECT oldRect{}, oldClient{};
-    bool topLevel = false;
-    {
-        auto lock = lockUser();
-        Window* window = findWindowLocked(handle);
-        if (!window) return FALSE;
-        topLevel = !window->parent;
-        oldRect = window->rect;
-        oldClient = window->client;
-        if (!(flags & SWP_NOMOVE)) {
-            x = std::clamp(x, -32768, 32767);
-            y = std::clamp(y, -32768, 32767);
-        }
-        if (!(flags & SWP_NOSIZE)) {
-            cx = std::clamp(cx, 0, 32767);
-            cy = std::clamp(cy, 0, 32767);
-        }
-        // A place or size that does not change is marked before the window
-        // is asked, so that a procedure that adjusts the place in
-        // WM_WINDOWPOSCHANGING (the host's edge snapping does) leaves a
-        // window alone that the caller did not move. Wine marks them only
-        // afterwards; a window 10 pixels from an edge would then snap
-        // whenever the plug-in re-applies its state.
-        if (!(flags & SWP_NOSIZE) && width(oldRect) == cx && height(oldRect) == cy) flags |= SWP_NOSIZE;
-        if (!(flags & SWP_NOMOVE) && oldRect.left == x && oldRect.top == y) flags |= SWP_NOMOVE;
-        pos = WINDOWPOS{handle, insertAfter, x, y, cx, cy, flags};
-    }
+namespace {
 
-    // The other redundant flags are fixed up after the window was asked, from
-    // what it left in the record, as the real system does.
-    if (!(pos.flags & SWP_NOSENDCHANGING)) sendMessage(handle, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
-    {
-        auto lock = lockUser();
-        Window* window = findWindowLocked(handle);
-        if (!window) return FALSE;
-        UINT fixed = pos.flags;
-        if (window->style & WS_VISIBLE) {
-            fixed &= ~static_cast<UINT>(SWP_SHOWWINDOW);
-        } else {
-            fixed &= ~static_cast<UINT>(SWP_HIDEWINDOW);
-            if (!(fixed & SWP_SHOWWINDOW)) fixed |= SWP_NOREDRAW;
-        }
-        if (!(fixed & SWP_NOSIZE) && width(oldRect) == pos.cx && height(oldRect) == pos.cy) fixed |= SWP_NOSIZE;
-        if (!(fixed & SWP_NOMOVE) && oldRect.left == pos.x && oldRect.top == pos.y) fixed |= SWP_NOMOVE;
-        if ((window->style & (WS_POPUP | WS_CHILD)) != WS_CHILD) {
-            // Activating a top-level window brings it to the top.
-            if (!(fixed & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) &&
-                ((fixed & SWP_NOZORDER) ||
-                 (pos.hwndInsertAfter != HWND_TOPMOST && pos.hwndInsertAfter != HWND_NOTOPMOST))) {
-                fixed &= ~static_cast<UINT>(SWP_NOZORDER);
-                pos.hwndInsertAfter = HWND_TOP;
-            }
-        }
-        if (!(fixed & SWP_NOZORDER) && zOrderUnchangedLocked(*window, pos.hwndInsertAfter)) fixed |= SWP_NOZORDER;
-        pos.flags = fixed;
-    }
+// The caller's request as the window is asked about it, with the window's
+// place before the change.
+struct PlacementRequest {
+    WINDOWPOS pos;
+    RECT oldRect;
+    RECT oldClient;
+    bool topLevel;
+};
 
+// What applying the change did, for the presentation that follows.
+struct PlacementDone {
+    bool shown = false, hidden = false, zChanged = false;
+    HWND top = nullptr;
+};
+
+// The request within the coordinates' range, a place or size that does not
+// change already marked. Nothing when there is no such window.
+std::optional<PlacementRequest> takeRequest(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    if (!window) return std::nullopt;
+    if (!(flags & SWP_NOMOVE)) {
+        x = std::clamp(x, -32768, 32767);
+        y = std::clamp(y, -32768, 32767);
+    }
+    if (!(flags & SWP_NOSIZE)) {
+        cx = std::clamp(cx, 0, 32767);
+        cy = std::clamp(cy, 0, 32767);
+    }
+    const RECT oldRect = window->rect;
+    // A place or size that does not change is marked before the window is
+    // asked, so that a procedure that adjusts the place in
+    // WM_WINDOWPOSCHANGING (the host's edge snapping does) leaves a window
+    // alone that the caller did not move. Wine marks them only afterwards; a
+    // window 10 pixels from an edge would then snap whenever the plug-in
+    // re-applies its state.
+    if (!(flags & SWP_NOSIZE) && width(oldRect) == cx && height(oldRect) == cy) flags |= SWP_NOSIZE;
+    if (!(flags & SWP_NOMOVE) && oldRect.left == x && oldRect.top == y) flags |= SWP_NOMOVE;
+    return PlacementRequest{WINDOWPOS{handle, insertAfter, x, y, cx, cy, flags}, oldRect, window->client,
+                            !window->parent};
+}
+
+// The other redundant flags are fixed up after the window was asked, from
+// what it left in the record, as the real system does. False when the
+// window is gone.
+bool fixFlagsAfterAsking(HWND handle, WINDOWPOS& pos, const RECT& oldRect) {
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    if (!window) return false;
+    UINT fixed = pos.flags;
+    if (window->style & WS_VISIBLE) {
+        fixed &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+    } else {
+        fixed &= ~static_cast<UINT>(SWP_HIDEWINDOW);
+        if (!(fixed & SWP_SHOWWINDOW)) fixed |= SWP_NOREDRAW;
+    }
+    if (!(fixed & SWP_NOSIZE) && width(oldRect) == pos.cx && height(oldRect) == pos.cy) fixed |= SWP_NOSIZE;
+    if (!(fixed & SWP_NOMOVE) && oldRect.left == pos.x && oldRect.top == pos.y) fixed |= SWP_NOMOVE;
+    if ((window->style & (WS_POPUP | WS_CHILD)) != WS_CHILD) {
+        // Activating a top-level window brings it to the top.
+        if (!(fixed & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) &&
+            ((fixed & SWP_NOZORDER) ||
+             (pos.hwndInsertAfter != HWND_TOPMOST && pos.hwndInsertAfter != HWND_NOTOPMOST))) {
+            fixed &= ~static_cast<UINT>(SWP_NOZORDER);
+            pos.hwndInsertAfter = HWND_TOP;
+        }
+    }
+    if (!(fixed & SWP_NOZORDER) && zOrderUnchangedLocked(*window, pos.hwndInsertAfter)) fixed |= SWP_NOZORDER;
+    pos.flags = fixed;
+    return true;
+}
+
+RECT newWindowRect(const WINDOWPOS& pos, const RECT& oldRect) {
     RECT newRect = oldRect;
     if (!(pos.flags & SWP_NOMOVE)) OffsetRect(&newRect, pos.x - oldRect.left, pos.y - oldRect.top);
     if (!(pos.flags & SWP_NOSIZE)) {
         newRect.right = newRect.left + std::max(pos.cx, 0);
         newRect.bottom = newRect.top + std::max(pos.cy, 0);
     }
-    // The client area keeps its margins inside the window unless the window
-    // answers WM_NCCALCSIZE otherwise (asked when the size or frame changes).
+    return newRect;
+}
+
+// The client area keeps its margins inside the window unless the window
+// answers WM_NCCALCSIZE otherwise (asked when the size or frame changes);
+// the record's client flags say whether it moved or changed size.
+RECT newClientRect(HWND handle, WINDOWPOS& pos, const RECT& newRect, const RECT& oldRect, const RECT& oldClient) {
     RECT newClient = oldClient;
     OffsetRect(&newClient, newRect.left - oldRect.left, newRect.top - oldRect.top);
     newClient.right += width(newRect) - width(oldRect);
@@ -240,87 +262,118 @@ BOOL setWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, U
     if (newClient.left != oldClient.left || newClient.top != oldClient.top) pos.flags &= ~kSwpNoClientMove;
     if (width(newClient) != width(oldClient) || height(newClient) != height(oldClient))
         pos.flags &= ~kSwpNoClientSize;
+    return newClient;
+}
 
-    bool shown = false, hidden = false, zChanged = false;
-    HWND top = nullptr;
+// After a resize that is not redrawn whole (CS_HREDRAW / CS_VREDRAW), only
+// the part that the old size did not cover is new.
+void invalidateResizedLocked(Window& window, SIZE oldSize, SIZE newSize) {
+    UINT classStyle = window.windowClass ? window.windowClass->style : 0;
+    bool whole = ((classStyle & CS_HREDRAW) && oldSize.cx != newSize.cx) ||
+                 ((classStyle & CS_VREDRAW) && oldSize.cy != newSize.cy);
+    if (whole) {
+        invalidateLocked(window, nullptr, true);
+        return;
+    }
+    if (newSize.cx > oldSize.cx) {
+        RECT strip{oldSize.cx, 0, newSize.cx, newSize.cy};
+        invalidateLocked(window, &strip, true);
+    }
+    if (newSize.cy > oldSize.cy) {
+        RECT strip{0, oldSize.cy, newSize.cx, newSize.cy};
+        invalidateLocked(window, &strip, true);
+    }
+}
+
+// The new place, size, stacking and visibility into the window's record,
+// and what they leave to be painted. Nothing when the window is gone.
+std::optional<PlacementDone> applyPlacement(HWND handle, const WINDOWPOS& pos, const RECT& newRect,
+                                            const RECT& newClient, const RECT& oldClient) {
+    auto lock = lockUser();
+    Window* window = findWindowLocked(handle);
+    if (!window) return std::nullopt;
+    PlacementDone done;
+    window->rect = newRect;
+    window->client = newClient;
+    if (!(pos.flags & SWP_NOZORDER)) {
+        placeInZOrderLocked(*window, pos.hwndInsertAfter);
+        done.zChanged = true;
+    }
+    const SIZE oldSize{width(oldClient), height(oldClient)};
+    const SIZE newSize{width(newClient), height(newClient)};
+    const bool resized = oldSize.cx != newSize.cx || oldSize.cy != newSize.cy;
+    if (resized) window->surface->resize(newSize.cx, newSize.cy);
+    if ((pos.flags & SWP_SHOWWINDOW) && !(window->style & WS_VISIBLE)) {
+        window->style |= WS_VISIBLE;
+        done.shown = true;
+    }
+    if ((pos.flags & SWP_HIDEWINDOW) && (window->style & WS_VISIBLE)) {
+        window->style &= ~static_cast<DWORD>(WS_VISIBLE);
+        done.hidden = true;
+    }
+    if (done.shown && isVisibleLocked(*window))
+        invalidateTreeLocked(*window);
+    else if (!(pos.flags & SWP_NOREDRAW) && isVisibleLocked(*window) && resized)
+        invalidateResizedLocked(*window, oldSize, newSize);
+    done.top = topLevelOfLocked(handle);
+    return done;
+}
+
+// A top-level window's change goes to the display's own window; a child's
+// shows through its top-level window.
+void presentPlacement(HWND handle, bool topLevel, UINT flags, const PlacementDone& done) {
+    constexpr UINT kUnchanged = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
+    if (topLevel) {
+        syncNativeWindow(handle);
+        if (done.zChanged) syncNativeZOrder();
+    } else if (done.top && ((flags & kUnchanged) != kUnchanged || done.shown || done.hidden)) {
+        RECT all{0, 0, 32767, 32767};
+        presentWindow(done.top, all);
+    }
+}
+
+void activateAfterPlacement(HWND handle, UINT flags) {
+    if (flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW)) return;
+    bool child = false;
     {
         auto lock = lockUser();
         Window* window = findWindowLocked(handle);
-        if (!window) return FALSE;
-        window->rect = newRect;
-        window->client = newClient;
-        if (!(pos.flags & SWP_NOZORDER)) {
-            placeInZOrderLocked(*window, pos.hwndInsertAfter);
-            zChanged = true;
-        }
-        int oldWidth = width(oldClient), oldHeight = height(oldClient);
-        int newWidth = width(newClient), newHeight = height(newClient);
-        if (oldWidth != newWidth || oldHeight != newHeight) window->surface->resize(newWidth, newHeight);
-        if ((pos.flags & SWP_SHOWWINDOW) && !(window->style & WS_VISIBLE)) {
-            window->style |= WS_VISIBLE;
-            shown = true;
-        }
-        if ((pos.flags & SWP_HIDEWINDOW) && (window->style & WS_VISIBLE)) {
-            window->style &= ~static_cast<DWORD>(WS_VISIBLE);
-            hidden = true;
-        }
-        if (shown && isVisibleLocked(*window)) {
-            invalidateTreeLocked(*window);
-        } else if (!(pos.flags & SWP_NOREDRAW) && isVisibleLocked(*window) &&
-                   (oldWidth != newWidth || oldHeight != newHeight)) {
-            UINT classStyle = window->windowClass ? window->windowClass->style : 0;
-            bool whole = ((classStyle & CS_HREDRAW) && oldWidth != newWidth) ||
-                         ((classStyle & CS_VREDRAW) && oldHeight != newHeight);
-            if (whole) {
-                invalidateLocked(*window, nullptr, true);
-            } else {
-                // Only the part that the old size did not cover is new.
-                if (newWidth > oldWidth) {
-                    RECT strip{oldWidth, 0, newWidth, newHeight};
-                    invalidateLocked(*window, &strip, true);
-                }
-                if (newHeight > oldHeight) {
-                    RECT strip{0, oldHeight, newWidth, newHeight};
-                    invalidateLocked(*window, &strip, true);
-                }
-            }
-        }
-        top = topLevelOfLocked(handle);
+        child = window && (window->style & (WS_CHILD | WS_POPUP)) == WS_CHILD;
     }
-    if (topLevel) {
-        syncNativeWindow(handle);
-        if (zChanged) syncNativeZOrder();
-    } else if (top && (pos.flags & (SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER)) != (SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER)) {
-        RECT all{0, 0, 32767, 32767};
-        presentWindow(top, all);  // a child's change shows through its top-level window
-    } else if (top && (shown || hidden)) {
-        RECT all{0, 0, 32767, 32767};
-        presentWindow(top, all);
-    }
+    if (child)
+        sendMessage(handle, WM_CHILDACTIVATE, 0, 0);
+    else
+        activateWindow(handle, WA_ACTIVE, false);  // already placed on top above
+}
 
-    if (!(pos.flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW))) {
-        bool child = false;
-        {
-            auto lock = lockUser();
-            Window* window = findWindowLocked(handle);
-            child = window && (window->style & (WS_CHILD | WS_POPUP)) == WS_CHILD;
-        }
-        if (child)
-            sendMessage(handle, WM_CHILDACTIVATE, 0, 0);
-        else
-            activateWindow(handle, WA_ACTIVE, false);  // already placed on top above
-    }
-    if (shown && !(pos.flags & SWP_DEFERERASE)) eraseNow(handle);
-
+// WM_WINDOWPOSCHANGED with the window's new place, when anything changed.
+void reportPlacement(HWND handle, WINDOWPOS pos, const RECT& newRect) {
     constexpr UINT noChange = SWP_NOSIZE | SWP_NOMOVE | kSwpNoClientSize | kSwpNoClientMove | SWP_NOZORDER;
     constexpr UINT status = noChange | SWP_FRAMECHANGED | SWP_HIDEWINDOW | SWP_SHOWWINDOW;
-    if ((pos.flags & status) != noChange && IsWindow(handle)) {
-        pos.x = newRect.left;
-        pos.y = newRect.top;
-        pos.cx = width(newRect);
-        pos.cy = height(newRect);
-        sendMessage(handle, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
-    }
+    if ((pos.flags & status) == noChange || !IsWindow(handle)) return;
+    pos.x = newRect.left;
+    pos.y = newRect.top;
+    pos.cx = width(newRect);
+    pos.cy = height(newRect);
+    sendMessage(handle, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+}
+
+}  // namespace
+
+BOOL setWindowPos(HWND handle, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    std::optional<PlacementRequest> request = takeRequest(handle, insertAfter, x, y, cx, cy, flags);
+    if (!request) return FALSE;
+    WINDOWPOS& pos = request->pos;
+    if (!(pos.flags & SWP_NOSENDCHANGING)) sendMessage(handle, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if (!fixFlagsAfterAsking(handle, pos, request->oldRect)) return FALSE;
+    const RECT newRect = newWindowRect(pos, request->oldRect);
+    const RECT newClient = newClientRect(handle, pos, newRect, request->oldRect, request->oldClient);
+    const std::optional<PlacementDone> done = applyPlacement(handle, pos, newRect, newClient, request->oldClient);
+    if (!done) return FALSE;
+    presentPlacement(handle, request->topLevel, pos.flags, *done);
+    activateAfterPlacement(handle, pos.flags);
+    if (done->shown && !(pos.flags & SWP_DEFERERASE)) eraseNow(handle);
+    reportPlacement(handle, pos, newRect);
     return TRUE;
 }
 

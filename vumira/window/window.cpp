@@ -1,17 +1,18 @@
-// The plug-in window's behaviour: where it stands, how large it is, whether
-// it is shown, layered and on top, and what each of its messages does.
+// The plug-in window's procedure: what each of its messages does (the
+// state the settings give it is brought in force by display/window_state).
 // Floating, the whole window is a caption (drag to move, Alt+drag to size)
 // and every move or resize is written to the rc file at once; docked in
 // the slit it is a plain client window whose position belongs to the slit.
-#include "display/window.h"
+#include "window/window.h"
 
+#include "base/limits.h"
 #include "commands/interpreter.h"
 #include "commands/menu.h"
-#include "config/limits.h"
 #include "config/plugin_state.h"
 #include "config/settings.h"
 #include "config/settings_table.h"
 #include "display/render.h"
+#include "display/window_state.h"
 
 namespace vumira {
 namespace {
@@ -99,34 +100,6 @@ void onSizing(const RECT* dragged) {
     plugin.height.store(dragged->bottom - dragged->top, std::memory_order_relaxed);
     recreateBackBuffer();
 }
-
-}  // namespace
-
-void applyWindowState() {
-    HWND window = plugin.pluginWindow.load();
-    if (plugin.pluginsHidden && plugin.toggleWithPlugins) {
-        ShowWindow(window, SW_HIDE);
-        return;
-    }
-    if (plugin.layeredSupported) {
-        const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
-        if (plugin.inSlit) {
-            SetWindowLongA(window, GWL_EXSTYLE, exStyle & ~static_cast<LONG>(WS_EX_LAYERED));
-        } else {
-            SetWindowLongA(window, GWL_EXSTYLE, exStyle | static_cast<LONG>(WS_EX_LAYERED));
-            // The colour key is always in force while floating; only the
-            // opacity follows the transparency setting.
-            const BYTE alpha = plugin.transparencyEnabled ? static_cast<BYTE>(plugin.transparencyAlpha & 0xFF) : 255;
-            SetLayeredWindowAttributes(window, colorKey, alpha, LWA_COLORKEY | LWA_ALPHA);
-        }
-    }
-    SetWindowPos(window, plugin.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, plugin.posX, plugin.posY,
-                 plugin.width.load(std::memory_order_relaxed), plugin.height.load(std::memory_order_relaxed),
-                 SWP_SHOWWINDOW | SWP_NOACTIVATE);
-    InvalidateRect(window, nullptr, FALSE);
-}
-
-namespace {
 
 // Messages whose long parameter points at a record the handling reads or
 // fills; one that comes without it is answered 0 and changes nothing.

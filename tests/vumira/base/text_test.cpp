@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -24,6 +24,13 @@ inline int bandCountOf(BandRange range) { return range.freqMax - range.freqMin; 
 // buffer keeps it at 0).
 int bandInBuffer(int band, int bufferSize);
 
+// The range kept inside the buffer, in two orders that both show: the
+// loader brings the lowest band in before it checks the order, while a new
+// buffer size brings the highest band in first. A range of 40..63 kept in
+// 32 bytes loads as 31..31 but becomes 0..31 after a buffer-size change,
+// and only the loader raises a negative lowest band. Folding the two into
+// one would change one of them, so each keeps its own function.
+//
 // The range as the loader leaves it: a lowest band outside the buffer is
 // first brought to the nearest band; a range upside down becomes the whole
 // buffer; the highest band is kept inside the buffer.

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "audio/real_transform.h"
-#include "audio/weighting.h"
+#include "signal/real_transform.h"
+#include "signal/weighting.h"
 
 namespace {
 

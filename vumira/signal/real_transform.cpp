@@ -1,4 +1,4 @@
-#include "audio/real_transform.h"
+#include "signal/real_transform.h"
 
 #include <bit>
 #include <cmath>

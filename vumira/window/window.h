@@ -1,4 +1,4 @@
-// The plug-in window's behaviour.
+// The plug-in window's procedure: what each of its messages does.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +6,5 @@
 namespace vumira {
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void applyWindowState();
 
 }  // namespace vumira

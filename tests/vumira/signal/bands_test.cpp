@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "audio/bands.h"
-#include "config/limits.h"
+#include "base/limits.h"
+#include "signal/bands.h"
 
 namespace {
 

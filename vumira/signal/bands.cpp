@@ -1,24 +1,32 @@
-#include "audio/bands.h"
+#include "signal/bands.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "config/limits.h"
+#include "base/limits.h"
 
 namespace vumira {
+
+namespace {
+
+// What an upside-down range becomes, and the highest band a buffer holds.
+BandRange wholeBuffer(int bufferSize) { return {0, bufferSize - 1}; }
+int highestBand(int bufferSize) { return bufferSize - 1; }
+
+}  // namespace
 
 int bandInBuffer(int band, int bufferSize) { return std::clamp(band, 0, std::max(0, bufferSize - 1)); }
 
 BandRange fitLoadedBandRange(BandRange stored, int bufferSize) {
     BandRange range{bandInBuffer(stored.freqMin, bufferSize), stored.freqMax};
-    if (range.freqMax < range.freqMin) range = {0, bufferSize - 1};
-    if (range.freqMax > bufferSize - 1) range.freqMax = bufferSize - 1;
+    if (range.freqMax < range.freqMin) range = wholeBuffer(bufferSize);
+    range.freqMax = std::min(range.freqMax, highestBand(bufferSize));
     return range;
 }
 
 BandRange fitBandRangeToBuffer(BandRange range, int bufferSize) {
-    if (bufferSize - 1 < range.freqMax) range.freqMax = bufferSize - 1;
-    if (range.freqMin > range.freqMax) range = {0, bufferSize - 1};
+    range.freqMax = std::min(range.freqMax, highestBand(bufferSize));
+    if (range.freqMin > range.freqMax) range = wholeBuffer(bufferSize);
     return range;
 }
 

@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "back_end_choice.h"
 #include "host_choices.h"
 #include "host_paths.h"
 #include "host_window.h"

@@ -2,7 +2,15 @@
 # Measures the host with the Vumira plug-in beside cava on the same sound,
 # each figure in this one run on this machine, and prints one table:
 # CPU (headless, on Xvfb at two window sizes, recording from a private
-# PulseAudio), wake-ups at rest, resident memory and the cost of rc writes.
+# PulseAudio), frames painted a second, wake-ups at rest, resident memory
+# and the cost of rc writes.
+#
+# On a display each side's whole desktop is counted: the host and its own
+# X server (Xvfb) for Vumira; cava, the terminal emulator that shows it
+# (xterm, of the same size in pixels, cava drawing with ncurses) and their
+# own X server for cava. The headless rows (cava writing raw bars to a
+# file) are the floor of each. With the sound server, its CPU is counted
+# with each side, the two sides measured one after the other.
 #
 #   bench/run.sh [SECONDS]    each CPU figure over SECONDS (default 20)
 #
@@ -80,29 +88,65 @@ start_host() {
     running+=("$host_pid")
 }
 
-# start_cava NAME METHOD SOURCE: cava at $cava_framerate frames a second
-# (25 unless set), $cava_bars bars (32 unless set), raw output to a file;
-# sets cava_pid.
-start_cava() {
+# cava_config NAME METHOD SOURCE OUTPUT: cava at $cava_framerate frames a
+# second (25 unless set), $cava_bars bars (32 unless set), drawing with
+# ncurses or writing raw bars
+# to a file (OUTPUT raw); prints the configuration file's path.
+cava_config() {
     local folder=$scratch/$1
     mkdir -p "$folder"
-    cat >"$folder/cava.conf" <<EOF
-[general]
-framerate = ${cava_framerate:-25}
-bars = ${cava_bars:-32}
-[input]
-method = $2
-source = $3
-sample_rate = 44100
-sample_bits = 16
-[output]
-method = raw
-raw_target = $folder/cava.out
-data_format = binary
-EOF
-    cava -p "$folder/cava.conf" </dev/null >"$folder/cava.log" 2>&1 &
+    {
+        printf '[general]\nframerate = %s\nbars = %s\n' "${cava_framerate:-25}" "${cava_bars:-32}"
+        printf '[input]\nmethod = %s\nsource = %s\nsample_rate = 44100\nsample_bits = 16\n' "$2" "$3"
+        if [ "$4" = raw ]; then
+            printf '[output]\nmethod = raw\nraw_target = %s\ndata_format = binary\n' "$folder/cava.out"
+        else
+            printf '[output]\nmethod = ncurses\n'
+        fi
+    } >"$folder/cava.conf"
+    echo "$folder/cava.conf"
+}
+
+# start_cava NAME METHOD SOURCE: cava writing raw bars to a file; sets cava_pid.
+start_cava() {
+    local config
+    config=$(cava_config "$1" "$2" "$3" raw)
+    cava -p "$config" </dev/null >"$scratch/$1/cava.log" 2>&1 &
     cava_pid=$!
     running+=("$cava_pid")
+}
+
+# start_xvfb: a private X server on the first free display; sets xvfb_pid
+# and xvfb_display.
+start_xvfb() {
+    local number=90
+    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
+    Xvfb ":$number" -screen 0 1920x1080x24 -nolisten tcp </dev/null >>"$scratch/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    running+=("$xvfb_pid")
+    for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
+    xvfb_display=":$number"
+}
+
+# start_cava_in_xterm NAME METHOD SOURCE WIDTHxHEIGHT: cava in an xterm of
+# that many pixels (the X server's built-in 6x13 font: 16x2 cells for
+# 100x25, 320x15 for 1920x200) on an X server of its own; sets cava_pid,
+# xterm_pid and cava_xvfb_pid.
+start_cava_in_xterm() {
+    local config size=$4
+    config=$(cava_config "$1" "$2" "$3" ncurses)
+    start_xvfb
+    cava_xvfb_pid=$xvfb_pid
+    DISPLAY=$xvfb_display xterm -fn fixed -geometry "$((${size%x*} / 6))x$((${size#*x} / 13))+0+0" \
+        -e cava -p "$config" </dev/null >"$scratch/$1/xterm.log" 2>&1 &
+    xterm_pid=$!
+    running+=("$xterm_pid")
+    cava_pid=
+    for _ in $(seq 1 100); do
+        cava_pid=$(pgrep -P "$xterm_pid" -x cava || true)
+        [ -n "$cava_pid" ] && break
+        sleep 0.1
+    done
 }
 
 start_feed() {  # real-time paced 44.1 kHz stereo tone into the FIFOs named
@@ -130,57 +174,108 @@ row() {
     rows+=("$line")
 }
 
+# cpu_row LABEL VUMIRA-SIDE CAVA-SIDE: each side the CPU times (ns) of its
+# parts in the order of the table's columns, "-" for a part the row has not
+# (an X server, a terminal, a sound server); each side's total beside them.
+cpu_row() {
+    local label=$1 field total_host=0 total_cava=0
+    local -a host_side cava_side cells=()
+    read -ra host_side <<<"$2"
+    read -ra cava_side <<<"$3"
+    for field in "${host_side[@]}"; do
+        if [ "$field" = - ]; then cells+=(-); else cells+=("$(percent "$field")"); total_host=$((total_host + field)); fi
+    done
+    cells+=("**$(percent "$total_host")**")
+    for field in "${cava_side[@]}"; do
+        if [ "$field" = - ]; then cells+=(-); else cells+=("$(percent "$field")"); total_cava=$((total_cava + field)); fi
+    done
+    cells+=("**$(percent "$total_cava")**")
+    row "$label" "${cells[@]}" "$(ratio "$total_host" "$total_cava")"
+}
+
 # ---- CPU beside cava on the same FIFO input ----
 
-fifo_run() {  # fifo_run LABEL DISPLAY [RC LINES...]
-    local label=$1 display=$2
+# fifo_run LABEL headless|WIDTHxHEIGHT [RC LINES...]: at a size, each side
+# gets an X server of its own, and cava an xterm of that size.
+fifo_run() {
+    local label=$1 size=$2
     shift 2
     local name=fifo_$RANDOM
-    make_plugin_folder "$name" "$@"
+    if [ "$size" = headless ]; then
+        make_plugin_folder "$name" "$@"
+    else
+        make_plugin_folder "$name" "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: ${size%x*}" \
+            "Vumira.plugin.height: ${size#*x}" "$@"
+    fi
     mkfifo "$scratch/$name/host.fifo" "$scratch/$name/cava.fifo"
     start_feed "$scratch/$name/host.fifo" "$scratch/$name/cava.fifo"
-    start_host "$name" "$display" "raw:$scratch/$name/host.fifo"
-    start_cava "$name" fifo "$scratch/$name/cava.fifo"
-    local figures
-    mapfile -t figures < <(cpu_of "$host_pid" "$cava_pid")
+    local figures host_xvfb_pid
+    if [ "$size" = headless ]; then
+        start_host "$name" headless "raw:$scratch/$name/host.fifo"
+        start_cava "$name" fifo "$scratch/$name/cava.fifo"
+        mapfile -t figures < <(cpu_of "$host_pid" "$cava_pid")
+        cpu_row "$label" "${figures[0]} - -" "${figures[1]} - - -"
+    else
+        start_xvfb
+        host_xvfb_pid=$xvfb_pid
+        DISPLAY=$xvfb_display start_host "$name" x11 "raw:$scratch/$name/host.fifo"
+        start_cava_in_xterm "$name" fifo "$scratch/$name/cava.fifo" "$size"
+        mapfile -t figures < <(cpu_of "$host_pid" "$host_xvfb_pid" "$cava_pid" "$xterm_pid" "$cava_xvfb_pid")
+        cpu_row "$label" "${figures[0]} ${figures[1]} -" "${figures[2]} ${figures[3]} ${figures[4]} -"
+    fi
     last_host_rss=$(peak_rss_mb "$host_pid")
     last_cava_rss=$(peak_rss_mb "$cava_pid")
-    row "$label" "$(percent "${figures[0]}")" "$(percent "${figures[1]}")" "$(ratio "${figures[0]}" "${figures[1]}")"
     stop_all
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
-fifo_run "FIFO, headless" headless
+fifo_run "FIFO, headless (cava: raw bars to a file)" headless
 rss_headless="$last_host_rss / $last_cava_rss"
-
-# A private X server for the x11 rows.
-display_number=90
-while [ -e "/tmp/.X11-unix/X$display_number" ]; do display_number=$((display_number + 1)); done
-Xvfb ":$display_number" -screen 0 1920x1080x24 -nolisten tcp </dev/null >"$scratch/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$display_number" ] && break; sleep 0.1; done
-export DISPLAY=":$display_number"
-
-fifo_run "FIFO, Xvfb, 100x25" x11
+fifo_run "FIFO, Xvfb, 100x25" 100x25
 rss_x11="$last_host_rss / $last_cava_rss"
-fifo_run "FIFO, Xvfb, 1920x200" x11 "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: 1920" \
-    "Vumira.plugin.height: 200"
+fifo_run "FIFO, Xvfb, 1920x200" 1920x200
+cava_framerate=60 fifo_run "FIFO, Xvfb, 100x25, 60 frames a second" 100x25 "Vumira.plugin.wave.fps: 60"
 
 # The log-band spectrum (4096 points, 60 frames a second, 64 bands: one a
 # 4 pixels of a 256-pixel window) beside cava at its default 60 frames a
 # second, with as many bars.
 declare -a log_rows=()
-log_keys=("Vumira.plugin.spectrum.scale: log" "Vumira.plugin.spectrum.points: 4096" "Vumira.plugin.wave.fps: 60"
-    "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: 256" "Vumira.plugin.height: 64")
+log_spectrum_keys=("Vumira.plugin.spectrum.scale: log" "Vumira.plugin.spectrum.points: 4096" "Vumira.plugin.wave.fps: 60")
+log_keys=("${log_spectrum_keys[@]}" "Vumira.plugin.x: 0" "Vumira.plugin.y: 0" "Vumira.plugin.width: 256"
+    "Vumira.plugin.height: 64")
 exact_rows=("${rows[@]}")
 rows=()
 cava_framerate=60 cava_bars=64
 fifo_run "log bands, FIFO, headless" headless "${log_keys[@]}"
-fifo_run "log bands, FIFO, Xvfb, 256x64" x11 "${log_keys[@]}"
+fifo_run "log bands, FIFO, Xvfb, 256x64" 256x64 "${log_spectrum_keys[@]}"
 unset cava_framerate cava_bars
 log_rows=("${rows[@]}")
 rows=("${exact_rows[@]}")
+
+# A private X server for the frame, wake-up, paint and latency rows.
+start_xvfb
+shared_xvfb_pid=$xvfb_pid
+running=()  # not stopped with the programs measured
+export DISPLAY=$xvfb_display
+
+# frame_rate FPS WAVE-IN: paints of the plug-in window a second at that
+# frame rate, 100x25, over 10 s.
+frame_rate() {
+    local name=frames_$RANDOM
+    make_plugin_folder "$name" "Vumira.plugin.wave.fps: $1"
+    "$bin/plugin_frames" rate x11 10 "$scratch/$name/module/vumira.so" "$2" 2>>"$scratch/frames.log" || echo -
+}
+
+declare -A frames_painted=()
+for fps in 25 60 100; do
+    mkdir -p "$scratch/frames_fifo_$fps"
+    mkfifo "$scratch/frames_fifo_$fps/in.fifo"
+    start_feed "$scratch/frames_fifo_$fps/in.fifo"
+    frames_painted[fifo_$fps]=$(frame_rate "$fps" "raw:$scratch/frames_fifo_$fps/in.fifo")
+    stop_all
+done
+
 
 # ---- CPU recording from a private PulseAudio, the server counted with each ----
 
@@ -206,20 +301,35 @@ start_pulse() {
 
 pulse_rows() {
     start_pulse || return 0
-    local figures server_alone host_total cava_total
+    local figures server_alone host_side host_xvfb_pid
     mapfile -t figures < <(cpu_of "$pulse_pid")
     server_alone=${figures[0]}
+
     make_plugin_folder pulse_host
     start_host pulse_host headless pulse:bench_sink.monitor
     mapfile -t figures < <(cpu_of "$host_pid" "$pulse_pid")
-    host_total=$((figures[0] + figures[1]))
+    host_side="${figures[0]} - ${figures[1]}"
     stop_all
     start_cava pulse_cava pulse bench_sink.monitor
     mapfile -t figures < <(cpu_of "$cava_pid" "$pulse_pid")
-    cava_total=$((figures[0] + figures[1]))
     stop_all
-    row "PulseAudio monitor, headless, with the server" "$(percent "$host_total")" "$(percent "$cava_total")" \
-        "$(ratio "$host_total" "$cava_total")"
+    cpu_row "PulseAudio monitor, headless (cava: raw bars to a file)" "$host_side" "${figures[0]} - - ${figures[1]}"
+
+    make_plugin_folder pulse_host_x11 "Vumira.plugin.x: 0" "Vumira.plugin.y: 0"
+    start_xvfb
+    host_xvfb_pid=$xvfb_pid
+    DISPLAY=$xvfb_display start_host pulse_host_x11 x11 pulse:bench_sink.monitor
+    mapfile -t figures < <(cpu_of "$host_pid" "$host_xvfb_pid" "$pulse_pid")
+    host_side="${figures[0]} ${figures[1]} ${figures[2]}"
+    stop_all
+    start_cava_in_xterm pulse_cava_x11 pulse bench_sink.monitor 100x25
+    mapfile -t figures < <(cpu_of "$cava_pid" "$xterm_pid" "$cava_xvfb_pid" "$pulse_pid")
+    stop_all
+    cpu_row "PulseAudio monitor, Xvfb, 100x25" "$host_side" "${figures[0]} ${figures[1]} ${figures[2]} ${figures[3]}"
+
+    for fps in 25 60 100; do
+        frames_painted[pulse_$fps]=$(frame_rate "$fps" pulse:bench_sink.monitor)
+    done
     pulse_note="the server alone, playing the tone into its null sink: $(percent "$server_alone") %"
     kill "$pulse_pid" 2>/dev/null || true
     wait "$pulse_pid" 2>/dev/null || true
@@ -292,8 +402,8 @@ make_plugin_folder latency_log "${log_keys[@]}"
 latency_log_figures=$("$bin/plugin_frames" latency x11 "$latency_steps" "$scratch/latency_log/module/vumira.so" \
     2>>"$scratch/frames.log" || echo "- | - | 0")
 
-kill "$xvfb_pid" 2>/dev/null || true
-wait "$xvfb_pid" 2>/dev/null || true
+kill "$shared_xvfb_pid" 2>/dev/null || true
+wait "$shared_xvfb_pid" 2>/dev/null || true
 unset DISPLAY
 
 # ---- rc writes ----
@@ -316,10 +426,12 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 echo
 echo "Vumira beside cava, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average $load_before before, $load_after after"
 echo
-echo "CPU, % of one core over $seconds s (after $startup s of start-up), 25 frames a second, 32 bars:"
+echo "CPU, % of one core over $seconds s (after $startup s of start-up), 25 frames a second unless said, 32 bars;"
+echo "each side with its own X server; cava drawn by ncurses in an xterm of the same size in pixels:"
 echo
-echo "| input and display | host + Vumira | cava | host / cava |"
-echo "|---|---|---|---|"
+echo "| input and display | host + Vumira | X server | sound server | Vumira's total | cava | xterm | X server |" \
+    "sound server | cava's total | Vumira / cava |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
 echo "($pulse_note)"
@@ -327,9 +439,18 @@ echo
 echo "The log-band spectrum, 4096 points at 48 kHz, 60 frames a second, 64 bands, beside cava at 60 frames a second"
 echo "and 64 bars, CPU as above:"
 echo
-echo "| input and display | host + Vumira | cava | host / cava |"
-echo "|---|---|---|---|"
+echo "| input and display | host + Vumira | X server | sound server | Vumira's total | cava | xterm | X server |" \
+    "sound server | cava's total | Vumira / cava |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${log_rows[@]}"
+echo
+echo "Frames painted a second: paints of the plug-in window (100x25, Xvfb) that the message loop dispatched, over 10 s:"
+echo
+echo "| frame rate asked for | FIFO input (10 ms written every 10 ms) | PulseAudio monitor (25 ms fragments) |"
+echo "|---|---|---|"
+for fps in 25 60 100; do
+    echo "| $fps | ${frames_painted[fifo_$fps]:--} | ${frames_painted[pulse_$fps]:--} |"
+done
 echo
 echo "Wake-ups of the host, context switches a second over $rest_seconds s, Xvfb:"
 echo

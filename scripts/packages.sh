@@ -16,9 +16,9 @@ VUMIRA_INSTALLER_PACKAGES="nsis"
 VUMIRA_FUZZ_PACKAGES="clang libclang-rt-dev"
 VUMIRA_TEST_PACKAGES="libgtest-dev googletest libbenchmark-dev valgrind xvfb xauth libxtst-dev libxres-dev pulseaudio pulseaudio-utils sox
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 $VUMIRA_INSTALLER_PACKAGES"
-# bench/run.sh: cava to measure against, an X server, a sound server, and
-# strace to count the system calls of an rc write.
-VUMIRA_BENCH_PACKAGES="libbenchmark-dev cava xvfb xauth pulseaudio pulseaudio-utils strace"
+# bench/run.sh: cava to measure against, xterm to show it in, an X server, a
+# sound server, and strace to count the system calls of an rc write.
+VUMIRA_BENCH_PACKAGES="libbenchmark-dev cava xvfb xauth xterm pulseaudio pulseaudio-utils strace"
 
 install_missing_packages() {
     local missing=()

@@ -8,10 +8,14 @@
 //       records from a FIFO of its own, written in real time with silence
 //       and a full-scale 1 kHz tone taking turns, and prints the median and
 //       the largest time from each rise of the tone to the end of the first
-//       paint in which the bars grew, in milliseconds.
+//       paint in which the bars grew, in milliseconds;
+//   plugin_frames rate DISPLAY SECONDS MODULE WAVE-IN
+//       records from WAVE-IN (a FIFO that something else writes, the sound
+//       server) and prints how many paints of the plug-in window a second
+//       the message loop dispatched over SECONDS, after 2 s of start-up.
 //
-// The window's size, motion blur and the rest come from the rc file beside
-// MODULE; the sound for `paint` is the built-in demo signal.
+// The window's size, motion blur, frame rate and the rest come from the rc
+// file beside MODULE; the sound for `paint` is the built-in demo signal.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -32,6 +36,8 @@
 #include <thread>
 #include <vector>
 
+#include "back_end_choice.h"
+#include "host_choices.h"
 #include "host_paths.h"
 #include "host_window.h"
 #include "menu_tree.h"
@@ -126,8 +132,10 @@ int differingPixels(HWND window, const std::vector<COLORREF>& background, std::v
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: plugin_frames paint|latency DISPLAY COUNT MODULE\n");
+    const bool rate = argc == 6 && std::string(argv[1]) == "rate";
+    if (argc != 5 && !rate) {
+        std::fprintf(stderr, "usage: plugin_frames paint|latency DISPLAY COUNT MODULE\n"
+                             "       plugin_frames rate DISPLAY SECONDS MODULE WAVE-IN\n");
         return 2;
     }
     const std::string mode = argv[1], display = argv[2], module = argv[4];
@@ -144,7 +152,11 @@ int main(int argc, char** argv) {
     // The host's folder beside the module, away from the user's.
     obsidel::setHomeFolder(module.substr(0, module.find_last_of('/') + 1) + "home");
     if (!obsidel::makeFolder(obsidel::homeFolder())) return 1;
-    if (!obsidel::selectBackEnds(display, latency ? "raw:" + fifo : "demo")) return 1;
+    obsidel::HostChoices choices;
+    choices.display = {display, obsidel::ChoiceOrigin::CommandLine, "--display"};
+    choices.waveIn = {rate ? argv[5] : latency ? "raw:" + fifo : "demo", obsidel::ChoiceOrigin::CommandLine, "--wave-in"};
+    std::string playingHint;
+    if (obsidel::selectBackEnds(choices, playingHint) != 0) return 1;
     if (!obsidel::loadStartupStyle("")) return 1;
     if (!obsidel::createHostWindow(GetModuleHandleA(nullptr))) return 1;
     if (!obsidel::loadPlugin(module, nullptr)) return 1;
@@ -152,6 +164,26 @@ int main(int argc, char** argv) {
     if (registered.empty()) return 1;
     const HWND plugin = registered.front();
     if (writer) writer->start();
+
+    if (rate) {
+        const auto counting = Clock::now() + std::chrono::seconds(2);
+        const auto end = counting + std::chrono::seconds(count);
+        long paintsCounted = 0;
+        // A tick that ends the count even when nothing paints.
+        const UINT_PTR tick = SetTimer(nullptr, 0, 250, nullptr);
+        MSG message{};
+        while (Clock::now() < end && GetMessageA(&message, nullptr, 0, 0) > 0) {
+            if (message.message == WM_PAINT && message.hwnd == plugin && Clock::now() >= counting) ++paintsCounted;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        KillTimer(nullptr, tick);
+        obsidel::unloadPlugins();
+        obsidel::clearMenus();
+        obsidel::destroyHostWindow();
+        std::printf("%.1f\n", double(paintsCounted) / count);
+        return 0;
+    }
 
     std::vector<double> paints, delays;
     std::vector<COLORREF> background;

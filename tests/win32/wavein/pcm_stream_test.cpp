@@ -7,8 +7,10 @@
 // the resampling library writes in its own blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -48,7 +50,7 @@ void closeSine(void* source) {
 
 bool noCheck(const std::string&, std::string&) { return true; }
 void* noOpen(const std::string&, const PcmShape&, PcmShape&, std::string&) { return nullptr; }
-const SourceOps kSineOps = {noCheck, noOpen, readSine, closeSine};
+const SourceOps kSineOps = {noCheck, noOpen, readSine, closeSine, nullptr};
 
 // Mono 16-bit samples of `frames` frames read through the stream.
 std::vector<double> readThrough(PcmStream& stream, std::size_t frames) {
@@ -142,6 +144,106 @@ TEST(PcmStreamShapes, AShapeNoStreamTakesIsRefusedAndTheDeviceClosed) {
         EXPECT_EQ(PcmStream::create(kSineOps, device, refused.shape, WantedPcm{16000, 1, 16}, error), nullptr);
         EXPECT_NE(error.find(refused.said), std::string::npos) << error;
         EXPECT_EQ(closes, 1) << refused.said;
+    }
+}
+
+// A live device driven by the test: the frames that "arrive" before each
+// read, and a read that waits (counted) when nothing has.
+struct LiveDevice {
+    std::size_t arrived = 0;  // not yet taken
+    int waitingReads = 0;
+    bool fillsEveryRead = false;
+};
+
+std::size_t readLive(void* source, float* out, std::size_t most, std::string&) {
+    auto* device = static_cast<LiveDevice*>(source);
+    ++device->waitingReads;
+    std::fill(out, out + most, 0.25f);
+    return most;
+}
+
+std::size_t readLiveNow(void* source, float* out, std::size_t most) {
+    auto* device = static_cast<LiveDevice*>(source);
+    if (device->fillsEveryRead) return subset::wavein::kFillsEveryRead;
+    const std::size_t frames = std::min(most, device->arrived);
+    std::fill(out, out + frames, 0.25f);
+    device->arrived -= frames;
+    return frames;
+}
+
+void closeLive(void*) {}
+
+const SourceOps kLiveOps = {noCheck, noOpen, readLive, closeLive, readLiveNow};
+
+// 16 kHz mono 16-bit, the rate the device delivers: 96 frames a step of 6 ms.
+std::unique_ptr<PcmStream> liveStream(LiveDevice& device) {
+    std::string error;
+    auto stream = PcmStream::create(kLiveOps, &device, PcmShape{16000, 1}, WantedPcm{16000, 1, 16}, error);
+    EXPECT_NE(stream, nullptr) << error;
+    return stream;
+}
+
+std::size_t readOnce(PcmStream& stream) {
+    std::vector<unsigned char> bytes(stream.largestRead() * 2);
+    std::string error;
+    return stream.read(bytes.data(), stream.largestRead(), error);
+}
+
+// A device that delivers 150 frames (9.4 ms) every other step has them
+// handed on in two parts, one each step, so a program that acts on the
+// arrival of sound sees some every 6 ms; nothing is lost and nothing waits.
+TEST(PcmStreamPace, ALiveDevicesDeliveriesAreHandedOnAStepAtATime) {
+    LiveDevice device;
+    auto stream = liveStream(device);
+    ASSERT_NE(stream, nullptr);
+    std::size_t given = 0, handedOn = 0;
+    std::vector<std::size_t> reads;
+    for (int step = 0; step < 40; ++step) {
+        if (step % 2 == 0) {
+            device.arrived += 150;
+            given += 150;
+        }
+        reads.push_back(readOnce(*stream));
+        handedOn += reads.back();
+    }
+    EXPECT_EQ(device.waitingReads, 0) << "a read waited for the device while sound was kept back";
+    EXPECT_EQ(handedOn, given);
+    for (std::size_t i = 2; i < reads.size(); ++i) {
+        EXPECT_GT(reads[i], 0u) << "read " << i << " handed nothing on";
+        EXPECT_LE(reads[i], 96u) << "read " << i << " handed on more than a step";
+    }
+}
+
+// A backlog (a writer that stalled and caught up) is handed on at once in
+// whole reads, down to what is kept back for the usual deliveries.
+TEST(PcmStreamPace, ABacklogIsHandedOnAtOnce) {
+    LiveDevice device;
+    auto stream = liveStream(device);
+    ASSERT_NE(stream, nullptr);
+    for (int step = 0; step < 10; ++step) {
+        device.arrived += step % 2 == 0 ? 150 : 0;
+        readOnce(*stream);
+    }
+    device.arrived += 6400;  // 400 ms
+    for (int i = 0; i < 30; ++i) EXPECT_EQ(readOnce(*stream), stream->largestRead()) << "read " << i;
+    EXPECT_EQ(device.waitingReads, 0);
+}
+
+// With nothing kept back and nothing arrived, the read waits for the device;
+// a device that fills every read is read as it always was.
+TEST(PcmStreamPace, AnEmptyOrFillingDeviceIsWaitedFor) {
+    for (const bool fills : {false, true}) {
+        SCOPED_TRACE(fills ? "fills every read" : "nothing arrived");
+        LiveDevice device;
+        device.fillsEveryRead = fills;
+        auto stream = liveStream(device);
+        ASSERT_NE(stream, nullptr);
+        EXPECT_GT(readOnce(*stream), 0u);
+        EXPECT_EQ(device.waitingReads, 1);
+        if (fills) {
+            EXPECT_EQ(readOnce(*stream), stream->largestRead());
+            EXPECT_EQ(device.waitingReads, 2);
+        }
     }
 }
 

@@ -101,6 +101,6 @@ void close(void* source) {
 
 }  // namespace
 
-const SourceOps alsaSource = {check, open, read, close};
+const SourceOps alsaSource = {check, open, read, close, nullptr};
 
 }  // namespace subset::wavein

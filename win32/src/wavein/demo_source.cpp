@@ -96,6 +96,6 @@ void close(void* source) { delete static_cast<Demo*>(source); }
 
 }  // namespace
 
-const SourceOps demoSource = {check, open, read, close};
+const SourceOps demoSource = {check, open, read, close, nullptr};
 
 }  // namespace subset::wavein

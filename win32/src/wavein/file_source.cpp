@@ -96,6 +96,6 @@ void close(void* source) {
 
 }  // namespace
 
-const SourceOps fileSource = {check, open, read, close};
+const SourceOps fileSource = {check, open, read, close, nullptr};
 
 }  // namespace subset::wavein

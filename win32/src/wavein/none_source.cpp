@@ -26,6 +26,6 @@ void close(void*) {}
 
 }  // namespace
 
-const SourceOps noneSource = {check, open, read, close};
+const SourceOps noneSource = {check, open, read, close, nullptr};
 
 }  // namespace subset::wavein

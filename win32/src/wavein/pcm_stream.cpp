@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace subset::wavein {
 
@@ -11,6 +12,23 @@ namespace {
 // One read covers at most 10 ms: short enough for small buffers to arrive
 // evenly, long enough to keep the device's thread mostly asleep.
 std::size_t framesIn10Ms(unsigned rate) { return std::max<std::size_t>(1, rate / 100); }
+
+// A live device's sound is handed on every 6 ms, whenever it came. A
+// program that repaints on the arrival of sound, once more than its frame
+// interval has passed, then paints at most 6 ms late: every 42 ms at an
+// interval of 40 ms (24 frames a second where it asked for 25), 18 ms at
+// 16 ms (60 asked for), 12 ms at 10 ms (100). Sound that comes every 10 ms
+// (a player's FIFO) or every 25 ms (the sound server's fragments, which
+// keep the server's own wake-ups few) would hold such a program to 20
+// frames a second, and to 40 or 50 at 60 or 100.
+constexpr auto kStep = std::chrono::milliseconds(6);
+std::size_t framesIn6Ms(unsigned rate) { return std::max<std::size_t>(1, rate * 6 / 1000); }
+// The most sound that is taken in from a live device before it is handed on.
+std::size_t framesIn1S(unsigned rate) { return std::max<std::size_t>(1, rate); }
+// The longest usual delivery of a live device (the sound server's are
+// 25 ms); a larger one is a backlog after a stall, handed on at once.
+std::size_t framesIn30Ms(unsigned rate) { return std::max<std::size_t>(1, rate * 30 / 1000); }
+constexpr auto kOverdue = std::chrono::milliseconds(30);
 
 // What a device may produce: a sound file declares any rate and channel
 // count it likes, and every buffer below is sized from them.
@@ -85,7 +103,9 @@ PcmStream::PcmStream(const SourceOps& ops, void* source, PcmShape produced, Want
       produced_(produced),
       wanted_(wanted),
       largestRead_(framesIn10Ms(wanted.rate)),
-      largestSourceRead_(framesIn10Ms(produced.rate)) {
+      largestSourceRead_(framesIn10Ms(produced.rate)),
+      paced_(ops.readNow != nullptr),
+      step_(framesIn6Ms(wanted.rate)) {
     fromSource_.resize(largestSourceRead_ * produced_.channels);
     mapped_.resize(largestSourceRead_ * wanted_.channels);
     ready_.resize((largestRead_ * 4 + 1024) * wanted_.channels);
@@ -97,10 +117,90 @@ PcmStream::~PcmStream() {
 }
 
 std::size_t PcmStream::read(unsigned char* out, std::size_t most, std::string& error) {
+    if (paced_) return readPaced(out, most, error);
     while (readyFrames_ == 0) {
         if (!refill(most, error)) return 0;
     }
-    const std::size_t frames = std::min(most, readyFrames_);
+    return handOn(out, std::min(most, readyFrames_));
+}
+
+// Every 6 ms: what the device has delivered since, taken in without a wait,
+// handed on a step at a time. As much as the largest delivery of late is
+// kept back for the steps before the next delivery (the resampler gives
+// its output in blocks, and a writer a little late must not leave a step
+// with nothing): 10 ms for a writer that writes 10 ms at once, 25 ms for
+// the sound server's fragments. What lies beyond (a backlog after a stall)
+// is handed on at once. Only when nothing is left and the device's next
+// delivery is overdue does the read wait for it (a silent writer, a lost
+// server: the device then records silence), and the pace starts again
+// from what it gives.
+std::size_t PcmStream::readPaced(unsigned char* out, std::size_t most, std::string& error) {
+    std::this_thread::sleep_until(nextStep_);
+    const unsigned long long before = sourceFramesTaken_;
+    if (!takeInWhatArrived()) {
+        paced_ = false;
+        return read(out, most, error);
+    }
+    // The resampler gives its output in blocks, so a step may find nothing
+    // ready while the device delivers in its rhythm: the next step comes.
+    while (readyFrames_ == 0 && !waitedForDevice_ && !readNeeded_ && Clock::now() - lastArrival_ < kOverdue) {
+        nextStep_ += kStep;
+        std::this_thread::sleep_until(nextStep_);
+        if (!takeInWhatArrived()) break;
+    }
+    if (readyFrames_ == 0 || readNeeded_) {
+        readNeeded_ = false;
+        do {
+            if (!refill(most, error)) return 0;
+        } while (readyFrames_ == 0);
+        nextStep_ = Clock::now();
+        // Until sound arrives again without a wait, the device keeps its
+        // own time (it records silence): what it gives is handed on whole.
+        waitedForDevice_ = true;
+    } else if (sourceFramesTaken_ != before) {
+        waitedForDevice_ = false;
+    }
+    if (sourceFramesTaken_ != before) lastArrival_ = Clock::now();
+    // What the device delivered, counted as it came rather than as the
+    // resampler gives it out (in blocks of its own).
+    const auto arrived = std::size_t((sourceFramesTaken_ - before) * wanted_.rate / produced_.rate);
+    // The largest usual delivery of late, fading by a 16th a step (about
+    // 100 ms), so that a device that comes to deliver smaller parts soon
+    // keeps less back.
+    largestArrival_ = std::max(std::min(arrived, framesIn30Ms(wanted_.rate)), largestArrival_ - largestArrival_ / 16);
+    const std::size_t keptBack = waitedForDevice_ ? 0 : largestArrival_;
+    const std::size_t surplus = readyFrames_ > keptBack ? readyFrames_ - keptBack : 0;
+    const std::size_t frames = std::min({std::max(step_, surplus), readyFrames_, most});
+    const Clock::time_point now = Clock::now();
+    if (surplus > frames) {
+        nextStep_ = now;  // the rest of a backlog follows at once
+    } else {
+        nextStep_ += kStep;
+        // After a stall the pace starts again from now rather than catching up.
+        if (nextStep_ + kStep < now) nextStep_ = now;
+    }
+    return handOn(out, frames);
+}
+
+bool PcmStream::takeInWhatArrived() {
+    const std::size_t limit = framesIn1S(wanted_.rate);
+    while (readyFrames_ < limit) {
+        const std::size_t got = ops_.readNow(source_, fromSource_.data(), largestSourceRead_);
+        if (got == kFillsEveryRead) return false;
+        if (got == kReadNeeded) {
+            readNeeded_ = true;
+            break;
+        }
+        if (got == 0) break;
+        sourceFramesTaken_ += got;
+        mapChannels(got);
+        appendConverted(mapped_.data(), got);
+        if (got < largestSourceRead_) break;
+    }
+    return true;
+}
+
+std::size_t PcmStream::handOn(unsigned char* out, std::size_t frames) {
     quantise(out, frames);
     const std::size_t channels = wanted_.channels;
     std::memmove(ready_.data(), ready_.data() + frames * channels, (readyFrames_ - frames) * channels * sizeof(float));
@@ -115,6 +215,7 @@ bool PcmStream::refill(std::size_t framesWanted, std::string& error) {
     count = std::clamp<std::size_t>(count, 1, largestSourceRead_);
     const std::size_t got = ops_.read(source_, fromSource_.data(), count, error);
     if (got == 0) return false;
+    sourceFramesTaken_ += got;
     mapChannels(got);
     appendConverted(mapped_.data(), got);
     return true;

@@ -16,6 +16,7 @@
 
 #include <soxr.h>
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -47,13 +48,20 @@ public:
     std::size_t largestRead() const { return largestRead_; }
 
     // Fills up to `most` frames of the wanted format (blockAlign bytes each)
-    // and returns how many: at least one, and what the device has given so
-    // far (a live device's sound is not held back to fill the read). 0 with
-    // a message when the device has failed for good.
+    // and returns how many: at least one. A live device's sound (a FIFO,
+    // the sound server) is handed on at a steady pace whatever the rhythm
+    // of its deliveries (see readPaced); the others' as they fill. 0 with a
+    // message when the device has failed for good.
     std::size_t read(unsigned char* out, std::size_t most, std::string& error);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     PcmStream(const SourceOps& ops, void* source, PcmShape produced, WantedPcm wanted);
+    std::size_t readPaced(unsigned char* out, std::size_t most, std::string& error);
+    // Takes in what the live device has now; false when it fills every read instead.
+    bool takeInWhatArrived();
+    std::size_t handOn(unsigned char* out, std::size_t frames);
     bool refill(std::size_t framesWanted, std::string& error);
     void mapChannels(std::size_t frames);
     void appendConverted(const float* frames, std::size_t count);
@@ -70,6 +78,15 @@ private:
     std::vector<float> mapped_;      // wanted_.channels per frame, source rate
     std::vector<float> ready_;       // wanted_.channels per frame, wanted rate
     std::size_t readyFrames_ = 0;
+    // The pace of a live device's sound (readPaced).
+    bool paced_;
+    std::size_t step_;  // wanted frames handed on each time
+    Clock::time_point nextStep_{};
+    std::size_t largestArrival_ = 0;  // wanted frames, decaying
+    unsigned long long sourceFramesTaken_ = 0;
+    Clock::time_point lastArrival_{};
+    bool waitedForDevice_ = false;
+    bool readNeeded_ = false;  // the device asked for a read (kReadNeeded)
 };
 
 }  // namespace subset::wavein

@@ -43,6 +43,11 @@ std::size_t read(void* source, float* out, std::size_t most, std::string& error)
     return input.ops->read(input.source, out, most, error);
 }
 
+std::size_t readNow(void* source, float* out, std::size_t most) {
+    auto& input = *static_cast<PlayingInput*>(source);
+    return input.ops->readNow ? input.ops->readNow(input.source, out, most) : kFillsEveryRead;
+}
+
 void close(void* source) {
     auto* input = static_cast<PlayingInput*>(source);
     input->ops->close(input->source);
@@ -60,6 +65,6 @@ bool defaultOutputAnswers() {
     return monitor != nullptr;
 }
 
-const SourceOps playingSource = {check, open, read, close};
+const SourceOps playingSource = {check, open, read, close, readNow};
 
 }  // namespace subset::wavein

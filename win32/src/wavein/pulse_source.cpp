@@ -48,9 +48,9 @@ namespace {
 
 // A delivery every 25 ms instead of 10 ms more than halves what recording
 // costs the server and this process (the server's sink runs at the
-// shortest latency any of its recordings asks for). A program that repaints
-// at most every 41 ms (25 frames a second) on the sound's arrival shows a
-// frame every 50 ms with either, so its picture comes no later on average.
+// shortest latency any of its recordings asks for). The stream hands the
+// sound on in steps of 6 ms whatever the fragment (pcm_stream.cpp), so a
+// program that repaints on the sound's arrival keeps its frame rate.
 constexpr pa_usec_t kFragmentMicroseconds = 25000;
 constexpr std::size_t kLargestBacklogSeconds = 1;  // older sound is dropped when the reader falls behind
 constexpr auto kFirstRetry = std::chrono::milliseconds(100);
@@ -82,6 +82,7 @@ struct PulseInput {
     bool sourceGone = false;  // the loss is the named source's, not the server's
     Clock::time_point nextAttempt{};
     std::chrono::milliseconds retry = kFirstRetry;
+    Clock::time_point silenceDue{};  // when the silence recorded so far has lasted
 };
 
 std::string deviceText(const std::string& argument) { return argument.empty() ? "pulse" : "pulse:" + argument; }
@@ -322,7 +323,12 @@ void recordSilenceAndRetry(PulseInput& input, float* out, std::size_t frames) {
         input.nextAttempt = Clock::now() + input.retry;
         input.retry = std::min(input.retry * 2, kLongestRetry);
     }
-    std::this_thread::sleep_until(began + std::chrono::microseconds(frames * 1000000 / input.rate));
+    // Paced by the clock, not by the time of each read: a reader that also
+    // waits between reads (the stream's steady pace) still gets the
+    // silence in real time.
+    const auto lasting = std::chrono::microseconds(frames * 1000000 / input.rate);
+    input.silenceDue = std::clamp(input.silenceDue + lasting, began, began + lasting);
+    std::this_thread::sleep_until(input.silenceDue);
 }
 
 std::size_t read(void* source, float* out, std::size_t most, std::string&) {
@@ -370,6 +376,20 @@ std::size_t read(void* source, float* out, std::size_t most, std::string&) {
     return most;
 }
 
+// What the server has delivered by now. A loss or a new default, once what
+// came before it is taken, is carried out by a read.
+std::size_t readNow(void* source, float* out, std::size_t most) {
+    auto& input = *static_cast<PulseInput*>(source);
+    if (input.lost) return 0;
+    std::lock_guard<std::mutex> held(input.lock);
+    if (input.received.size() < input.channels && (input.defaultMoved || !input.failure.empty())) return kReadNeeded;
+    const std::size_t frames = std::min(most, input.received.size() / input.channels);
+    const std::size_t samples = frames * input.channels;
+    std::copy_n(input.received.begin(), samples, out);
+    input.received.erase(input.received.begin(), input.received.begin() + std::ptrdiff_t(samples));
+    return frames;
+}
+
 void close(void* source) { closeInput(static_cast<PulseInput*>(source)); }
 
 void sourceInfoArrived(pa_context*, const pa_source_info* info, int last, void* data) {
@@ -411,6 +431,6 @@ int pulseRecordsWhatPlays(const std::string& argument) {
     return argument.size() > suffix.size() && argument.ends_with(suffix) ? 1 : 0;
 }
 
-const SourceOps pulseSource = {check, open, read, close};
+const SourceOps pulseSource = {check, open, read, close, readNow};
 
 }  // namespace subset::wavein

@@ -190,6 +190,19 @@ bool gather(RawInput& input, std::size_t least, std::size_t most, std::chrono::s
     return true;
 }
 
+// Hands on the whole frames gathered, up to `most`; returns how many.
+std::size_t takeFrames(RawInput& input, float* out, std::size_t most) {
+    const std::size_t frameBytes = input.settings.channels * 2;
+    const std::size_t whole = std::min(most, input.bytes.size() / frameBytes);
+    const std::size_t samples = whole * input.settings.channels;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const auto bits = static_cast<std::uint16_t>(input.bytes[2 * i] | (input.bytes[2 * i + 1] << 8));
+        out[i] = float(static_cast<std::int16_t>(bits)) / 32768.0f;
+    }
+    input.bytes.erase(input.bytes.begin(), input.bytes.begin() + std::ptrdiff_t(whole * frameBytes));
+    return whole;
+}
+
 // A FIFO's sound is handed on as soon as a frame of it has come: one
 // wake-up per write of the player. A plain file fills every read.
 std::size_t read(void* source, float* out, std::size_t most, std::string& error) {
@@ -199,17 +212,23 @@ std::size_t read(void* source, float* out, std::size_t most, std::string& error)
     // Waiting for the writer a little past the time the sound is due keeps
     // the recording in real time while the writer is silent.
     if (!gather(input, least, most * frameBytes, input.pacer.due(most) + kWriterGrace, error)) return 0;
-    std::size_t whole = std::min(most, input.bytes.size() / frameBytes);
-    const std::size_t samples = whole * input.settings.channels;
-    for (std::size_t i = 0; i < samples; ++i) {
-        const auto bits = static_cast<std::uint16_t>(input.bytes[2 * i] | (input.bytes[2 * i + 1] << 8));
-        out[i] = float(static_cast<std::int16_t>(bits)) / 32768.0f;
-    }
-    input.bytes.erase(input.bytes.begin(), input.bytes.begin() + std::ptrdiff_t(whole * frameBytes));
+    std::size_t whole = takeFrames(input, out, most);
     if (whole == 0) {  // the writer fell silent
         whole = most;
         std::fill(out, out + most * input.settings.channels, 0.0f);
     }
+    input.pacer.wait(whole);
+    return whole;
+}
+
+// What a FIFO's writer has written by now. A writer far ahead of the clock
+// is still held back, as by a read.
+std::size_t readNow(void* source, float* out, std::size_t most) {
+    auto& input = *static_cast<RawInput*>(source);
+    if (input.plainFile) return kFillsEveryRead;
+    std::string error;  // a failure is left for the next read to report
+    if (!gather(input, 0, most * input.settings.channels * 2, std::chrono::steady_clock::now(), error)) return 0;
+    const std::size_t whole = takeFrames(input, out, most);
     input.pacer.wait(whole);
     return whole;
 }
@@ -222,6 +241,6 @@ void close(void* source) {
 
 }  // namespace
 
-const SourceOps rawSource = {check, open, read, close};
+const SourceOps rawSource = {check, open, read, close, readNow};
 
 }  // namespace subset::wavein

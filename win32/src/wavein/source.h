@@ -32,7 +32,16 @@ struct SourceOps {
     // while the device works; 0 when it has failed for good.
     std::size_t (*read)(void* source, float* out, std::size_t most, std::string& error);
     void (*close)(void* source);
+    // A live device only (null for the others): gives what has arrived, up
+    // to `most` frames, without waiting; 0 when nothing has. kReadNeeded
+    // when a read must come now (the device moves to a new source, or
+    // failed, and only a read carries that out). A device that turns out to
+    // fill every read (raw: on a plain file) answers kFillsEveryRead.
+    std::size_t (*readNow)(void* source, float* out, std::size_t most);
 };
+
+inline constexpr std::size_t kFillsEveryRead = static_cast<std::size_t>(-1);
+inline constexpr std::size_t kReadNeeded = static_cast<std::size_t>(-2);
 
 extern const SourceOps pulseSource;
 extern const SourceOps alsaSource;

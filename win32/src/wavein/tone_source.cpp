@@ -90,6 +90,6 @@ void close(void* source) { delete static_cast<Tone*>(source); }
 
 }  // namespace
 
-const SourceOps toneSource = {check, open, read, close};
+const SourceOps toneSource = {check, open, read, close, nullptr};
 
 }  // namespace subset::wavein

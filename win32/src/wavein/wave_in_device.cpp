@@ -170,7 +170,9 @@ void WaveInDevice::notify(UINT message, DWORD_PTR param1) {
     }
     callback_(handle(), message, instance_, param1, 0);
     std::lock_guard<std::mutex> held(lock_);
-    if (--callbacksRunning_ == 0) changed_.notify_all();
+    // Only silence() waits for the count: waking the callback thread after
+    // every buffer would cost a wake-up each.
+    if (--callbacksRunning_ == 0 && silenced_) changed_.notify_all();
 }
 
 bool WaveInDevice::silence(std::chrono::milliseconds limit) {
@@ -228,8 +230,8 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
             std::lock_guard<std::mutex> held(lock_);
             if (closing_) break;
         }
-        // Small buffers come back a few at a time, 10 ms of sound (or what a
-        // live device delivered) a read: each read is a wake-up, and a 2 ms
+        // Small buffers come back a few at a time, 10 ms of sound (a live
+        // device's: 6 ms) a read: each read is a wake-up, and a 2 ms
         // buffer read on its own would wake this thread 500 times a second.
         const std::size_t got = stream->read(chunk.data(), largest, error);
         if (got == 0) {

@@ -1,9 +1,9 @@
 // One open wave-in device: the queue of the program's buffers and the two
 // threads that serve it. Only one thread at a time hands buffers back, and
 // the device lock is never held while the program's callback runs.
-// - The recording thread reads the device (10 ms of sound a read, or what
-//   a live device has delivered) and copies what it records into the
-//   buffers at the head of the queue; sound that finds no buffer with room
+// - The recording thread reads the device (10 ms of sound a read, a live
+//   device's every 6 ms: pcm_stream.cpp) and copies what it records into
+//   the buffers at the head of the queue; sound that finds no buffer with room
 //   waits for the next one queued (up to half a second of it, the oldest
 //   dropped beyond), as in a sound card's memory. It hands the filled
 //   buffers back itself, calling the program with WIM_DATA, as a sound

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "audio/twiddles.h"
 #include "base/limits.h"
 #include "config/plugin_state.h"
 #include "signal/bands.h"
@@ -21,6 +20,7 @@
 namespace vumira {
 namespace {
 
+constexpr double kTwoPi = 6.283185307179586;
 constexpr unsigned kWorkingSize = static_cast<unsigned>(kBandSlots);
 constexpr unsigned kLongestBar = 255;
 
@@ -61,12 +61,7 @@ void requestRepaintWhenDue() {
 
 }  // namespace
 
-namespace {
-
-// The decimation-in-frequency stages, with `twiddle(m, n)` giving the
-// factor of butterfly m.
-template <typename TwiddleOf>
-void butterflies(double* points, unsigned n, TwiddleOf twiddle) {
+void difButterflies(double* points, unsigned n) {
     unsigned stride = 1;
     for (unsigned span = n; span > 1; span /= 2, stride *= 2) {
         const unsigned half = span / 2;
@@ -74,7 +69,9 @@ void butterflies(double* points, unsigned n, TwiddleOf twiddle) {
             for (unsigned j = 0; j < half; ++j) {
                 const unsigned p = group + j;
                 const unsigned q = p + half;
-                const auto [c, s] = twiddle(j * stride, n);
+                const double theta = static_cast<double>(j * stride) * kTwoPi / n;
+                const double c = std::cos(theta);
+                const double s = std::sin(theta);
                 double* a = points + 2 * p;
                 double* b = points + 2 * q;
                 const double dRe = a[0] - b[0];
@@ -86,17 +83,6 @@ void butterflies(double* points, unsigned n, TwiddleOf twiddle) {
             }
         }
     }
-}
-
-}  // namespace
-
-void difButterflies(double* points, unsigned n) {
-    // The analysis's lengths read their factors from the table; any other
-    // computes each one as the table would have.
-    if (const Twiddle* table = twiddleTable.of(n))
-        butterflies(points, n, [table](unsigned m, unsigned) { return table[m]; });
-    else
-        butterflies(points, n, twiddleOf);
 }
 
 void bitReversePermute(double* points, unsigned n) {

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <complex>
-#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -76,70 +74,6 @@ TEST(Transform, IsTheDirectTransformDividedByNForEveryPowerOfTwoUpTo256) {
             const std::vector<Exact> expected = directTransform(points, n);
             vumira::transformSpectrum(points.data(), n);
             EXPECT_GT(snrDecibels(points, expected, [](unsigned k) { return k; }), kMinimumSnr);
-        }
-    }
-}
-
-// The butterflies as they were before the twiddle table: cosine and sine
-// computed afresh for every butterfly.
-void butterfliesWithFreshTwiddles(double* points, unsigned n) {
-    unsigned stride = 1;
-    for (unsigned span = n; span > 1; span /= 2, stride *= 2) {
-        const unsigned half = span / 2;
-        for (unsigned group = 0; group + half < n; group += span) {
-            for (unsigned j = 0; j < half; ++j) {
-                const unsigned p = group + j;
-                const unsigned q = p + half;
-                const double theta = static_cast<double>(j * stride) * 6.283185307179586 / n;
-                const double c = std::cos(theta);
-                const double s = std::sin(theta);
-                double* a = points + 2 * p;
-                double* b = points + 2 * q;
-                const double dRe = a[0] - b[0];
-                const double dIm = a[1] - b[1];
-                a[0] += b[0];
-                a[1] += b[1];
-                b[0] = dRe * c + dIm * s;
-                b[1] = dIm * c - dRe * s;
-            }
-        }
-    }
-}
-
-// The index of the first double whose bits differ, or -1.
-long firstDifferentBits(const std::vector<double>& got, const std::vector<double>& expected) {
-    for (std::size_t i = 0; i < got.size(); ++i)
-        if (std::bit_cast<std::uint64_t>(got[i]) != std::bit_cast<std::uint64_t>(expected[i])) return long(i);
-    return -1;
-}
-
-// The table holds the same expressions, evaluated once per length: every
-// output bit must be what the factors computed per butterfly give, for
-// every length the analysis uses (a buffer of 2 to 512 bytes), on the byte
-// magnitudes it feeds in and on arbitrary reals, signs and scales.
-TEST(Transform, FromTheTwiddleTableGivesTheSameBitsAsFactorsComputedPerButterfly) {
-    std::mt19937 random(20261211);
-    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
-    std::uniform_int_distribution<int> exponent(-30, 30);
-    for (unsigned n = 1; n <= 256; n *= 2) {
-        for (int trial = 0; trial < 300; ++trial) {
-            const int kind = trial % 3;
-            std::vector<double> input = randomPoints(n, random, kind == 0);
-            if (kind == 2)
-                for (double& value : input) value = std::ldexp(mantissa(random), exponent(random));
-            SCOPED_TRACE(testing::Message() << "n = " << n << ", trial " << trial);
-
-            std::vector<double> expected = input;
-            butterfliesWithFreshTwiddles(expected.data(), n);
-            std::vector<double> got = input;
-            vumira::difButterflies(got.data(), n);
-            ASSERT_EQ(firstDifferentBits(got, expected), -1) << "after the butterflies";
-
-            vumira::bitReversePermute(expected.data(), n);
-            for (double& value : expected) value /= n;
-            got = input;
-            vumira::transformSpectrum(got.data(), n);
-            ASSERT_EQ(firstDifferentBits(got, expected), -1) << "after the whole transform";
         }
     }
 }

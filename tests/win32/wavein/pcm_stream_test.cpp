@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <complex>
 #include <memory>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "wavein/pcm_stream.h"
@@ -148,23 +150,44 @@ TEST(PcmStreamShapes, AShapeNoStreamTakesIsRefusedAndTheDeviceClosed) {
 }
 
 // A live device driven by the test: the frames that "arrive" before each
-// read, and a read that waits (counted) when nothing has.
+// read, and a read that waits (counted) when nothing has. A writer on the
+// clock instead delivers `writeFrames` every `writesEvery`, as a player
+// writes its FIFO, and a read that waits gets its next write.
 struct LiveDevice {
     std::size_t arrived = 0;  // not yet taken
     int waitingReads = 0;
     bool fillsEveryRead = false;
+    std::chrono::milliseconds writesEvery{0};
+    std::size_t writeFrames = 0;
+    std::chrono::steady_clock::time_point firstWrite{};
+    long long writesTaken = 0;
+
+    long long writesDue() const {
+        return (std::chrono::steady_clock::now() - firstWrite) / writesEvery + 1;
+    }
 };
 
 std::size_t readLive(void* source, float* out, std::size_t most, std::string&) {
     auto* device = static_cast<LiveDevice*>(source);
     ++device->waitingReads;
-    std::fill(out, out + most, 0.25f);
-    return most;
+    std::size_t frames = most;
+    if (device->writesEvery.count() > 0) {
+        std::this_thread::sleep_until(device->firstWrite + device->writesTaken * device->writesEvery);
+        ++device->writesTaken;
+        frames = std::min(most, device->writeFrames);
+    }
+    std::fill(out, out + frames, 0.25f);
+    return frames;
 }
 
 std::size_t readLiveNow(void* source, float* out, std::size_t most) {
     auto* device = static_cast<LiveDevice*>(source);
     if (device->fillsEveryRead) return subset::wavein::kFillsEveryRead;
+    if (device->writesEvery.count() > 0) {
+        const long long due = device->writesDue();
+        device->arrived += std::size_t(std::max(0LL, due - device->writesTaken)) * device->writeFrames;
+        device->writesTaken = std::max(device->writesTaken, due);
+    }
     const std::size_t frames = std::min(most, device->arrived);
     std::fill(out, out + frames, 0.25f);
     device->arrived -= frames;
@@ -175,7 +198,8 @@ void closeLive(void*) {}
 
 const SourceOps kLiveOps = {noCheck, noOpen, readLive, closeLive, readLiveNow};
 
-// 16 kHz mono 16-bit, the rate the device delivers: 96 frames a step of 6 ms.
+// 16 kHz mono 16-bit, the rate the device delivers: 136 frames a step of 8.5 ms.
+constexpr std::size_t kStepFrames = 136;
 std::unique_ptr<PcmStream> liveStream(LiveDevice& device) {
     std::string error;
     auto stream = PcmStream::create(kLiveOps, &device, PcmShape{16000, 1}, WantedPcm{16000, 1, 16}, error);
@@ -189,9 +213,9 @@ std::size_t readOnce(PcmStream& stream) {
     return stream.read(bytes.data(), stream.largestRead(), error);
 }
 
-// A device that delivers 150 frames (9.4 ms) every other step has them
+// A device that delivers 250 frames (15.6 ms) every other step has them
 // handed on in two parts, one each step, so a program that acts on the
-// arrival of sound sees some every 6 ms; nothing is lost and nothing waits.
+// arrival of sound sees some every step; nothing is lost and nothing waits.
 TEST(PcmStreamPace, ALiveDevicesDeliveriesAreHandedOnAStepAtATime) {
     LiveDevice device;
     auto stream = liveStream(device);
@@ -200,8 +224,8 @@ TEST(PcmStreamPace, ALiveDevicesDeliveriesAreHandedOnAStepAtATime) {
     std::vector<std::size_t> reads;
     for (int step = 0; step < 40; ++step) {
         if (step % 2 == 0) {
-            device.arrived += 150;
-            given += 150;
+            device.arrived += 250;
+            given += 250;
         }
         reads.push_back(readOnce(*stream));
         handedOn += reads.back();
@@ -210,8 +234,33 @@ TEST(PcmStreamPace, ALiveDevicesDeliveriesAreHandedOnAStepAtATime) {
     EXPECT_EQ(handedOn, given);
     for (std::size_t i = 2; i < reads.size(); ++i) {
         EXPECT_GT(reads[i], 0u) << "read " << i << " handed nothing on";
-        EXPECT_LE(reads[i], 96u) << "read " << i << " handed on more than a step";
+        EXPECT_LE(reads[i], kStepFrames) << "read " << i << " handed on more than a step";
     }
+}
+
+// A player that starts writing only after the first read waited for it is
+// found by that wait, and from then on its writes of 10 ms are taken in as
+// they come and handed on a step at a time: no read waits again, none
+// hands on more than a step, and nothing is lost.
+TEST(PcmStreamPace, AWriterFoundByAWaitKeepsItsPace) {
+    LiveDevice device;
+    device.writesEvery = std::chrono::milliseconds(10);
+    device.writeFrames = 160;
+    device.firstWrite = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+    auto stream = liveStream(device);
+    ASSERT_NE(stream, nullptr);
+    std::size_t handedOn = 0;
+    std::vector<std::size_t> reads;
+    for (int i = 0; i < 60; ++i) {
+        reads.push_back(readOnce(*stream));
+        handedOn += reads.back();
+    }
+    EXPECT_EQ(device.waitingReads, 1) << "reads waited for a writer that was writing";
+    for (std::size_t i = 1; i < reads.size(); ++i)
+        EXPECT_LE(reads[i], kStepFrames) << "read " << i << " handed on more than a step";
+    EXPECT_LE(handedOn, std::size_t(device.writesTaken) * device.writeFrames);
+    EXPECT_GE(handedOn + 2 * device.writeFrames, std::size_t(device.writesTaken) * device.writeFrames)
+        << "more than what is kept back stayed behind";
 }
 
 // A backlog (a writer that stalled and caught up) is handed on at once in

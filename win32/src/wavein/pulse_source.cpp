@@ -49,7 +49,7 @@ namespace {
 // A delivery every 25 ms instead of 10 ms more than halves what recording
 // costs the server and this process (the server's sink runs at the
 // shortest latency any of its recordings asks for). The stream hands the
-// sound on in steps of 6 ms whatever the fragment (pcm_stream.cpp), so a
+// sound on in steps of 8.5 ms whatever the fragment (pcm_stream.cpp), so a
 // program that repaints on the sound's arrival keeps its frame rate.
 constexpr pa_usec_t kFragmentMicroseconds = 25000;
 constexpr std::size_t kLargestBacklogSeconds = 1;  // older sound is dropped when the reader falls behind

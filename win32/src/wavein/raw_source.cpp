@@ -135,7 +135,12 @@ void* open(const std::string& argument, const PcmShape&, PcmShape& produced, std
         // A FIFO opened for writing too never reports an end when its writer
         // leaves, and its opening does not wait for a writer.
         const int mode = S_ISFIFO(status.st_mode) ? O_RDWR : O_RDONLY;
-        descriptor = ::open(settings.path.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
+        // A FIFO on a disk's file system would otherwise have its access
+        // time written after every write of the player: a change of the
+        // inode, journalled, a hundred times a second. Only the owner may
+        // ask for that; anyone else reads as usual.
+        descriptor = ::open(settings.path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+        if (descriptor < 0 && errno == EPERM) descriptor = ::open(settings.path.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
         if (descriptor < 0) {
             error = "raw:" + argument + ": cannot open " + settings.path + ": " + std::strerror(errno);
             return nullptr;
@@ -158,22 +163,30 @@ bool gather(RawInput& input, std::size_t least, std::size_t most, std::chrono::s
     bool atStart = false;  // rewound, and nothing read since
     while (input.bytes.size() < most && !input.ended) {
         const bool enough = input.bytes.size() >= least;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const bool late = left.count() <= 0;
-        pollfd waiting{input.descriptor, POLLIN, 0};
-        const int ready = poll(&waiting, 1, enough ? 0 : int(std::clamp<long long>(left.count(), 0, 20)));
-        if (ready < 0 && errno != EINTR) {
-            error = "raw:" + input.settings.path + ": waiting for data failed: " + std::strerror(errno);
-            return false;
+        // With enough at hand nothing is waited for: the descriptor does not
+        // block, so the read itself says whether more is waiting.
+        if (!enough) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd waiting{input.descriptor, POLLIN, 0};
+            const int ready = poll(&waiting, 1, int(std::clamp<long long>(left.count(), 0, 20)));
+            if (ready < 0 && errno != EINTR) {
+                error = "raw:" + input.settings.path + ": waiting for data failed: " + std::strerror(errno);
+                return false;
+            }
+            if (ready <= 0) {
+                if (left.count() <= 0) break;  // a plain file is always ready
+                continue;
+            }
         }
-        if (ready <= 0) {
-            if (enough || late) break;  // a plain file is always ready
-            continue;
-        }
-        const ssize_t count = ::read(input.descriptor, chunk, std::min(sizeof chunk, most - input.bytes.size()));
+        const std::size_t asked = std::min(sizeof chunk, most - input.bytes.size());
+        const ssize_t count = ::read(input.descriptor, chunk, asked);
         if (count > 0) {
             input.bytes.insert(input.bytes.end(), chunk, chunk + count);
             atStart = false;
+            // A pipe that gave less than was asked has been emptied: asking
+            // again would only cost a call.
+            if (!input.plainFile && std::size_t(count) < asked && input.bytes.size() >= least) break;
         } else if (count == 0 && input.plainFile) {
             if (atStart) break;  // emptied since it was opened
             lseek(input.descriptor, 0, SEEK_SET);  // loop
@@ -182,7 +195,9 @@ bool gather(RawInput& input, std::size_t least, std::size_t most, std::chrono::s
             input.ended = true;
             std::fprintf(stderr, "wave-in: raw:%s: the input ended; recording silence from now on\n",
                          input.settings.path.c_str());
-        } else if (errno != EAGAIN && errno != EINTR) {
+        } else if (errno == EAGAIN) {
+            if (enough) break;
+        } else if (errno != EINTR) {
             error = "raw:" + input.settings.path + ": reading failed: " + std::strerror(errno);
             return false;
         }

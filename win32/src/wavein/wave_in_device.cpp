@@ -231,7 +231,7 @@ void WaveInDevice::recordLoop([[maybe_unused]] std::shared_ptr<WaveInDevice> sel
             if (closing_) break;
         }
         // Small buffers come back a few at a time, 10 ms of sound (a live
-        // device's: 6 ms) a read: each read is a wake-up, and a 2 ms
+        // device's: 8.5 ms) a read: each read is a wake-up, and a 2 ms
         // buffer read on its own would wake this thread 500 times a second.
         const std::size_t got = stream->read(chunk.data(), largest, error);
         if (got == 0) {

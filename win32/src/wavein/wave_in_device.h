@@ -2,7 +2,7 @@
 // threads that serve it. Only one thread at a time hands buffers back, and
 // the device lock is never held while the program's callback runs.
 // - The recording thread reads the device (10 ms of sound a read, a live
-//   device's every 6 ms: pcm_stream.cpp) and copies what it records into
+//   device's every 8.5 ms: pcm_stream.cpp) and copies what it records into
 //   the buffers at the head of the queue; sound that finds no buffer with room
 //   waits for the next one queued (up to half a second of it, the oldest
 //   dropped beyond), as in a sound card's memory. It hands the filled

@@ -517,6 +517,18 @@ TEST_P(X11Pictures, ColourKeyPixelsAreCutOutOfTheShape) {
     InvalidateRect(window, nullptr, FALSE);
     EXPECT_TRUE(pumpUntil([&] { return shapeOf(shown, ShapeBounding) == R{{5, 5, 10, 5}}; }));
 
+    // A paint that changes rows 7 and 8 only: those rows are cut out, and the
+    // rows it left alone keep their part of the shape.
+    testWindows()[window].picture = {{{0, 0, 40, 20}, key}, {{5, 5, 15, 10}, RGB(1, 2, 3)}, {{5, 7, 15, 9}, key}};
+    InvalidateRect(window, nullptr, FALSE);
+    EXPECT_TRUE(pumpUntil([&] { return shapeOf(shown, ShapeBounding) == R{{5, 5, 10, 2}, {5, 9, 10, 1}}; }));
+
+    // Another key: every row is looked at again.
+    SetLayeredWindowAttributes(window, RGB(1, 2, 3), 255, LWA_COLORKEY);
+    const R keyedOut{{0, 0, 40, 5}, {0, 5, 5, 2}, {15, 5, 25, 2}, {0, 7, 40, 2}, {0, 9, 5, 1}, {15, 9, 25, 1},
+                     {0, 10, 40, 10}};
+    EXPECT_TRUE(pumpUntil([&] { return shapeOf(shown, ShapeBounding) == keyedOut; }));
+
     // Without the layered style the window is whole again.
     SetWindowLongA(window, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
     EXPECT_TRUE(pumpUntil([&] { return !boundingShaped(shown); }));

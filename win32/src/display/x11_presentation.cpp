@@ -79,17 +79,41 @@ void appendShownRuns(const uint32_t* row, int width, uint32_t key, std::vector<s
     }
 }
 
+// Marks rows [top, bottom) of the picture as changed since the shape was
+// made.
+void markStale(NativeWindow& w, int top, int bottom) {
+    if (top >= bottom) return;
+    if (w.staleTop >= w.staleBottom) {
+        w.staleTop = top;
+        w.staleBottom = bottom;
+        return;
+    }
+    w.staleTop = std::min(w.staleTop, top);
+    w.staleBottom = std::max(w.staleBottom, bottom);
+}
+
 // The rectangles of pixels that differ from the key, in bands of rows that
-// share the same runs (so the list is in YX-banded order).
-std::vector<XRectangle> shownRectangles(const NativeWindow& w, uint32_t key) {
+// share the same runs (so the list is in YX-banded order). Only the rows
+// changed since the last call, or all of them for another key or size, are
+// looked at: a frame of bars changes some rows of a large window.
+std::vector<XRectangle> shownRectangles(NativeWindow& w, uint32_t key) {
+    if (w.shownRuns.size() != static_cast<size_t>(w.height) || w.shownKey != key) {
+        w.shownRuns.assign(static_cast<size_t>(w.height), {});
+        w.shownKey = key;
+        w.staleTop = 0;
+        w.staleBottom = w.height;
+    }
+    for (int y = std::max(w.staleTop, 0); y < std::min(w.staleBottom, w.height); ++y) {
+        auto& runs = w.shownRuns[static_cast<size_t>(y)];
+        runs.clear();
+        appendShownRuns(&w.pixels[static_cast<size_t>(y) * static_cast<size_t>(w.width)], w.width, key, runs);
+    }
+    w.staleTop = w.staleBottom = 0;
     std::vector<XRectangle> rectangles;
-    std::vector<std::pair<int, int>> previousRuns, runs;
     size_t bandStart = 0;
     for (int y = 0; y < w.height; ++y) {
-        runs.clear();
-        const uint32_t* row = &w.pixels[static_cast<size_t>(y) * static_cast<size_t>(w.width)];
-        appendShownRuns(row, w.width, key, runs);
-        if (y > 0 && runs == previousRuns) {
+        const auto& runs = w.shownRuns[static_cast<size_t>(y)];
+        if (y > 0 && runs == w.shownRuns[static_cast<size_t>(y) - 1]) {
             for (size_t i = bandStart; i < rectangles.size(); ++i) ++rectangles[i].height;
             continue;
         }
@@ -97,7 +121,6 @@ std::vector<XRectangle> shownRectangles(const NativeWindow& w, uint32_t key) {
         for (auto [start, end] : runs)
             rectangles.push_back(XRectangle{static_cast<short>(start), static_cast<short>(y),
                                             static_cast<unsigned short>(end - start), 1});
-        previousRuns.swap(runs);
     }
     return rectangles;
 }
@@ -149,6 +172,7 @@ void resizePicture(X11State& s, NativeWindow& w, int width, int height) {
     w.pixels = pixels;
     w.width = width;
     w.height = height;
+    w.shownRuns.clear();  // looked at again, whole, for the next shape
 }
 
 void releasePicture(X11State& s, NativeWindow& w) {
@@ -202,6 +226,33 @@ void putPicture(X11State& s, NativeWindow& w, const RECT& area) {
 
 namespace {
 
+// Where two rows of `width` pixels that differ somewhere first and last
+// differ, 16 pixels at a time first: blocks of a fixed size let the compiler
+// compare several pixels an instruction, and the unchanged part of a
+// changed row is most of it.
+constexpr int kCompareBlock = 16;
+
+bool blockDiffers(const uint32_t* a, const uint32_t* b) {
+    unsigned differs = 0;
+    for (int i = 0; i < kCompareBlock; ++i) differs |= a[i] != b[i] ? 1u : 0u;
+    return differs != 0;
+}
+
+int firstDifference(const uint32_t* a, const uint32_t* b, int width) {
+    int x = 0;
+    while (x + kCompareBlock <= width && !blockDiffers(a + x, b + x)) x += kCompareBlock;
+    while (a[x] == b[x]) ++x;
+    return x;
+}
+
+int lastDifference(const uint32_t* a, const uint32_t* b, int width) {  // one past it
+    int end = width;
+    while (end >= kCompareBlock && !blockDiffers(a + end - kCompareBlock, b + end - kCompareBlock))
+        end -= kCompareBlock;
+    while (a[end - 1] == b[end - 1]) --end;
+    return end;
+}
+
 // Copies the rows of `area` (window coordinates) from the surface into the
 // picture and returns the parts that changed: one rectangle for each run of
 // changed rows, as wide as the changes in it. A frame of bars changes few
@@ -220,11 +271,10 @@ std::vector<RECT> copyChangedParts(NativeWindow& w, const Surface& surface, cons
             inRun = false;
             continue;
         }
-        int first = 0;
-        while (from[first] == to[first]) ++first;
-        int last = width;
-        while (from[last - 1] == to[last - 1]) --last;
+        const int first = firstDifference(from, to, width);
+        const int last = lastDifference(from, to, width);
         std::copy(from + first, from + last, to + first);
+        markStale(w, y, y + 1);
         const RECT row{area.left + first, y, area.left + last, y + 1};
         if (inRun)
             uniteRects(changed.back(), row, changed.back());

@@ -76,6 +76,12 @@ struct NativeWindow {
 
     // The bounding shape in force: none (unshaped) or these rectangles.
     std::optional<std::vector<XRectangle>> shape;
+    // For a colour key: each row's runs of pixels that differ from the key,
+    // as the picture held them for `shownKey`, and the rows of the picture
+    // changed since (they are looked at again; the others are not).
+    std::vector<std::vector<std::pair<int, int>>> shownRuns;
+    uint32_t shownKey = 0;
+    int staleTop = 0, staleBottom = 0;
     bool inputCleared = false;  // an empty input shape is in force
 };
 

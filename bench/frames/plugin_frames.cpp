@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,7 +58,8 @@ double percentile(std::vector<double> values, unsigned percent) {
 }
 
 // Writes 44.1 kHz stereo to `fifo` in real time, 10 ms a block: 1 s of
-// silence, then tone and silence taking turns; notes when each tone begins.
+// silence, then 300 ms of tone and 500 to 660 ms of silence taking turns;
+// notes when each tone begins.
 class StepWriter {
 public:
     StepWriter(const std::string& fifo, int steps) : steps_(steps) {
@@ -79,26 +81,42 @@ public:
 
 private:
     static constexpr int kToneBlocks = 30, kSilentBlocks = 50, kLeadBlocks = 100;
+    // Up to this many blocks more of silence, drawn anew before each tone:
+    // the tones then begin at every phase of the device's and the frames'
+    // rhythms (which a fixed cycle would meet at the same few phases each
+    // time, and so at a latency that says more of the cycle than of them).
+    static constexpr int kMostExtraSilentBlocks = 16;
 
     void run() {
         std::vector<int16_t> block(2 * 441);
         auto due = Clock::now();
         long long frame = 0;
-        for (int n = 0; !stop_; ++n) {
-            const int inCycle = n - kLeadBlocks;
-            const bool loud = inCycle >= 0 && inCycle / (kToneBlocks + kSilentBlocks) < steps_ &&
-                              inCycle % (kToneBlocks + kSilentBlocks) < kToneBlocks;
+        std::minstd_rand draw(20261211);  // the same phases every run
+        int tonesBegun = 0;
+        int blocksLeft = kLeadBlocks;  // of the silence or the tone now written
+        bool loud = false;
+        while (!stop_) {
+            if (blocksLeft == 0) {
+                loud = !loud && tonesBegun < steps_;
+                if (loud) {
+                    ++tonesBegun;
+                    blocksLeft = kToneBlocks;
+                } else {
+                    blocksLeft = kSilentBlocks + int(draw() % (kMostExtraSilentBlocks + 1));
+                }
+            }
             for (int i = 0; i < 441; ++i, ++frame) {
                 const double phase = 2 * 3.141592653589793 * 1000.0 * double(frame) / 44100.0;
                 block[2 * i] = block[2 * i + 1] = loud ? static_cast<int16_t>(32767 * std::sin(phase)) : int16_t{0};
             }
-            if (loud && inCycle % (kToneBlocks + kSilentBlocks) == 0) {
+            if (loud && blocksLeft == kToneBlocks) {
                 std::lock_guard<std::mutex> held(lock_);
                 rises_.push_back(Clock::now());
             }
             if (write(descriptor_, block.data(), block.size() * sizeof(int16_t)) < 0) {
                 // A reader that fell behind loses the block, as from a player.
             }
+            --blocksLeft;
             due += std::chrono::milliseconds(10);
             std::this_thread::sleep_until(due);
         }
